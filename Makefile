@@ -1,0 +1,32 @@
+# The whole set-up: `make run` and `make test`. Both install missing Debian
+# packages first (scripts/install-deps.sh), then configure and build.
+BUILD ?= build
+BENCH_BUILD ?= build-bench
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test bench
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD)
+
+run: build
+	@echo "tolvanis: everything is built; the tray application itself is not part of this build yet."
+
+test: build
+	scripts/test-session.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 600
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANIS_BUILD_BENCH=ON -DTOLVANIS_BUILD_TESTS=OFF
+	cmake --build $(BENCH_BUILD)
+	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; \
+	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh "$$b" --benchmark_counters_tabular=true || exit 1; done

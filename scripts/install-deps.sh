@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing tolvanis
+# need, and nothing when they are all present. Safe to run again.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qcoro-qt6-dev
+  libsecret-1-dev libglib2.0-dev libcld2-dev nlohmann-json3-dev libbenchmark-dev
+  # run: fonts with Chinese glyphs
+  fonts-wqy-microhei fonts-noto-cjk
+  # tests: a private Secret Service, a virtual X display with a tray, clicks, clipboard
+  dbus-daemon dbus-bin gnome-keyring
+  xvfb openbox trayer xdotool xclip x11-utils
+  openssl curl
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

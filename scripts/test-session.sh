@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a command inside a private D-Bus session that has a real, unlocked
+# gnome-keyring Secret Service, so tests never touch the user's own keyring.
+#   scripts/test-session.sh ctest --test-dir build
+set -euo pipefail
+
+if [[ "${TOLVANIS_IN_TEST_SESSION:-}" != 1 ]]; then
+  export TOLVANIS_IN_TEST_SESSION=1
+  # A fresh HOME keeps the keyring's files, and everything else, private.
+  TOLVANIS_TEST_HOME=$(mktemp -d /tmp/tolvanis-test-home.XXXXXX)
+  export TOLVANIS_TEST_HOME
+  trap 'rm -rf "$TOLVANIS_TEST_HOME"' EXIT
+  HOME="$TOLVANIS_TEST_HOME" XDG_DATA_HOME="$TOLVANIS_TEST_HOME/.local/share" \
+    XDG_CONFIG_HOME="$TOLVANIS_TEST_HOME/.config" XDG_RUNTIME_DIR="$TOLVANIS_TEST_HOME/run" \
+    dbus-run-session -- "$0" "$@"
+  exit $?
+fi
+
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# --unlock reads the new login keyring's password from stdin and creates it.
+printf 'tolvanis-test' | gnome-keyring-daemon --unlock --components=secrets --daemonize >/dev/null
+
+# Wait until the daemon owns its bus name; starting tests earlier races D-Bus
+# activation, which would start a second, locked daemon.
+for _ in $(seq 1 100); do
+  if dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null | grep -q 'boolean true'; then
+    exec "$@"
+  fi
+  sleep 0.1
+done
+echo "test-session: the Secret Service (gnome-keyring) did not start" >&2
+exit 1

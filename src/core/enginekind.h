@@ -1,0 +1,13 @@
+#pragma once
+
+#include "enumtable.h"
+
+enum class EngineKind { System, Llm };
+
+template <>
+struct EnumTable<EngineKind> {
+    static constexpr std::array<EnumRow<EngineKind>, 2> rows{{
+        {EngineKind::System, "system", "系统离线"},
+        {EngineKind::Llm, "llm", "LLM"},
+    }};
+};

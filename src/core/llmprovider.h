@@ -1,0 +1,13 @@
+#pragma once
+
+#include "enumtable.h"
+
+enum class LLMProvider { Anthropic, OpenAICompatible };
+
+template <>
+struct EnumTable<LLMProvider> {
+    static constexpr std::array<EnumRow<LLMProvider>, 2> rows{{
+        {LLMProvider::Anthropic, "anthropic", "Anthropic"},
+        {LLMProvider::OpenAICompatible, "openAICompatible", "OpenAI 兼容"},
+    }};
+};

@@ -1,0 +1,104 @@
+#include "appsettings.h"
+
+#include "loginitem.h"
+#include "userdefaults.h"
+
+#include <cstdio>
+
+namespace {
+
+const QString defaultEngineKey = QStringLiteral("com.quendrix.tolvanis.defaultEngine");
+const QString llmProviderKey = QStringLiteral("com.quendrix.tolvanis.llmProvider");
+const QString openAIBaseURLKey = QStringLiteral("com.quendrix.tolvanis.openAIBaseURL");
+const QString openAIModelKey = QStringLiteral("com.quendrix.tolvanis.openAIModel");
+
+// Assigns and announces a change; the caller writes the value through even when
+// it is unchanged, so the store always holds what the user last chose.
+template <typename T, typename Signal>
+void assign(AppSettings *settings, T &field, const T &value, Signal signal)
+{
+    if (field == value)
+        return;
+    field = value;
+    Q_EMIT(settings->*signal)();
+}
+
+} // namespace
+
+AppSettings::AppSettings(UserDefaults &defaults, std::unique_ptr<LoginItem> loginItem, QObject *parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_loginItem(std::move(loginItem))
+    , m_defaultEngine(defaults.string(defaultEngineKey).value_or(QString()) == rawValue(EngineKind::Llm)
+                          ? EngineKind::Llm
+                          : EngineKind::System)
+    , m_llmProvider(defaults.string(llmProviderKey).value_or(QString()) == rawValue(LLMProvider::OpenAICompatible)
+                        ? LLMProvider::OpenAICompatible
+                        : LLMProvider::Anthropic)
+    , m_openAIBaseURL(defaults.string(openAIBaseURLKey).value_or(defaultOpenAIBaseURL()))
+    , m_openAIModel(defaults.string(openAIModelKey).value_or(defaultOpenAIModel()))
+    , m_launchAtLogin(m_loginItem->isEnabled())
+{
+}
+
+AppSettings::~AppSettings() = default;
+
+AppSettings &AppSettings::shared()
+{
+    static AppSettings settings(UserDefaults::standard(), std::make_unique<LoginItem>());
+    return settings;
+}
+
+QString AppSettings::defaultOpenAIBaseURL()
+{
+    return QStringLiteral("https://api.openai.com/v1");
+}
+
+QString AppSettings::defaultOpenAIModel()
+{
+    return QStringLiteral("gpt-4o-mini");
+}
+
+void AppSettings::setDefaultEngine(EngineKind engine)
+{
+    assign(this, m_defaultEngine, engine, &AppSettings::defaultEngineChanged);
+    m_defaults.setString(defaultEngineKey, rawValue(engine));
+}
+
+void AppSettings::setLlmProvider(LLMProvider provider)
+{
+    assign(this, m_llmProvider, provider, &AppSettings::llmProviderChanged);
+    m_defaults.setString(llmProviderKey, rawValue(provider));
+}
+
+void AppSettings::setOpenAIBaseURL(const QString &url)
+{
+    assign(this, m_openAIBaseURL, url, &AppSettings::openAIBaseURLChanged);
+    m_defaults.setString(openAIBaseURLKey, url);
+}
+
+void AppSettings::setOpenAIModel(const QString &model)
+{
+    assign(this, m_openAIModel, model, &AppSettings::openAIModelChanged);
+    m_defaults.setString(openAIModelKey, model);
+}
+
+void AppSettings::setLaunchAtLogin(bool enabled)
+{
+    assign(this, m_launchAtLogin, enabled, &AppSettings::launchAtLoginChanged);
+    updateLaunchAtLogin(enabled);
+}
+
+void AppSettings::updateLaunchAtLogin(bool wanted)
+{
+    const bool enabled = m_loginItem->isEnabled();
+    if (wanted == enabled)
+        return;
+    const std::optional<QString> failure = wanted ? m_loginItem->registerItem() : m_loginItem->unregisterItem();
+    if (failure) {
+        // The flag keeps the user's choice; only this line reports the failure.
+        const QByteArray line = QStringLiteral("登录项更新失败: %1\n").arg(*failure).toUtf8();
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+        std::fflush(stdout);
+    }
+}

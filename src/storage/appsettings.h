@@ -1,0 +1,66 @@
+#pragma once
+
+#include "enginekind.h"
+#include "llmprovider.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class LoginItem;
+class UserDefaults;
+
+// The user's preferences. The four stored settings are read once at
+// construction and written through to the user-defaults store on every
+// assignment; the login flag mirrors the XDG autostart entry.
+class AppSettings final : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(EngineKind defaultEngine READ defaultEngine WRITE setDefaultEngine NOTIFY defaultEngineChanged)
+    Q_PROPERTY(LLMProvider llmProvider READ llmProvider WRITE setLlmProvider NOTIFY llmProviderChanged)
+    Q_PROPERTY(QString openAIBaseURL READ openAIBaseURL WRITE setOpenAIBaseURL NOTIFY openAIBaseURLChanged)
+    Q_PROPERTY(QString openAIModel READ openAIModel WRITE setOpenAIModel NOTIFY openAIModelChanged)
+    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+
+public:
+    AppSettings(UserDefaults &defaults, std::unique_ptr<LoginItem> loginItem, QObject *parent = nullptr);
+    ~AppSettings() override;
+    Q_DISABLE_COPY_MOVE(AppSettings)
+
+    // The program's one instance, over the standard store and autostart entry.
+    static AppSettings &shared();
+
+    static QString defaultOpenAIBaseURL();
+    static QString defaultOpenAIModel();
+
+    EngineKind defaultEngine() const { return m_defaultEngine; }
+    LLMProvider llmProvider() const { return m_llmProvider; }
+    QString openAIBaseURL() const { return m_openAIBaseURL; }
+    QString openAIModel() const { return m_openAIModel; }
+    bool launchAtLogin() const { return m_launchAtLogin; }
+
+    void setDefaultEngine(EngineKind engine);
+    void setLlmProvider(LLMProvider provider);
+    void setOpenAIBaseURL(const QString &url);
+    void setOpenAIModel(const QString &model);
+    void setLaunchAtLogin(bool enabled);
+
+Q_SIGNALS:
+    void defaultEngineChanged();
+    void llmProviderChanged();
+    void openAIBaseURLChanged();
+    void openAIModelChanged();
+    void launchAtLoginChanged();
+
+private:
+    void updateLaunchAtLogin(bool wanted);
+
+    UserDefaults &m_defaults;
+    std::unique_ptr<LoginItem> m_loginItem;
+    EngineKind m_defaultEngine;
+    LLMProvider m_llmProvider;
+    QString m_openAIBaseURL;
+    QString m_openAIModel;
+    bool m_launchAtLogin;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "historyentry.h"
+
+#include <QObject>
+
+class UserDefaults;
+
+// The most recent successful translations, newest first, at most 50 after each
+// addition, saved as one JSON document under a user-defaults key after every change.
+class HistoryStore final : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<HistoryEntry> entries READ entries NOTIFY entriesChanged)
+
+public:
+    static constexpr qsizetype maximumEntries = 50;
+    static QString standardKey() { return QStringLiteral("com.quendrix.tolvanis.history"); }
+
+    HistoryStore(QString defaultsKey, UserDefaults &defaults, QObject *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(HistoryStore)
+
+    const QList<HistoryEntry> &entries() const { return m_entries; }
+    QString defaultsKey() const { return m_defaultsKey; }
+
+    void add(const QString &sourceText, const QString &translatedText, const QString &engineName);
+    void clear();
+
+Q_SIGNALS:
+    void entriesChanged();
+
+private:
+    void load();
+    void save();
+
+    QString m_defaultsKey;
+    UserDefaults &m_defaults;
+    QList<HistoryEntry> m_entries;
+};

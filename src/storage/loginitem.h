@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Start at login through the XDG autostart directory: the program is a login
+// item when <config>/autostart/tolvanis.desktop exists and is not switched off
+// by Hidden=true or X-GNOME-Autostart-enabled=false.
+class LoginItem
+{
+public:
+    // An empty executable path means the running program.
+    explicit LoginItem(QString desktopFilePath = standardFilePath(), QString executablePath = {});
+    virtual ~LoginItem() = default;
+
+    static QString standardFilePath();
+
+    virtual bool isEnabled() const;
+    // Each returns the reason on failure, nothing on success.
+    virtual std::optional<QString> registerItem();
+    virtual std::optional<QString> unregisterItem();
+
+    QString desktopFilePath() const { return m_desktopFilePath; }
+    QString desktopEntry() const;
+
+private:
+    QString m_desktopFilePath;
+    QString m_executablePath;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+// The user-defaults store: an INI file of string and byte-array values under
+// <XDG config dir>/tolvanis/tolvanis.conf. Every write is synced at once;
+// QSettings writes through QSaveFile, so the file is replaced atomically.
+// Write failures (an unwritable directory, a full disk) are not reported: the
+// callers keep their in-memory state, which stays the truth while running.
+class UserDefaults final
+{
+public:
+    explicit UserDefaults(const QString &filePath);
+    ~UserDefaults();
+    Q_DISABLE_COPY_MOVE(UserDefaults)
+
+    static UserDefaults &standard();
+    static QString standardFilePath();
+
+    QString filePath() const;
+    // No value when the key is missing or holds another type.
+    std::optional<QString> string(const QString &key) const;
+    std::optional<QByteArray> data(const QString &key) const;
+    void setString(const QString &key, const QString &value);
+    void setData(const QString &key, const QByteArray &value);
+    bool contains(const QString &key) const;
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};

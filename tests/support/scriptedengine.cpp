@@ -1,0 +1,39 @@
+#include "scriptedengine.h"
+
+#include <QCoroSignal>
+
+ScriptedEngine::ScriptedEngine(QString name)
+    : m_name(std::move(name))
+{
+}
+
+QCoro::Task<QString> ScriptedEngine::translate(QString text, QString from, QString to)
+{
+    const qsizetype index = m_calls.size();
+    m_calls.append({text, from, to});
+    auto outcome = std::make_shared<Outcome>();
+    m_outcomes.append(outcome);
+    if (m_immediate)
+        co_return *m_immediate;
+
+    while (!outcome->done)
+        co_await qCoro(this, &ScriptedEngine::settled);
+    Q_UNUSED(index);
+    if (outcome->error)
+        std::rethrow_exception(outcome->error);
+    co_return outcome->result;
+}
+
+void ScriptedEngine::succeed(qsizetype call, const QString &result)
+{
+    m_outcomes.at(call)->done = true;
+    m_outcomes.at(call)->result = result;
+    Q_EMIT settled(call);
+}
+
+void ScriptedEngine::fail(qsizetype call, std::exception_ptr error)
+{
+    m_outcomes.at(call)->done = true;
+    m_outcomes.at(call)->error = std::move(error);
+    Q_EMIT settled(call);
+}

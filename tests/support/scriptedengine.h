@@ -1,0 +1,53 @@
+#pragma once
+
+#include "translationengine.h"
+#include "translationerror.h"
+
+#include <QList>
+#include <QObject>
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+// An engine whose answers the test decides. Each translate() call is recorded
+// and stays pending until the test settles it by index (so requests can finish
+// in any order), unless an immediate reply was set.
+class ScriptedEngine final : public QObject, public TranslationEngine
+{
+    Q_OBJECT
+
+public:
+    struct Call {
+        QString text;
+        QString from;
+        QString to;
+    };
+
+    explicit ScriptedEngine(QString name = QStringLiteral("Scripted"));
+
+    QString name() const override { return m_name; }
+    QCoro::Task<QString> translate(QString text, QString from, QString to) override;
+
+    const QList<Call> &calls() const { return m_calls; }
+    void succeed(qsizetype call, const QString &result);
+    void fail(qsizetype call, std::exception_ptr error);
+    void fail(qsizetype call, const TranslationError &error) { fail(call, std::make_exception_ptr(error)); }
+    // Answer every later call at once with this result.
+    void replyImmediately(const QString &result) { m_immediate = result; }
+
+Q_SIGNALS:
+    void settled(qsizetype call);
+
+private:
+    struct Outcome {
+        bool done = false;
+        QString result;
+        std::exception_ptr error;
+    };
+
+    QString m_name;
+    QList<Call> m_calls;
+    QList<std::shared_ptr<Outcome>> m_outcomes;
+    std::optional<QString> m_immediate;
+};
