@@ -26,7 +26,7 @@ test: build
 	scripts/test-session.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 600
 
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANIS_BUILD_BENCH=ON -DTOLVANIS_BUILD_TESTS=OFF
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANIS_BUILD_BENCH=ON
 	cmake --build $(BENCH_BUILD)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; \
 	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh "$$b" --benchmark_counters_tabular=true || exit 1; done
