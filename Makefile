@@ -4,7 +4,7 @@ BUILD ?= build
 BENCH_BUILD ?= build-bench
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench
+.PHONY: all deps configure build run test bench package
 
 all: build
 
@@ -20,7 +20,10 @@ build: configure
 	cmake --build $(BUILD)
 
 run: build
-	@echo "tolvanis: everything is built; the tray application itself is not part of this build yet."
+	@scripts/run.sh $(BUILD)/src/app/tolvanis $(BUILD)/demo
+
+package: build
+	cd $(BUILD) && cpack
 
 test: build
 	scripts/test-session.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 600
