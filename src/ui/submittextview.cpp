@@ -24,8 +24,8 @@ SubmitTextView::SubmitTextView(QWidget *parent)
 
     connect(document(), &QTextDocument::contentsChanged, this, [this] { Q_EMIT textEdited(toPlainText()); });
     connect(&InputFocusRequest::instance(), &InputFocusRequest::focusTranslatorInput, this,
-            &SubmitTextView::takeFocusIfInWindow);
-    QTimer::singleShot(0, this, &SubmitTextView::takeFocusIfInWindow);
+            &SubmitTextView::focusIfInWindow);
+    QTimer::singleShot(0, this, &SubmitTextView::focusIfInWindow);
 }
 
 void SubmitTextView::updateText(const QString &text)
@@ -36,7 +36,7 @@ void SubmitTextView::updateText(const QString &text)
     moveCursor(QTextCursor::End);
 }
 
-void SubmitTextView::takeFocusIfInWindow()
+void SubmitTextView::focusIfInWindow()
 {
     QWidget *top = window();
     if (!isVisible() || !top || !top->isVisible())

@@ -20,6 +20,8 @@ public:
     // Shows `text` unless the field already shows exactly that, so an update
     // with unchanged text leaves the cursor and selection alone.
     void updateText(const QString &text);
+    // Takes the keyboard focus if the field is on screen in a window.
+    void focusIfInWindow();
 
 Q_SIGNALS:
     void textEdited(const QString &text);
@@ -30,8 +32,6 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
-    void takeFocusIfInWindow();
-
     bool m_composing = false;
     // Set when an input method commits text, until control returns to the
     // event loop: a Return delivered after the commit belongs to it.

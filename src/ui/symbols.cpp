@@ -280,7 +280,6 @@ QPainterPath path(Symbol symbol, SymbolWeight weight)
     if (found != cache.constEnd())
         return *found;
     QPainterPath built = buildPath(symbol, weight);
-    built.setFillRule(Qt::WindingFill);
     cache.insert(key, built);
     return built;
 }
