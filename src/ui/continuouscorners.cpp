@@ -58,14 +58,12 @@ void appendCorner(QPainterPath &path, QPointF start, QPointF along, QPointF next
     const QPointF arcEnd = at(s.extent - s.d, s.extent - s.a - s.b - s.c);
     const qreal sweep = 2.0 * std::asin(std::min(1.0, s.arcChord / std::sqrt(2.0) / s.radius));
     const qreal handle = 4.0 / 3.0 * std::tan(sweep / 4.0) * s.radius;
-    const QPointF t0 = arcStart - at(s.a + s.b, 0);
-    const QPointF t1 = at(s.extent, s.extent - s.a - s.b) - arcEnd;
-    auto unit = [](QPointF v) {
-        const qreal length = std::hypot(v.x(), v.y());
-        return length > 0 ? v / length : v;
-    };
+    // The arc meets each transition at `alpha` degrees from that edge's direction.
+    const qreal alpha = qDegreesToRadians((90.0 - qRadiansToDegrees(sweep)) / 2.0);
+    const QPointF t0 = along * std::cos(alpha) + next * std::sin(alpha);
+    const QPointF t1 = along * std::sin(alpha) + next * std::cos(alpha);
     if (s.arcChord > 0)
-        path.cubicTo(arcStart + unit(t0) * handle, arcEnd - unit(t1) * handle, arcEnd);
+        path.cubicTo(arcStart + t0 * handle, arcEnd - t1 * handle, arcEnd);
     path.cubicTo(at(s.extent, s.extent - s.a - s.b - s.c + s.c), at(s.extent, s.extent - s.a),
                  at(s.extent, s.extent));
 }

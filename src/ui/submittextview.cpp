@@ -22,7 +22,15 @@ SubmitTextView::SubmitTextView(QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTabChangesFocus(true);
 
-    connect(document(), &QTextDocument::contentsChanged, this, [this] { Q_EMIT textEdited(toPlainText()); });
+    // The document also reports changes of an input method's pre-edit text,
+    // which is not part of the text yet: report only real changes.
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        QString text = toPlainText();
+        if (text == m_reported)
+            return;
+        m_reported = text;
+        Q_EMIT textEdited(m_reported);
+    });
     connect(&InputFocusRequest::instance(), &InputFocusRequest::focusTranslatorInput, this,
             &SubmitTextView::focusIfInWindow);
     QTimer::singleShot(0, this, &SubmitTextView::focusIfInWindow);

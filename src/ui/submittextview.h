@@ -32,6 +32,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
+    QString m_reported;
     bool m_composing = false;
     // Set when an input method commits text, until control returns to the
     // event loop: a Return delivered after the commit belongs to it.
