@@ -228,6 +228,8 @@ TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
     pageLayout->addWidget(m_resultText);
     pageLayout->addStretch(1);
     scroll->setWidget(page);
+    // setWidget() turns the page's background on; the card's fill must show.
+    page->setAutoFillBackground(false);
     card->bodyLayout()->addWidget(scroll);
 
     m_copyButton = new IconButton(Symbol::DocOnDoc, QStringLiteral("复制翻译结果"), card->surface());

@@ -11,6 +11,22 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+// A flip container on screen with two labels as its faces.
+struct TwoFaces {
+    FlipContainer flip;
+    QLabel *front = new QLabel(QStringLiteral("front"));
+    QLabel *back = new QLabel(QStringLiteral("back"));
+
+    bool show()
+    {
+        flip.addFace(front);
+        flip.addFace(back);
+        flip.resize(200, 100);
+        flip.show();
+        return QTest::qWaitForWindowExposed(&flip);
+    }
+};
+
 class TestToolkit : public QObject
 {
     Q_OBJECT
@@ -185,14 +201,11 @@ void TestToolkit::rotationProjection()
 
 void TestToolkit::flipEndsOnTheNewFace()
 {
-    FlipContainer flip;
-    auto *front = new QLabel(QStringLiteral("front"));
-    auto *back = new QLabel(QStringLiteral("back"));
-    flip.addFace(front);
-    flip.addFace(back);
-    flip.resize(200, 100);
-    flip.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&flip));
+    TwoFaces faces;
+    QVERIFY(faces.show());
+    FlipContainer &flip = faces.flip;
+    QLabel *front = faces.front;
+    QLabel *back = faces.back;
     QCOMPARE(flip.currentFace(), front);
     QSignalSpy finished(&flip, &FlipContainer::flipFinished);
     flip.flipTo(back);
@@ -209,13 +222,11 @@ void TestToolkit::flipEndsOnTheNewFace()
 
 void TestToolkit::secondFlipDuringATurnFinishesTheFirst()
 {
-    FlipContainer flip;
-    auto *front = new QLabel(QStringLiteral("front"));
-    auto *back = new QLabel(QStringLiteral("back"));
-    flip.addFace(front);
-    flip.addFace(back);
-    flip.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&flip));
+    TwoFaces faces;
+    QVERIFY(faces.show());
+    FlipContainer &flip = faces.flip;
+    QLabel *front = faces.front;
+    QLabel *back = faces.back;
     QSignalSpy finished(&flip, &FlipContainer::flipFinished);
     flip.flipTo(back);
     flip.flipTo(front);

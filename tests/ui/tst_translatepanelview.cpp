@@ -217,7 +217,8 @@ void TestTranslatePanelView::directionButtonCycles()
 }
 
 // Each press schedules its own 1.2 s reset: two presses a second apart show
-// the check mark until 1.2 s after the first.
+// the check mark until 1.2 s after the first (a shared, restarted timer would
+// keep it until 2.2 s). The margin allows for a busy machine.
 void TestTranslatePanelView::copyFlashesForItsOwnInterval()
 {
     Panel p;
@@ -239,7 +240,7 @@ void TestTranslatePanelView::copyFlashesForItsOwnInterval()
     QTest::mouseClick(copy, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!p.view.isCopyConfirmationShown(), 2000);
     const qint64 elapsed = clock.elapsed();
-    QVERIFY2(elapsed >= TranslatePanelView::copyConfirmationMs && elapsed < TranslatePanelView::copyConfirmationMs + 150,
+    QVERIFY2(elapsed >= TranslatePanelView::copyConfirmationMs && elapsed < TranslatePanelView::copyConfirmationMs + 500,
              qPrintable(QString::number(elapsed)));
     QCOMPARE(copy->symbol(), Symbol::DocOnDoc);
     QCOMPARE(copy->foreground(), Foreground::Secondary);

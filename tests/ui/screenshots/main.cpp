@@ -145,6 +145,7 @@ const std::vector<std::pair<QString, std::function<void(Fixture &, TranslatePane
          panel.showHistory();
      }},
     {QStringLiteral("history-empty"), [](Fixture &, TranslatePanelView &panel) { panel.showHistory(); }},
+    {QStringLiteral("turning"), [](Fixture &, TranslatePanelView &panel) { panel.showHistory(); }},
 };
 
 void renderPanels(const QString &directory)
@@ -165,7 +166,9 @@ void renderPanels(const QString &directory)
             settle();
             prepare(fixture, *panel);
             settle();
-            QTest::qWait(FlipContainer::durationMs + 100);
+            // "turning" is caught a third of the way through the flip.
+            QTest::qWait(stateName == QStringLiteral("turning") ? FlipContainer::durationMs / 3
+                                                                : FlipContainer::durationMs + 100);
             for (qreal scale : {1.0, 2.0})
                 save(popover, scale, QStringLiteral("%1/panel-%2-%3@%4x.png").arg(directory, stateName, paletteName).arg(scale));
         }
