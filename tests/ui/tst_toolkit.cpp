@@ -1,10 +1,7 @@
 #include "flipcontainer.h"
 #include "segmentedpicker.h"
 #include "spinner.h"
-#include "switchtoggle.h"
 #include "titledcard.h"
-#include "toolkitbutton.h"
-#include "toolkitcolors.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -37,10 +34,8 @@ private Q_SLOTS:
     void pickerKeys_data();
     void pickerKeys();
 
-    // --- switch, spinner, buttons
-    void switchToggles();
+    // --- spinner
     void spinnerRunsOnlyWhileVisible();
-    void disabledButtonIgnoresClicks();
 
     // --- card
     void cardSurface_data();
@@ -92,19 +87,6 @@ void TestToolkit::pickerKeys()
     QCOMPARE(picker.currentIndex(), result);
 }
 
-void TestToolkit::switchToggles()
-{
-    SwitchToggle toggle;
-    toggle.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&toggle));
-    QSignalSpy toggled(&toggle, &QAbstractButton::toggled);
-    QTest::mouseClick(&toggle, Qt::LeftButton);
-    QVERIFY(toggle.isChecked());
-    QTest::keyClick(&toggle, Qt::Key_Space);
-    QVERIFY(!toggle.isChecked());
-    QCOMPARE(toggled.count(), 2);
-}
-
 void TestToolkit::spinnerRunsOnlyWhileVisible()
 {
     QWidget window;
@@ -115,21 +97,6 @@ void TestToolkit::spinnerRunsOnlyWhileVisible()
     QVERIFY(spinner->isAnimating());
     spinner->hide();
     QVERIFY(!spinner->isAnimating());
-}
-
-void TestToolkit::disabledButtonIgnoresClicks()
-{
-    ToolkitButton button(ToolkitButton::Kind::Prominent, QStringLiteral("翻译"));
-    button.setSymbol(Symbol::Return);
-    QSignalSpy clicked(&button, &QAbstractButton::clicked);
-    button.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&button));
-    QTest::mouseClick(&button, Qt::LeftButton);
-    button.setEnabled(false);
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QCOMPARE(clicked.count(), 1);
-    // The label, symbol included, fits the button.
-    QVERIFY(button.sizeHint().width() > button.fontMetrics().horizontalAdvance(button.text()) + 14);
 }
 
 void TestToolkit::cardSurface_data()
