@@ -1,6 +1,7 @@
 #include "iconbutton.h"
 
 #include "continuouscorners.h"
+#include "focusring.h"
 #include "toolkitcolors.h"
 
 #include <QPainter>
@@ -12,6 +13,7 @@ IconButton::IconButton(Symbol symbol, const QString &toolTip, QWidget *parent)
     setToolTip(toolTip);
     setAccessibleName(toolTip);
     setFocusPolicy(Qt::TabFocus);
+    FocusRing::track(this);
     setCursor(Qt::ArrowCursor);
     setAttribute(Qt::WA_Hover);
     setFixedSize(m_side, m_side);
@@ -60,7 +62,7 @@ void IconButton::paintEvent(QPaintEvent *)
     const qreal wash = isDown() ? 0.22 : (underMouse() && isEnabled() ? 0.12 : 0.0);
     if (wash > 0)
         painter.fillPath(ContinuousCorners::roundedRect(QRectF(rect()), 5), ToolkitColors::withOpacity(secondary, wash));
-    if (hasFocus()) {
+    if (FocusRing::isVisible(this)) {
         painter.setPen(QPen(ToolkitColors::withOpacity(ToolkitColors::accent(palette()), 0.6), 1.5));
         painter.drawPath(ContinuousCorners::roundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4));
     }

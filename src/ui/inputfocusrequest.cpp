@@ -2,17 +2,18 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 
 InputFocusRequest &InputFocusRequest::instance()
 {
-    static auto *center = [] {
-        auto *object = new InputFocusRequest;
-        object->setObjectName(QString::fromLatin1(name));
-        // Parented to the application so it is destroyed with it, on its thread.
-        if (QCoreApplication::instance())
-            object->setParent(QCoreApplication::instance());
-        return object;
-    }();
+    // Owned by the application object, so it goes away with it on the GUI
+    // thread; a later application object gets a new one.
+    static QPointer<InputFocusRequest> center;
+    if (!center) {
+        center = new InputFocusRequest;
+        center->setObjectName(QString::fromLatin1(name));
+        center->setParent(QCoreApplication::instance());
+    }
     return *center;
 }
 

@@ -1,6 +1,7 @@
 #include "segmentedpicker.h"
 
 #include "continuouscorners.h"
+#include "focusring.h"
 #include "toolkitcolors.h"
 #include "toolkitfonts.h"
 
@@ -19,6 +20,7 @@ SegmentedPicker::SegmentedPicker(const QStringList &labels, QWidget *parent)
 {
     setFont(ToolkitFonts::system(12, QFont::Medium));
     setFocusPolicy(Qt::TabFocus);
+    FocusRing::track(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
 }
@@ -79,7 +81,7 @@ void SegmentedPicker::paintEvent(QPaintEvent *)
                                       : ToolkitColors::withOpacity(ToolkitColors::primary(pal), 0.75));
         painter.drawText(segment, Qt::AlignCenter, m_labels.at(i));
     }
-    if (hasFocus()) {
+    if (FocusRing::isVisible(this)) {
         painter.setPen(QPen(ToolkitColors::withOpacity(ToolkitColors::accent(pal), 0.6), 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(ContinuousCorners::roundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), trackRadius - 1));

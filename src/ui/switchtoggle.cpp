@@ -1,5 +1,6 @@
 #include "switchtoggle.h"
 
+#include "focusring.h"
 #include "toolkitcolors.h"
 
 #include <QPainter>
@@ -11,6 +12,7 @@ SwitchToggle::SwitchToggle(QWidget *parent)
 {
     setCheckable(true);
     setFocusPolicy(Qt::TabFocus);
+    FocusRing::track(this);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_animation->setDuration(150);
     m_animation->setEasingCurve(QEasingCurve::InOutQuad);
@@ -75,7 +77,7 @@ void SwitchToggle::paintEvent(QPaintEvent *)
     painter.drawEllipse(knob.translated(0, 0.6));
     painter.setBrush(isDown() ? QColor(240, 240, 240) : QColor(Qt::white));
     painter.drawEllipse(knob);
-    if (hasFocus()) {
+    if (FocusRing::isVisible(this)) {
         painter.setPen(QPen(ToolkitColors::withOpacity(on, 0.5), 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius + 0.5, radius + 0.5);

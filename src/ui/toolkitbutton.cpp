@@ -1,6 +1,7 @@
 #include "toolkitbutton.h"
 
 #include "continuouscorners.h"
+#include "focusring.h"
 #include "toolkitcolors.h"
 #include "toolkitfonts.h"
 
@@ -17,6 +18,7 @@ ToolkitButton::ToolkitButton(Kind kind, const QString &text, QWidget *parent)
     setText(text);
     setFont(ToolkitFonts::system(11));
     setFocusPolicy(Qt::TabFocus);
+    FocusRing::track(this);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -94,7 +96,7 @@ void ToolkitButton::paintEvent(QPaintEvent *)
         if (!isEnabled())
             labelColor = ToolkitColors::withOpacity(labelColor, 0.35);
     }
-    if (hasFocus()) {
+    if (FocusRing::isVisible(this)) {
         painter.setPen(QPen(ToolkitColors::withOpacity(ToolkitColors::accent(pal), 0.5), 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(shape);

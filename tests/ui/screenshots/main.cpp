@@ -7,7 +7,13 @@
 #include "historystore.h"
 #include "loginitem.h"
 #include "scriptedengine.h"
+#include "segmentedpicker.h"
+#include "symbollabel.h"
 #include "symbols.h"
+#include "switchtoggle.h"
+#include "titledcard.h"
+#include "toolkitbutton.h"
+#include "toolkitfonts.h"
 #include "temporaryconfig.h"
 #include "tolvanislogo.h"
 #include "tolvanismark.h"
@@ -19,6 +25,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QTest>
 #include <QVBoxLayout>
@@ -203,15 +211,71 @@ void renderSheet(const QString &directory)
     image.save(directory + QStringLiteral("/symbols.png"));
 }
 
+// The pieces the settings window is made of, in a section card, to look at
+// them in both palettes.
+void renderToolkit(const QString &directory)
+{
+    const std::vector<std::pair<QString, QPalette>> palettes = {{QStringLiteral("light"), lightPalette()},
+                                                                {QStringLiteral("dark"), darkPalette()}};
+    for (const auto &[paletteName, palette] : palettes) {
+        QApplication::setPalette(palette);
+        QWidget window;
+        window.setAutoFillBackground(true);
+        window.setFixedWidth(420);
+        auto *column = new QVBoxLayout(&window);
+        column->setContentsMargins(16, 16, 16, 16);
+        column->setSpacing(16);
+        auto *card = new TitledCard(QStringLiteral("LLM 引擎"), TitledCard::section(), &window);
+        card->setIcon(Symbol::Sparkles);
+        card->bodyLayout()->addWidget(new SegmentedPicker({QStringLiteral("Anthropic"), QStringLiteral("OpenAI 兼容")}, card));
+        auto *buttons = new QHBoxLayout;
+        buttons->addStretch(1);
+        buttons->addWidget(new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("清除"), card));
+        auto *saveButton = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), card);
+        buttons->addWidget(saveButton);
+        auto *disabled = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), card);
+        disabled->setEnabled(false);
+        buttons->addWidget(disabled);
+        buttons->addWidget(new ToolkitButton(ToolkitButton::Kind::Destructive, QStringLiteral("清空"), card));
+        card->bodyLayout()->addLayout(buttons);
+        column->addWidget(card);
+
+        auto *general = new TitledCard(QStringLiteral("通用"), TitledCard::section(), &window);
+        general->setIcon(Symbol::Gearshape);
+        for (bool on : {false, true}) {
+            auto *row = new QHBoxLayout;
+            auto *label = new QLabel(QStringLiteral("登录时启动"), general);
+            label->setFont(ToolkitFonts::system(12));
+            row->addWidget(label);
+            row->addStretch(1);
+            auto *toggle = new SwitchToggle(general);
+            toggle->setChecked(on);
+            row->addWidget(toggle);
+            general->bodyLayout()->addLayout(row);
+        }
+        column->addWidget(general);
+        auto *status = new SymbolLabel(Symbol::CheckmarkCircleFill, QStringLiteral("已保存到 Keychain"), &window);
+        status->setTextFont(ToolkitFonts::system(11, QFont::Medium));
+        status->setForeground(Foreground::Green);
+        column->addWidget(status);
+        window.show();
+        settle();
+        save(window, 2.0, QStringLiteral("%1/toolkit-%2@2x.png").arg(directory, paletteName));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The dates in the history as a user in China sees them.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     const QString directory = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(directory);
     renderSheet(directory);
+    renderToolkit(directory);
     renderPanels(directory);
     return 0;
 }
