@@ -101,9 +101,15 @@ TranslatePanelView::TranslatePanelView(std::shared_ptr<TranslationViewModel> vie
 
     connect(m_flip, &FlipContainer::flipFinished, this, [this](QWidget *current) {
         if (current == m_translateContent) {
-            if (m_history)
-                m_flip->removeFace(m_history);
-            m_input->focusIfInWindow();
+            // Discard the lists that were turned away from, but not one that a
+            // quick second press of the history button is turning to.
+            const auto lists = m_flip->findChildren<HistoryView *>(Qt::FindDirectChildrenOnly);
+            for (HistoryView *list : lists) {
+                if (!m_historyShown || list != m_history)
+                    m_flip->removeFace(list);
+            }
+            if (!m_historyShown)
+                m_input->focusIfInWindow();
         } else if (current == m_history) {
             m_history->setFocus(Qt::OtherFocusReason);
         }

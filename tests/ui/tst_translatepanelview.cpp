@@ -87,6 +87,7 @@ private Q_SLOTS:
     // --- history
     void flipsToTheHistoryAndBack();
     void choosingAnEntryFillsThePanelAndKeepsTheError();
+    void reopeningTheHistoryMidTurnKeepsTheNewList();
 };
 
 void TestTranslatePanelView::init()
@@ -323,6 +324,29 @@ void TestTranslatePanelView::choosingAnEntryFillsThePanelAndKeepsTheError()
     QCOMPARE(p.resultText()->text(), QStringLiteral("译文"));
     QVERIFY(p.errorLine()->isVisible());
     QCOMPARE(p.system->calls().size(), 0);
+}
+
+// Back and at once to the history again: the turn back is cut short, and the
+// list it would discard at its end must not be the new one.
+void TestTranslatePanelView::reopeningTheHistoryMidTurnKeepsTheNewList()
+{
+    Panel p;
+    QVERIFY(p.show());
+    auto *flip = p.view.findChild<FlipContainer *>();
+    p.view.showHistory();
+    QTRY_VERIFY(!flip->isFlipping());
+    QPointer<HistoryView> first = p.view.historyView();
+    p.view.hideHistory();
+    QVERIFY(flip->isFlipping());
+    p.view.showHistory();
+    QPointer<HistoryView> second = p.view.historyView();
+    QVERIFY(second && second != first);
+    QTRY_VERIFY(!flip->isFlipping());
+    QTRY_VERIFY(first.isNull());
+    QVERIFY(second);
+    QCOMPARE(flip->currentFace(), second.data());
+    QVERIFY(second->isVisible());
+    QVERIFY(p.view.isHistoryShown());
 }
 
 QTEST_MAIN(TestTranslatePanelView)
