@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -11,8 +12,6 @@
 class AppSettings;
 class HistoryStore;
 class PopoverWindow;
-class QMenu;
-class QWidget;
 class SystemTranslationBridge;
 class SystemTranslationHost;
 class TranslatePanelView;
