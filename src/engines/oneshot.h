@@ -44,7 +44,11 @@ public:
         struct Awaiter {
             std::shared_ptr<State> state;
             bool await_ready() const noexcept { return state->value.has_value() || state->error; }
-            void await_suspend(std::coroutine_handle<> waiter) noexcept { state->waiter = waiter; }
+            void await_suspend(std::coroutine_handle<> waiter) noexcept
+            {
+                Q_ASSERT(!state->waiter); // one waiter only: a second would never wake
+                state->waiter = waiter;
+            }
             T await_resume()
             {
                 if (state->error)

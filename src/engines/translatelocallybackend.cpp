@@ -107,11 +107,6 @@ void TranslateLocallyBackend::shutdown()
         direction.client->shutdown();
 }
 
-TranslateLocallyClient *TranslateLocallyBackend::clientFor(const TranslationConfiguration &configuration) const
-{
-    return m_directions.value(key(configuration)).client;
-}
-
 TranslateLocallyBackend::Direction &TranslateLocallyBackend::direction(const TranslationConfiguration &configuration)
 {
     Direction &direction = m_directions[key(configuration)];

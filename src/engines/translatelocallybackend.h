@@ -41,9 +41,6 @@ public:
     // Stops every worker; later requests start them again.
     void shutdown();
 
-    // The worker client of a direction, once a request has needed it.
-    TranslateLocallyClient *clientFor(const TranslationConfiguration &configuration) const;
-
 private:
     explicit TranslateLocallyBackend(Timeouts timeouts);
 

@@ -94,7 +94,6 @@ private Q_SLOTS:
     void blankInputLeavesBridgeUntouched();
     void publishesTheRequestsLanguages_data();
     void publishesTheRequestsLanguages();
-    void returnsTranslationUntrimmed();
     void twoRequestsInARowAreBothServed();
 
     // Failures
@@ -163,12 +162,6 @@ void TestSystemTranslationBridge::publishesTheRequestsLanguages()
     QCOMPARE(m_backend->calls.size(), 1);
     QCOMPARE(m_backend->calls.at(0).configuration, expected);
     QCOMPARE(m_backend->calls.at(0).text, QStringLiteral("你好")); // trimmed before it leaves the engine
-}
-
-void TestSystemTranslationBridge::returnsTranslationUntrimmed()
-{
-    m_backend->answers.insert(QStringLiteral("hi"), QStringLiteral("  你好 \n"));
-    QCOMPARE(run(m_engine->translate(QStringLiteral("hi"), english, chinese)).value, QStringLiteral("  你好 \n"));
 }
 
 void TestSystemTranslationBridge::twoRequestsInARowAreBothServed()

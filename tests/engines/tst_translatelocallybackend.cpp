@@ -3,7 +3,6 @@
 #include "systemtranslationhost.h"
 #include "taskoutcome.h"
 #include "translatelocallybackend.h"
-#include "translatelocallyclient.h"
 #include "translatelocallystandin.h"
 #include "translationerror.h"
 
@@ -32,7 +31,6 @@ private Q_SLOTS:
     void startsOneWorkerPerDirectionOnDemand();
     void failuresReachTheUserAsMissingLanguagePack_data();
     void failuresReachTheUserAsMissingLanguagePack();
-    void shutdownStopsWorkersUntilTheNextRequest();
 
 private:
     QString translate(const QString &text, const QString &from, const QString &to);
@@ -132,17 +130,6 @@ void TestTranslateLocallyBackend::failuresReachTheUserAsMissingLanguagePack()
         m_standIn->clear(switchName.constData());
         QCOMPARE(translate(QStringLiteral("你好。"), chinese, english), QStringLiteral("Hello."));
     }
-}
-
-void TestTranslateLocallyBackend::shutdownStopsWorkersUntilTheNextRequest()
-{
-    QCOMPARE(translate(QStringLiteral("你好。"), chinese, english), QStringLiteral("Hello."));
-    TranslateLocallyClient *client = m_backend->clientFor({QStringLiteral("zh"), QStringLiteral("en")});
-    QVERIFY(client && client->isRunning());
-    m_backend->shutdown();
-    QVERIFY(!client->isRunning());
-    QCOMPARE(translate(QStringLiteral("你好。"), chinese, english), QStringLiteral("Hello."));
-    QCOMPARE(m_standIn->starts().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestTranslateLocallyBackend)
