@@ -46,7 +46,7 @@ private:
 void TestTranslateLocallyBackend::init()
 {
     m_standIn = std::make_unique<TranslateLocallyStandIn>();
-    m_backend = TranslateLocallyBackend::create({400ms, 2s, 10min});
+    m_backend = TranslateLocallyBackend::create({2s, 5s, 10min});
     m_bridge = std::make_shared<SystemTranslationBridge>();
     m_host = std::make_unique<SystemTranslationHost>(m_bridge, m_backend);
     m_engine = std::make_unique<SystemEngine>(m_bridge);

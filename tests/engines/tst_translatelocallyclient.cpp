@@ -144,10 +144,12 @@ void TestTranslateLocallyClient::faultFailsPendingAndRestarts_data()
     QTest::addColumn<QByteArray>("switchName");
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<Kind>("expected");
-    QTest::newRow("crash on translate") << QByteArray("STANDIN_ABORT_ON_TRANSLATE") << QByteArray("1") << Kind::Exited;
-    QTest::newRow("exit at start") << QByteArray("STANDIN_EXIT_AT_START") << QByteArray("3") << Kind::Exited;
-    QTest::newRow("never answers") << QByteArray("STANDIN_SILENT") << QByteArray("1") << Kind::Timeout;
-    QTest::newRow("answers too late") << QByteArray("STANDIN_DELAY_MS") << QByteArray("1500") << Kind::Timeout;
+    QTest::addColumn<int>("firstReplyMs"); // short only where the wait is the fault
+    QTest::newRow("crash on translate") << QByteArray("STANDIN_ABORT_ON_TRANSLATE") << QByteArray("1") << Kind::Exited
+                                        << 5000;
+    QTest::newRow("exit at start") << QByteArray("STANDIN_EXIT_AT_START") << QByteArray("3") << Kind::Exited << 5000;
+    QTest::newRow("never answers") << QByteArray("STANDIN_SILENT") << QByteArray("1") << Kind::Timeout << 400;
+    QTest::newRow("answers too late") << QByteArray("STANDIN_DELAY_MS") << QByteArray("1500") << Kind::Timeout << 400;
 }
 
 void TestTranslateLocallyClient::faultFailsPendingAndRestarts()
@@ -155,7 +157,8 @@ void TestTranslateLocallyClient::faultFailsPendingAndRestarts()
     QFETCH(QByteArray, switchName);
     QFETCH(QByteArray, value);
     QFETCH(Kind, expected);
-    m_client->setFirstReplyTimeout(400ms);
+    QFETCH(int, firstReplyMs);
+    m_client->setFirstReplyTimeout(std::chrono::milliseconds(firstReplyMs));
     m_standIn->set(switchName.constData(), value);
     QSignalSpy stopped(m_client.get(), &TranslateLocallyClient::workerStopped);
 
