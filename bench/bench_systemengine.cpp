@@ -27,7 +27,7 @@ namespace {
 
 // 200 characters, one sentence: one frame each way.
 const QString text = QStringLiteral(
-    "The quick brown fox jumps over the lazy dog while the small village by the river slowly wakes up, "
+    "The quick brown fox jumps over the very lazy dog while the small village by a river slowly wakes up, "
     "and the baker opens his shop to sell warm bread to the early workers who pass by on their bicycles.");
 
 QCoreApplication &application()
