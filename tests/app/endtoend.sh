@@ -107,7 +107,7 @@ sleep 0.5
 shot result-shown
 
 # The copy button sits in the result card's top trailing corner.
-xdotool mousemove $((panel_x + ${TOLVANIS_E2E_COPY_X:-305})) $((panel_y + ${TOLVANIS_E2E_COPY_Y:-272})) click 1
+xdotool mousemove $((panel_x + ${TOLVANIS_E2E_COPY_X:-313})) $((panel_y + ${TOLVANIS_E2E_COPY_Y:-262})) click 1
 waitfor 30 bash -c "[[ \"\$(xclip -selection clipboard -o)\" == '$reply' ]]" || fail "copy did not put the result on the clipboard"
 sleep 0.2
 shot copied
@@ -120,7 +120,7 @@ grep -q 'com.quendrix.tolvanis.history=@ByteArray' "$XDG_CONFIG_HOME/tolvanis/to
 sleep 0.4
 xdotool mousemove "$icon_x" "$icon_y" click 1
 waitfor 50 visible '^tolvanis$' || fail "the panel did not open again"
-xdotool mousemove $((panel_x + ${TOLVANIS_E2E_HISTORY_X:-292})) $((panel_y + ${TOLVANIS_E2E_HISTORY_Y:-26})) click 1
+xdotool mousemove $((panel_x + ${TOLVANIS_E2E_HISTORY_X:-285})) $((panel_y + ${TOLVANIS_E2E_HISTORY_Y:-25})) click 1
 sleep 0.8
 shot history
 
