@@ -5,14 +5,14 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config dpkg-dev
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qcoro-qt6-dev
   libsecret-1-dev libglib2.0-dev libcld2-dev nlohmann-json3-dev libbenchmark-dev
   # run: fonts with Chinese glyphs
   fonts-wqy-microhei fonts-noto-cjk
   # tests: a private Secret Service, a virtual X display with a tray, clicks, clipboard
   dbus-daemon dbus-bin gnome-keyring
-  xvfb openbox trayer xdotool xclip x11-utils
+  xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
   openssl curl
 )
 

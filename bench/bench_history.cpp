@@ -1,0 +1,59 @@
+#include "historystore.h"
+#include "userdefaults.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QList<HistoryEntry> fiftyEntries()
+{
+    QList<HistoryEntry> entries;
+    for (int i = 0; i < HistoryStore::maximumEntries; ++i) {
+        entries.append({QUuid::createUuid(),
+                        QStringLiteral("The quick brown fox jumps over the lazy dog, entry %1 / path").arg(i),
+                        QStringLiteral("敏捷的棕色狐狸跳过了懒狗，第 %1 条").arg(i), QStringLiteral("LLM"),
+                        HistoryEntry::now()});
+    }
+    return entries;
+}
+
+// What one history change costs: encode all 50 entries and write the store
+// through to disk (atomic replace of the INI file).
+void BM_HistoryEncodeAndSave(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    UserDefaults defaults(dir.path() + QStringLiteral("/tolvanis.conf"));
+    const QList<HistoryEntry> entries = fiftyEntries();
+    for (auto _ : state)
+        defaults.setData(HistoryStore::standardKey(), HistoryEntry::encodeList(entries));
+}
+
+// Start-up cost: open the store and decode 50 entries.
+void BM_HistoryLoad(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/tolvanis.conf");
+    UserDefaults(path).setData(HistoryStore::standardKey(), HistoryEntry::encodeList(fiftyEntries()));
+    for (auto _ : state) {
+        UserDefaults defaults(path);
+        HistoryStore store(HistoryStore::standardKey(), defaults);
+        benchmark::DoNotOptimize(store.entries().size());
+    }
+}
+
+void BM_HistoryEncodeOnly(benchmark::State &state)
+{
+    const QList<HistoryEntry> entries = fiftyEntries();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(HistoryEntry::encodeList(entries));
+}
+
+} // namespace
+
+// Targets: encode + save of 50 entries <= 1 ms; load of 50 <= 1 ms.
+BENCHMARK(BM_HistoryEncodeAndSave)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HistoryLoad)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HistoryEncodeOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,252 @@
+#include "appdelegate.h"
+
+#include "appsettings.h"
+#include "historystore.h"
+#include "keychainhelper.h"
+#include "llmengine.h"
+#include "popoverplacement.h"
+#include "popoverwindow.h"
+#include "settingsview.h"
+#include "statusbaricon.h"
+#include "systemenginefactory.h"
+#include "systemtranslationhost.h"
+#include "translatepanelview.h"
+#include "translationviewmodel.h"
+#include "userdefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// How long after launch a missing system tray is taken as "this desktop has none".
+constexpr int trayGraceMs = 3000;
+// A tray click that arrives this soon after the panel lost the focus is the
+// click that took the focus away.
+constexpr int reopenGuardMs = 300;
+
+QRect availableGeometryAt(QPoint point)
+{
+    QScreen *screen = QGuiApplication::screenAt(point);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(QObject *parent)
+    : QObject(parent)
+    , m_historyStore(std::make_unique<HistoryStore>(HistoryStore::standardKey(), UserDefaults::standard()))
+    , m_settings(AppSettings::shared())
+{
+}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_popover;
+    delete m_settingsWindow;
+}
+
+std::shared_ptr<TranslationViewModel> AppDelegate::viewModel()
+{
+    if (!m_viewModel) {
+        if (!m_systemTranslationBridge)
+            m_systemTranslationBridge = SystemEngineFactory::makeBridge();
+        auto systemEngine = SystemEngineFactory::makeEngine(*m_systemTranslationBridge);
+        auto llmEngine = std::make_shared<LLMEngine>(m_settings, KeychainHelper::shared());
+        m_viewModel = TranslationViewModel::create(std::move(systemEngine), std::move(llmEngine), *m_historyStore,
+                                                   m_settings);
+    }
+    return m_viewModel;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    m_statusItem = new QSystemTrayIcon(renderStatusBarIcon(), this);
+    m_statusItem->setToolTip(QStringLiteral("tolvanis"));
+    connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemClicked);
+
+    m_panel = new TranslatePanelView(viewModel());
+    connect(m_panel, &TranslatePanelView::openSettingsRequested, this, [self = QPointer(this)] {
+        if (self)
+            self->openSettings();
+    });
+    m_popover = new PopoverWindow(m_panel);
+    addQuitShortcut(m_popover);
+    if (*m_systemTranslationBridge)
+        m_bridgeHost = new SystemTranslationHost(*m_systemTranslationBridge, m_popover);
+
+    // Shown even without a tray: Qt embeds the icon when a tray appears later.
+    m_statusItem->show();
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        QTimer::singleShot(trayGraceMs, this, [this] {
+            if (!QSystemTrayIcon::isSystemTrayAvailable())
+                showWithoutTray();
+        });
+    }
+}
+
+QIcon AppDelegate::renderStatusBarIcon()
+{
+    return ::renderStatusBarIcon();
+}
+
+void AppDelegate::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
+{
+    const bool controlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    if (reason == QSystemTrayIcon::Context || (reason == QSystemTrayIcon::Trigger && controlHeld)) {
+        showStatusMenu();
+        return;
+    }
+    if (reason == QSystemTrayIcon::Trigger)
+        togglePopover();
+}
+
+void AppDelegate::showStatusMenu()
+{
+    // Built anew for every click and gone once it closes, so no menu stays
+    // attached to the icon to swallow the next left click.
+    auto *menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &AppDelegate::openSettings);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    settings->setShortcutVisibleInContextMenu(true);
+    menu->addSeparator();
+    QAction *quit = menu->addAction(QStringLiteral("退出 tolvanis"), qApp, &QCoreApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutVisibleInContextMenu(true);
+    m_statusMenu = menu;
+
+    QPoint at = QCursor::pos();
+    const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
+    if (icon.isValid())
+        at = PopoverPlacement::position(menu->sizeHint(), icon, std::nullopt, availableGeometryAt(icon.center()));
+    menu->popup(at);
+}
+
+bool AppDelegate::isPopoverShown() const
+{
+    return m_popover && m_popover->isVisible();
+}
+
+void AppDelegate::togglePopover()
+{
+    if (!m_popover)
+        return;
+    if (isPopoverShown()) {
+        closePopover();
+        removeEventMonitor();
+        return;
+    }
+    if (m_closedByDeactivation.isValid() && m_closedByDeactivation.elapsed() < reopenGuardMs) {
+        m_closedByDeactivation.invalidate();
+        return;
+    }
+    showPopover();
+}
+
+void AppDelegate::showPopover()
+{
+    if (!m_popover || isPopoverShown())
+        return;
+    viewModel()->prefillFromClipboard();
+    if (m_trayless) {
+        m_popover->show();
+        m_popover->raise();
+        m_popover->activateWindow();
+    } else {
+        m_popover->open(popoverPosition());
+    }
+    if (m_bridgeHost)
+        m_bridgeHost->appear();
+
+    removeEventMonitor();
+    if (m_trayless)
+        return; // an ordinary window stays open when it loses the focus
+    m_eventMonitor = connect(m_popover, &PopoverWindow::deactivated, this, [self = QPointer(this)] {
+        if (!self)
+            return;
+        if (self->m_popover && self->isPopoverShown()) {
+            self->closePopover();
+            self->m_closedByDeactivation.start();
+        }
+        self->removeEventMonitor();
+    });
+}
+
+void AppDelegate::closePopover()
+{
+    if (m_popover)
+        m_popover->hide();
+}
+
+void AppDelegate::removeEventMonitor()
+{
+    if (m_eventMonitor)
+        disconnect(*m_eventMonitor);
+    m_eventMonitor.reset();
+}
+
+QPoint AppDelegate::popoverPosition() const
+{
+    std::optional<QRect> icon;
+    if (m_statusItem && m_statusItem->geometry().isValid())
+        icon = m_statusItem->geometry();
+    // Where the tray reports no geometry (StatusNotifierItem, Wayland), the
+    // pointer is where the user just clicked.
+    const QPoint pointer = QCursor::pos();
+    const QPoint reference = icon ? icon->center() : pointer;
+    return PopoverPlacement::position(PopoverWindow::contentSize, icon, pointer, availableGeometryAt(reference));
+}
+
+void AppDelegate::openSettings()
+{
+    if (!m_settingsWindow) {
+        auto *window = new QWidget(nullptr, Qt::Window);
+        window->setWindowTitle(QStringLiteral("设置"));
+        auto *layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(new SettingsView(m_settings, KeychainHelper::shared(), window));
+        window->setFixedSize(SettingsView::fixedSize);
+        addQuitShortcut(window);
+        const QRect screen = availableGeometryAt(QCursor::pos());
+        window->move(screen.center() - QPoint(window->width() / 2, window->height() / 2));
+        m_settingsWindow = window;
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
+}
+
+void AppDelegate::showWithoutTray()
+{
+    // No tray on this desktop (stock GNOME without an extension): the panel
+    // becomes an ordinary window so the program stays usable.
+    m_trayless = true;
+    removeEventMonitor();
+    m_popover->setWindowFlags(Qt::Window);
+    m_popover->setWindowTitle(QStringLiteral("tolvanis"));
+    m_popover->setFixedSize(PopoverWindow::contentSize);
+    const QRect screen = availableGeometryAt(QCursor::pos());
+    m_popover->move(screen.center() - QPoint(m_popover->width() / 2, m_popover->height() / 2));
+    showPopover();
+}
+
+void AppDelegate::addQuitShortcut(QWidget *window)
+{
+    // Ctrl+Q quits while any window of ours is active; the text fields bring
+    // their own Ctrl+C/V/X/A/Z and Ctrl+Shift+Z.
+    auto *quit = new QAction(window);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    window->addAction(quit);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <memory>
+#include <optional>
+
+class AppSettings;
+class HistoryStore;
+class PopoverWindow;
+class SystemTranslationBridge;
+class SystemTranslationHost;
+class TranslatePanelView;
+class TranslationViewModel;
+
+// The tray application: the tray icon, the panel that opens under it, the
+// status menu, the settings window, and the engines and view model behind the
+// panel. Everything runs on the GUI thread.
+class AppDelegate final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+    Q_DISABLE_COPY_MOVE(AppDelegate)
+
+    void applicationDidFinishLaunching();
+
+    void togglePopover();
+    // Opens the panel unless it is open (another launch asked for it).
+    void showPopover();
+    void showStatusMenu();
+    void openSettings();
+    void removeEventMonitor();
+    static QIcon renderStatusBarIcon();
+
+    std::shared_ptr<TranslationViewModel> viewModel();
+    HistoryStore &historyStore() const { return *m_historyStore; }
+    QSystemTrayIcon *statusItem() const { return m_statusItem; }
+    PopoverWindow *popover() const { return m_popover; }
+    TranslatePanelView *panel() const { return m_panel; }
+    QWidget *settingsWindow() const { return m_settingsWindow; }
+    QMenu *statusMenu() const { return m_statusMenu; }
+    bool isPopoverShown() const;
+    bool hasEventMonitor() const { return m_eventMonitor.has_value(); }
+
+private:
+    void statusItemClicked(QSystemTrayIcon::ActivationReason reason);
+    void closePopover();
+    void showWithoutTray();
+    QPoint popoverPosition() const;
+    void addQuitShortcut(QWidget *window);
+
+    QSystemTrayIcon *m_statusItem = nullptr;
+    PopoverWindow *m_popover = nullptr;
+    TranslatePanelView *m_panel = nullptr;
+    QPointer<QWidget> m_settingsWindow;
+    QPointer<QMenu> m_statusMenu;
+    std::optional<QMetaObject::Connection> m_eventMonitor;
+    std::unique_ptr<HistoryStore> m_historyStore;
+    AppSettings &m_settings;
+    std::optional<std::shared_ptr<SystemTranslationBridge>> m_systemTranslationBridge;
+    SystemTranslationHost *m_bridgeHost = nullptr;
+    std::shared_ptr<TranslationViewModel> m_viewModel;
+    // When the panel last closed because another window took the focus: a
+    // click on the tray icon deactivates the panel just before the click
+    // itself arrives, and that click must not open it again.
+    QElapsedTimer m_closedByDeactivation;
+    bool m_trayless = false;
+};

@@ -1,0 +1,39 @@
+#include "popoverplacement.h"
+
+#include <algorithm>
+
+namespace PopoverPlacement {
+
+namespace {
+
+QPoint anchoredTo(QSize popover, QRect anchor, QRect available)
+{
+    const int x = anchor.center().x() - popover.width() / 2;
+    // A tray in the lower half of the screen is a bottom panel: open upwards.
+    const bool trayAtBottom = anchor.center().y() > available.center().y();
+    const int y = trayAtBottom ? anchor.top() - gap - popover.height() : anchor.bottom() + 1 + gap;
+    return {x, y};
+}
+
+QPoint clamped(QPoint topLeft, QSize popover, QRect available)
+{
+    const int maxX = std::max(available.left(), available.right() + 1 - popover.width());
+    const int maxY = std::max(available.top(), available.bottom() + 1 - popover.height());
+    return {std::clamp(topLeft.x(), available.left(), maxX), std::clamp(topLeft.y(), available.top(), maxY)};
+}
+
+} // namespace
+
+QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> pointer, QRect available)
+{
+    QPoint topLeft;
+    if (trayIcon && trayIcon->isValid())
+        topLeft = anchoredTo(popover, *trayIcon, available);
+    else if (pointer)
+        topLeft = anchoredTo(popover, QRect(*pointer, QSize(1, 1)), available);
+    else
+        topLeft = {available.right() + 1 - popover.width() - gap, available.top() + gap};
+    return clamped(topLeft, popover, available);
+}
+
+} // namespace PopoverPlacement

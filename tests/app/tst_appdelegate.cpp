@@ -1,0 +1,177 @@
+#include "appdelegate.h"
+#include "popoverwindow.h"
+#include "temporaryconfig.h"
+#include "translatepanelview.h"
+#include "translationviewmodel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QtTest>
+
+class TestAppDelegate : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // --- the panel
+    void clickOpensThePanelPrefilledAndClickClosesIt();
+    void anotherWindowTakingTheFocusClosesThePanel();
+    void trayClickThatTookTheFocusDoesNotReopen();
+    void clipboardWithoutTextKeepsTheInput();
+
+    // --- menus and windows
+    void statusMenuIsBuiltAnewWithItsShortcuts();
+    void settingsWindowOpensOnceAndIsOnlyHiddenOnClose();
+    void withoutATrayThePanelBecomesAnOrdinaryWindow();
+
+private:
+    std::unique_ptr<TemporaryConfig> m_config;
+    std::unique_ptr<AppDelegate> m_delegate;
+};
+
+void TestAppDelegate::initTestCase()
+{
+    // Before anything touches the shared settings and the standard store.
+    m_config = std::make_unique<TemporaryConfig>();
+}
+
+void TestAppDelegate::init()
+{
+    m_delegate = std::make_unique<AppDelegate>();
+    m_delegate->applicationDidFinishLaunching();
+    QGuiApplication::clipboard()->clear();
+}
+
+void TestAppDelegate::cleanup()
+{
+    m_delegate.reset();
+}
+
+void TestAppDelegate::clickOpensThePanelPrefilledAndClickClosesIt()
+{
+    auto model = m_delegate->viewModel();
+    QCOMPARE(m_delegate->viewModel(), model); // created once, shared
+    model->setOutputText(u"old result"_qs);
+    QGuiApplication::clipboard()->setText(u"剪贴板里的文字"_qs);
+
+    m_delegate->togglePopover();
+    QVERIFY(m_delegate->isPopoverShown());
+    QVERIFY(m_delegate->hasEventMonitor());
+    QCOMPARE(model->inputText(), u"剪贴板里的文字"_qs);
+    QCOMPARE(model->outputText(), QString());
+    QCOMPARE(m_delegate->popover()->size(), QSize(340, 430));
+    QVERIFY(m_delegate->popover()->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(m_delegate->popover()->windowFlags().testFlag(Qt::Tool)); // no taskbar entry
+    QTRY_VERIFY(m_delegate->panel()->inputField()->hasFocus());
+
+    m_delegate->togglePopover();
+    QVERIFY(!m_delegate->isPopoverShown());
+    QVERIFY(!m_delegate->hasEventMonitor());
+}
+
+void TestAppDelegate::anotherWindowTakingTheFocusClosesThePanel()
+{
+    m_delegate->togglePopover();
+    QTRY_VERIFY(m_delegate->popover()->isActiveWindow());
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(!m_delegate->isPopoverShown());
+    QVERIFY(!m_delegate->hasEventMonitor());
+}
+
+void TestAppDelegate::trayClickThatTookTheFocusDoesNotReopen()
+{
+    m_delegate->togglePopover();
+    QTRY_VERIFY(m_delegate->popover()->isActiveWindow());
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(!m_delegate->isPopoverShown());
+
+    // The click on the icon arrives right after the deactivation it caused.
+    m_delegate->togglePopover();
+    QVERIFY(!m_delegate->isPopoverShown());
+    // A later click opens it as usual.
+    QTest::qWait(350);
+    m_delegate->togglePopover();
+    QVERIFY(m_delegate->isPopoverShown());
+}
+
+void TestAppDelegate::clipboardWithoutTextKeepsTheInput()
+{
+    auto model = m_delegate->viewModel();
+    model->setInputText(u"typed before"_qs);
+    model->setOutputText(u"x"_qs);
+    m_delegate->togglePopover();
+    QCOMPARE(model->inputText(), u"typed before"_qs);
+    QCOMPARE(model->outputText(), QString());
+}
+
+void TestAppDelegate::statusMenuIsBuiltAnewWithItsShortcuts()
+{
+    m_delegate->showStatusMenu();
+    QPointer<QMenu> first = m_delegate->statusMenu();
+    QVERIFY(first);
+    const QList<QAction *> actions = first->actions();
+    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions.at(0)->text(), u"设置…"_qs);
+    QCOMPARE(actions.at(0)->shortcut(), QKeySequence(u"Ctrl+,"_qs));
+    QVERIFY(actions.at(0)->isShortcutVisibleInContextMenu());
+    QVERIFY(actions.at(1)->isSeparator());
+    QCOMPARE(actions.at(2)->text(), u"退出 tolvanis"_qs);
+    QCOMPARE(actions.at(2)->shortcut(), QKeySequence(u"Ctrl+Q"_qs));
+
+    first->close();
+    QTRY_VERIFY(!first); // detached and gone once closed
+    m_delegate->showStatusMenu();
+    QVERIFY(m_delegate->statusMenu());
+    m_delegate->statusMenu()->close();
+}
+
+void TestAppDelegate::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
+{
+    QVERIFY(!m_delegate->settingsWindow());
+    m_delegate->openSettings();
+    QPointer<QWidget> window = m_delegate->settingsWindow();
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), u"设置"_qs);
+    QCOMPARE(window->size(), QSize(420, 460));
+    QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable
+
+    m_delegate->openSettings();
+    QCOMPARE(m_delegate->settingsWindow(), window.data());
+    window->close();
+    QVERIFY(window);
+    QVERIFY(!window->isVisible());
+    m_delegate->openSettings();
+    QCOMPARE(m_delegate->settingsWindow(), window.data());
+    QVERIFY(window->isVisible());
+}
+
+void TestAppDelegate::withoutATrayThePanelBecomesAnOrdinaryWindow()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        QSKIP("this platform has a system tray");
+    QTRY_VERIFY_WITH_TIMEOUT(m_delegate->isPopoverShown(), 6000);
+    QWidget *panel = m_delegate->popover();
+    QVERIFY(!panel->windowFlags().testFlag(Qt::Tool));
+    QVERIFY(!panel->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QCOMPARE(panel->windowTitle(), u"tolvanis"_qs);
+    // An ordinary window stays open when another one takes the focus.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTest::qWait(100);
+    QVERIFY(m_delegate->isPopoverShown());
+}
+
+QTEST_MAIN(TestAppDelegate)
+#include "tst_appdelegate.moc"

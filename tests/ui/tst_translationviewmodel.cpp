@@ -1,0 +1,347 @@
+#include "appsettings.h"
+#include "historystore.h"
+#include "loginitem.h"
+#include "scriptedengine.h"
+#include "temporaryconfig.h"
+#include "translationviewmodel.h"
+#include "unavailableengine.h"
+#include "userdefaults.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QtTest>
+
+class TestTranslationViewModel : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    // --- starting a request
+    void blankInputOnlySetsTheError_data();
+    void blankInputOnlySetsTheError();
+    void engineGetsTheUntrimmedTextAndTheDirectionsLanguages_data();
+    void engineGetsTheUntrimmedTextAndTheDirectionsLanguages();
+    void selectedEngineStartsAtTheDefaultAndPicksTheEngine();
+
+    // --- outcomes
+    void successSetsOutputAndRecordsHistory();
+    void failureKeepsTheOutputAndWritesNoHistory_data();
+    void failureKeepsTheOutputAndWritesNoHistory();
+    void errorIsClearedWhenTheNextRequestStarts();
+    void overlappingRequestsApplyInCompletionOrder();
+    void requestOutlivesItsLastOwner();
+    void unavailableEngineShowsItsReason();
+
+    // --- clipboard
+    void prefillTakesClipboardText_data();
+    void prefillTakesClipboardText();
+    void prefillIgnoresSecretsFromPasswordManagers();
+    void copyResultPutsTheOutputOnTheClipboard();
+
+private:
+    std::unique_ptr<TemporaryConfig> m_config;
+    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<HistoryStore> m_history;
+    std::shared_ptr<ScriptedEngine> m_system;
+    std::shared_ptr<ScriptedEngine> m_llm;
+    std::shared_ptr<TranslationViewModel> m_model;
+
+    void makeModel()
+    {
+        m_model = TranslationViewModel::create(m_system, m_llm, *m_history, *m_settings);
+    }
+};
+
+void TestTranslationViewModel::init()
+{
+    m_config = std::make_unique<TemporaryConfig>();
+    m_defaults = m_config->reopen();
+    m_settings = std::make_unique<AppSettings>(*m_defaults, std::make_unique<LoginItem>(m_config->autostartPath()));
+    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), *m_defaults);
+    m_system = std::make_shared<ScriptedEngine>(u"系统离线"_qs);
+    m_llm = std::make_shared<ScriptedEngine>(u"LLM"_qs);
+    makeModel();
+    QGuiApplication::clipboard()->clear();
+}
+
+void TestTranslationViewModel::cleanup()
+{
+    m_model.reset();
+    m_history.reset();
+    m_settings.reset();
+    m_defaults.reset();
+    m_config.reset();
+}
+
+void TestTranslationViewModel::blankInputOnlySetsTheError_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("spaces and line breaks") << u"  \n\t \r\n"_qs;
+    QTest::newRow("ideographic spaces") << u"\u3000\u3000"_qs;
+}
+
+void TestTranslationViewModel::blankInputOnlySetsTheError()
+{
+    QFETCH(QString, input);
+    m_model->setOutputText(u"earlier result"_qs);
+    m_model->setInputText(input);
+    QSignalSpy busy(m_model.get(), &TranslationViewModel::isTranslatingChanged);
+
+    m_model->translate();
+
+    QCOMPARE(m_model->errorMessage(), u"请输入要翻译的文字"_qs);
+    QCOMPARE(m_model->outputText(), u"earlier result"_qs);
+    QVERIFY(!m_model->isTranslating());
+    QCOMPARE(busy.count(), 0);
+    QVERIFY(m_system->calls().isEmpty());
+    QVERIFY(m_history->entries().isEmpty());
+}
+
+void TestTranslationViewModel::engineGetsTheUntrimmedTextAndTheDirectionsLanguages_data()
+{
+    QTest::addColumn<TranslationDirection>("direction");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+
+    QTest::newRow("enToZh keeps blanks") << TranslationDirection::EnToZh << u"  hello \n"_qs << u"英文"_qs << u"中文"_qs;
+    QTest::newRow("zhToEn even for English") << TranslationDirection::ZhToEn << u"hello"_qs << u"中文"_qs << u"英文"_qs;
+    QTest::newRow("auto, Chinese") << TranslationDirection::Auto << u"\n今天天气很好。"_qs << u"中文"_qs << u"英文"_qs;
+    QTest::newRow("auto, English") << TranslationDirection::Auto << u"The weather is nice."_qs << u"英文"_qs << u"中文"_qs;
+    QTest::newRow("auto, kana") << TranslationDirection::Auto << u"これはペンです"_qs << u"英文"_qs << u"中文"_qs;
+}
+
+void TestTranslationViewModel::engineGetsTheUntrimmedTextAndTheDirectionsLanguages()
+{
+    QFETCH(TranslationDirection, direction);
+    QFETCH(QString, input);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+
+    m_model->setDirection(direction);
+    m_model->setInputText(input);
+    m_model->translate();
+
+    QCOMPARE(m_system->calls().size(), 1);
+    QCOMPARE(m_system->calls().first().text, input);
+    QCOMPARE(m_system->calls().first().from, from);
+    QCOMPARE(m_system->calls().first().to, to);
+
+    m_system->succeed(0, u"result"_qs);
+    QTRY_VERIFY(!m_model->isTranslating());
+    QCOMPARE(m_history->entries().first().sourceText, input);
+}
+
+void TestTranslationViewModel::selectedEngineStartsAtTheDefaultAndPicksTheEngine()
+{
+    QCOMPARE(m_model->selectedEngine(), EngineKind::System);
+    m_settings->setDefaultEngine(EngineKind::Llm);
+    QCOMPARE(m_model->selectedEngine(), EngineKind::System); // read once, at construction
+
+    makeModel();
+    QCOMPARE(m_model->selectedEngine(), EngineKind::Llm);
+    m_model->setInputText(u"hi"_qs);
+    m_model->translate();
+    QCOMPARE(m_llm->calls().size(), 1);
+    QVERIFY(m_system->calls().isEmpty());
+
+    m_model->setSelectedEngine(EngineKind::System);
+    QCOMPARE(m_settings->defaultEngine(), EngineKind::Llm); // the panel's choice is not a setting
+    m_model->translate();
+    QCOMPARE(m_system->calls().size(), 1);
+}
+
+void TestTranslationViewModel::successSetsOutputAndRecordsHistory()
+{
+    m_model->setSelectedEngine(EngineKind::Llm);
+    m_model->setInputText(u"hello"_qs);
+    QSignalSpy busy(m_model.get(), &TranslationViewModel::isTranslatingChanged);
+    m_model->translate();
+    QVERIFY(m_model->isTranslating());
+
+    m_llm->succeed(0, u" 你好\n"_qs);
+    QTRY_VERIFY(!m_model->isTranslating());
+    QCOMPARE(busy.count(), 2);
+    QCOMPARE(m_model->outputText(), u" 你好\n"_qs); // not trimmed
+    QCOMPARE(m_model->errorMessage(), std::nullopt);
+    QCOMPARE(m_history->entries().size(), 1);
+    QCOMPARE(m_history->entries().first().translatedText, u" 你好\n"_qs);
+    QCOMPARE(m_history->entries().first().engineName, u"LLM"_qs);
+}
+
+void TestTranslationViewModel::failureKeepsTheOutputAndWritesNoHistory_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("timeout") << 0 << u"请求超时，请稍后重试"_qs;
+    QTest::newRow("network") << 1 << u"网络请求失败：HTTP 500"_qs;
+    QTest::newRow("other exception shows what()") << 2 << u"bad_alloc-ish"_qs;
+    QTest::newRow("not an exception class") << 3 << u"未知错误"_qs;
+}
+
+void TestTranslationViewModel::failureKeepsTheOutputAndWritesNoHistory()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, message);
+
+    m_model->setInputText(u"first"_qs);
+    m_model->translate();
+    m_system->succeed(0, u"第一"_qs);
+    QTRY_VERIFY(!m_model->isTranslating());
+
+    m_model->setInputText(u"second"_qs);
+    m_model->translate();
+    switch (kind) {
+    case 0:
+        m_system->fail(1, TranslationError::timeout());
+        break;
+    case 1:
+        m_system->fail(1, TranslationError::network(u"HTTP 500"_qs));
+        break;
+    case 2:
+        m_system->fail(1, std::make_exception_ptr(std::runtime_error("bad_alloc-ish")));
+        break;
+    default:
+        m_system->fail(1, std::make_exception_ptr(42));
+    }
+    QTRY_VERIFY(!m_model->isTranslating());
+    QCOMPARE(m_model->errorMessage(), message);
+    QCOMPARE(m_model->outputText(), u"第一"_qs);
+    QCOMPARE(m_history->entries().size(), 1);
+}
+
+void TestTranslationViewModel::errorIsClearedWhenTheNextRequestStarts()
+{
+    m_model->translate();
+    QVERIFY(m_model->errorMessage());
+    m_model->setInputText(u"text"_qs);
+    m_model->translate();
+    QCOMPARE(m_model->errorMessage(), std::nullopt); // at the start, not at the end
+    QVERIFY(m_model->isTranslating());
+}
+
+void TestTranslationViewModel::overlappingRequestsApplyInCompletionOrder()
+{
+    m_model->setInputText(u"one"_qs);
+    m_model->translate();
+    m_model->setInputText(u"two"_qs);
+    m_model->translate(); // not refused while busy
+    QCOMPARE(m_system->calls().size(), 2);
+
+    m_system->succeed(1, u"二"_qs);
+    QTRY_COMPARE(m_model->outputText(), u"二"_qs);
+    QVERIFY(!m_model->isTranslating()); // the first to complete clears the flag
+
+    m_system->succeed(0, u"一"_qs);
+    QTRY_COMPARE(m_model->outputText(), u"一"_qs);
+    QCOMPARE(m_history->entries().size(), 2);
+    QCOMPARE(m_history->entries().at(0).sourceText, u"one"_qs);
+    QCOMPARE(m_history->entries().at(1).sourceText, u"two"_qs);
+}
+
+void TestTranslationViewModel::requestOutlivesItsLastOwner()
+{
+    m_model->setInputText(u"orphan"_qs);
+    m_model->translate();
+    QPointer<TranslationViewModel> watcher(m_model.get());
+    m_model.reset();
+    QVERIFY(watcher); // the running request keeps it alive
+
+    m_system->succeed(0, u"孤儿"_qs);
+    QTRY_VERIFY(!watcher);
+    QCOMPARE(m_history->entries().size(), 1);
+}
+
+void TestTranslationViewModel::unavailableEngineShowsItsReason()
+{
+    m_model = TranslationViewModel::create(
+        std::make_shared<UnavailableEngine>(u"系统离线"_qs, UnavailableEngine::missingTranslateLocallyReason()), m_llm,
+        *m_history, *m_settings);
+    m_model->setInputText(u"hello"_qs);
+    m_model->translate();
+    QTRY_VERIFY(!m_model->isTranslating());
+    QCOMPARE(m_model->errorMessage(), u"网络请求失败：系统翻译需要安装 translateLocally"_qs);
+    QVERIFY(m_history->entries().isEmpty());
+}
+
+void TestTranslationViewModel::prefillTakesClipboardText_data()
+{
+    QTest::addColumn<bool>("hasText");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("input");
+
+    QTest::newRow("text replaces input") << true << u"剪贴板"_qs << u"剪贴板"_qs;
+    QTest::newRow("blanks count as text") << true << u"  \n"_qs << u"  \n"_qs;
+    QTest::newRow("empty keeps input") << true << QString() << u"typed"_qs;
+    QTest::newRow("no text keeps input") << false << QString() << u"typed"_qs;
+}
+
+void TestTranslationViewModel::prefillTakesClipboardText()
+{
+    QFETCH(bool, hasText);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, input);
+
+    if (hasText) {
+        QGuiApplication::clipboard()->setText(clipboard);
+    } else {
+        auto *mime = new QMimeData;
+        mime->setData(u"image/png"_qs, QByteArray("\x89PNG"));
+        QGuiApplication::clipboard()->setMimeData(mime);
+    }
+    m_model->setInputText(u"typed"_qs);
+    m_model->setOutputText(u"old"_qs);
+    m_model->translate(); // busy: the prefill must leave the flag alone
+    m_model->setDirection(TranslationDirection::EnToZh);
+    m_model->prefillFromClipboard();
+
+    QCOMPARE(m_model->inputText(), input);
+    QCOMPARE(m_model->outputText(), QString());
+    QCOMPARE(m_model->errorMessage(), std::nullopt);
+    QCOMPARE(m_model->direction(), TranslationDirection::EnToZh);
+    QVERIFY(m_model->isTranslating()); // untouched
+}
+
+void TestTranslationViewModel::prefillIgnoresSecretsFromPasswordManagers()
+{
+    auto *mime = new QMimeData;
+    mime->setText(u"hunter2"_qs);
+    mime->setData(u"x-kde-passwordManagerHint"_qs, "secret");
+    QGuiApplication::clipboard()->setMimeData(mime);
+
+    m_model->setInputText(u"typed"_qs);
+    m_model->setOutputText(u"old"_qs);
+    m_model->prefillFromClipboard();
+    QCOMPARE(m_model->inputText(), u"typed"_qs);
+    QCOMPARE(m_model->outputText(), QString());
+
+    // Any other hint value is ordinary text.
+    mime = new QMimeData;
+    mime->setText(u"visible"_qs);
+    mime->setData(u"x-kde-passwordManagerHint"_qs, "public");
+    QGuiApplication::clipboard()->setMimeData(mime);
+    m_model->prefillFromClipboard();
+    QCOMPARE(m_model->inputText(), u"visible"_qs);
+}
+
+void TestTranslationViewModel::copyResultPutsTheOutputOnTheClipboard()
+{
+    QGuiApplication::clipboard()->setText(u"keep me"_qs);
+    m_model->copyResult();
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"keep me"_qs);
+
+    m_model->setOutputText(u"结果\n"_qs);
+    m_model->copyResult();
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"结果\n"_qs);
+}
+
+QTEST_MAIN(TestTranslationViewModel)
+#include "tst_translationviewmodel.moc"

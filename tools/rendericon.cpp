@@ -1,0 +1,39 @@
+// Renders the brand logo into PNG files for the desktop's icon theme:
+//   rendericon <output directory> <size> [<size> ...]
+// writes <dir>/<size>x<size>/apps/tolvanis.png for each size.
+#include "tolvanislogo.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: rendericon <output directory> <size>...\n");
+        return 2;
+    }
+    const QString root = QString::fromLocal8Bit(argv[1]);
+    for (int i = 2; i < argc; ++i) {
+        const int size = QByteArray(argv[i]).toInt();
+        if (size <= 0)
+            return 2;
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            // Icon themes expect a little air around the artwork.
+            const qreal inset = size / 16.0;
+            TolvanisLogo::paint(painter, QRectF(inset, inset, size - 2 * inset, size - 2 * inset));
+        }
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(root).arg(size);
+        if (!QDir().mkpath(dir) || !image.save(dir + QStringLiteral("/tolvanis.png")))
+            return 1;
+    }
+    return 0;
+}
