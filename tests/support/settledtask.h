@@ -1,12 +1,10 @@
 #pragma once
 
+#include "taskoutcome.h"
 #include "translationerror.h"
 
-#include <QCoroTask>
-
-#include <optional>
-
-// The outcome of an engine call, value or TranslationError, for tests.
+// An engine call's outcome with its TranslationError spelled out, so tables
+// can compare the text the user would see.
 template <typename T>
 struct Settled {
     std::optional<T> value;
@@ -17,23 +15,15 @@ struct Settled {
 
 namespace SettledTask {
 
-template <typename T>
-QCoro::Task<Settled<T>> capture(QCoro::Task<T> task)
-{
-    try {
-        T value = co_await std::move(task);
-        co_return Settled<T>{std::move(value), std::nullopt};
-    } catch (const TranslationError &error) {
-        co_return Settled<T>{std::nullopt, error};
-    }
-}
-
-// Runs the task to its end in a nested event loop. QCoro::waitFor alone never
-// returns when the task throws, so the error is caught inside.
+// Runs the task to its end; any error other than a TranslationError is rethrown.
 template <typename T>
 Settled<T> wait(QCoro::Task<T> task)
 {
-    return QCoro::waitFor(capture(std::move(task)));
+    TaskOutcome<T> outcome = outcomeOf(std::move(task));
+    std::optional<TranslationError> error = outcome.template errorAs<TranslationError>();
+    if (outcome.error && !error)
+        std::rethrow_exception(outcome.error);
+    return {std::move(outcome.value), std::move(error)};
 }
 
 } // namespace SettledTask
