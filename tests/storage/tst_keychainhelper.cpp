@@ -141,6 +141,27 @@ void unlockLoginCollection()
     g_object_unref(bus);
 }
 
+// Keeps unlock prompts off any screen: prompters that the bus starts from now
+// on see no display and give up at once, so no test waits for a user.
+class HeadlessPrompts final
+{
+public:
+    HeadlessPrompts() { setPromptDisplays(QByteArray(), QByteArray()); }
+    ~HeadlessPrompts() { setPromptDisplays(qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY")); }
+    Q_DISABLE_COPY_MOVE(HeadlessPrompts)
+
+private:
+    static void setPromptDisplays(const QByteArray &x11, const QByteArray &wayland)
+    {
+        GVariantBuilder environment;
+        g_variant_builder_init(&environment, G_VARIANT_TYPE("a{ss}"));
+        g_variant_builder_add(&environment, "{ss}", "DISPLAY", x11.constData());
+        g_variant_builder_add(&environment, "{ss}", "WAYLAND_DISPLAY", wayland.constData());
+        g_variant_unref(busCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                "UpdateActivationEnvironment", g_variant_new("(a{ss})", &environment)));
+    }
+};
+
 // Freezes the keyring daemon: its D-Bus calls then hang as a stuck provider's do.
 class FrozenKeyring final
 {
@@ -370,9 +391,10 @@ void TestKeychainHelper::lockedCollectionIsNotAMissingKey()
     KeychainHelper helper(service, uniqueService("legacy"));
     QVERIFY(save(helper, QStringLiteral("sk-locked"), KeychainAccount::Anthropic).succeeded);
 
+    HeadlessPrompts headless;
     lockLoginCollection();
-    // The private session has no display for the unlock prompt, so the user
-    // can never answer it: the lookup reports the lock instead of "no key".
+    // The unlock prompt cannot be shown, so it is refused: the lookup reports
+    // the lock instead of "no key".
     const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
     const SecretWriteResult saved = save(helper, QStringLiteral("sk-other"), KeychainAccount::Anthropic);
     unlockLoginCollection();
