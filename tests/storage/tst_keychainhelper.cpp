@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 
 #include <libsecret/secret.h>
 
@@ -364,10 +365,16 @@ void TestKeychainHelper::hungServiceIsGivenUp()
 {
     KeychainHelper helper(uniqueService("hung"), uniqueService("legacy"), 300ms);
     FrozenKeyring frozen;
+    // The GUI thread keeps running its event loop while the call hangs.
+    int ticks = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    heartbeat.start(20ms);
 
     const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
     QVERIFY(!lookup.value);
     QCOMPARE(lookup.failure, QStringLiteral("系统钥匙环服务没有响应"));
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
 }
 
 void TestKeychainHelper::failedSaveKeepsOldKey()
