@@ -1,0 +1,23 @@
+#pragma once
+
+#include "anthropicengine.h"
+#include "openaicompatibleengine.h"
+
+// The language-model engine the view model sees: at every call it forwards to
+// the provider chosen in the settings, so a switch takes effect at once.
+class LLMEngine final : public TranslationEngine
+{
+public:
+    LLMEngine(AppSettings &settings, SecretStore &keys, LLMHTTP http = LLMHTTP(),
+              QUrl anthropicEndpoint = AnthropicEngine::defaultEndpoint());
+    Q_DISABLE_COPY_MOVE(LLMEngine)
+
+    // "LLM" whichever provider did the work; history records this name.
+    QString name() const override { return QStringLiteral("LLM"); }
+    QCoro::Task<QString> translate(QString text, QString from, QString to) override;
+
+private:
+    AnthropicEngine m_anthropic;
+    OpenAICompatibleEngine m_openAICompatible;
+    AppSettings &m_settings;
+};

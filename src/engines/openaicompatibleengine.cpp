@@ -1,0 +1,83 @@
+#include "openaicompatibleengine.h"
+
+#include "appsettings.h"
+#include "llmprompt.h"
+#include "secretstore.h"
+#include "texttrim.h"
+#include "translationerror.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+OpenAICompatibleEngine::OpenAICompatibleEngine(AppSettings &settings, SecretStore &keys, LLMHTTP http)
+    : m_settings(settings)
+    , m_keys(keys)
+    , m_http(std::move(http))
+{
+}
+
+std::optional<QUrl> OpenAICompatibleEngine::endpointFor(const QString &baseURL)
+{
+    const QString base = TextTrim::trimmed(baseURL);
+    if (base.isEmpty())
+        return std::nullopt;
+    const QString path = base.endsWith(u'/') ? QStringLiteral("chat/completions") : QStringLiteral("/chat/completions");
+    const QUrl url(base + path, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative())
+        return std::nullopt;
+    return url;
+}
+
+QJsonObject OpenAICompatibleEngine::requestBody(const QString &model, const QString &prompt)
+{
+    const QJsonObject message{{QStringLiteral("role"), QStringLiteral("user")}, {QStringLiteral("content"), prompt}};
+    return QJsonObject{
+        {QStringLiteral("model"), model},
+        {QStringLiteral("messages"), QJsonArray{message}},
+    };
+}
+
+LLMHTTP::Headers OpenAICompatibleEngine::requestHeaders(const QString &key)
+{
+    return {{"Authorization", "Bearer " + key.toUtf8()}};
+}
+
+std::optional<QString> OpenAICompatibleEngine::replyText(const QByteArray &body)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    const QJsonValue choices = document.object().value(u"choices");
+    if (!document.isObject() || !choices.isArray() || choices.toArray().isEmpty())
+        return std::nullopt;
+    const QJsonValue message = choices.toArray().first().toObject().value(u"message");
+    const QJsonValue content = message.toObject().value(u"content");
+    if (!message.isObject() || !content.isString())
+        return std::nullopt;
+    return content.toString();
+}
+
+QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString from, QString to)
+{
+    const QString input = TextTrim::trimmed(text);
+    if (input.isEmpty())
+        throw TranslationError::emptyInput();
+    const SecretLookup key = co_await m_keys.load(KeychainAccount::OpenAICompatible);
+    if (!key.value || key.value->isEmpty())
+        throw TranslationError::apiKeyMissing();
+
+    // Both settings in one visit, so a change mid-request cannot mix them.
+    const QString baseURL = m_settings.openAIBaseURL();
+    const QString model = m_settings.openAIModel();
+    const std::optional<QUrl> endpoint = endpointFor(baseURL);
+    if (!endpoint)
+        throw TranslationError::network(QStringLiteral("LLM Base URL 无效"));
+    if (TextTrim::isBlank(model))
+        throw TranslationError::network(QStringLiteral("尚未设置模型名称"));
+
+    const LLMHTTP::Headers headers = requestHeaders(*key.value);
+    const QJsonObject body = requestBody(model, LLMPrompt::build(input, from, to));
+    const QByteArray reply = co_await m_http.post(*endpoint, headers, body);
+    const std::optional<QString> translation = replyText(reply);
+    if (!translation)
+        throw TranslationError::invalidResponse();
+    co_return TextTrim::trimmed(*translation);
+}

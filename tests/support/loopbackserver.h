@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QUrl>
+
+#include <utility>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A real HTTP/1.1 server on 127.0.0.1 for tests and benchmarks: it records every
+// request (method, path, headers, exact body) and answers each with the reply
+// set by the test, well-formed or broken in one of several ways.
+class LoopbackServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Behaviour {
+        Answer,            // status line, headers, the whole body
+        StallAfterHeaders, // headers announcing the body, then silence
+        Drip,              // headers, then the body one byte per `dripInterval`
+        CloseEarly,        // headers, half the body, then a connection reset
+        NeverAnswer,       // reads the request and says nothing
+        Raw,               // `body` as the only bytes, no status line
+    };
+
+    struct Reply {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+        Behaviour behaviour = Behaviour::Answer;
+        int dripIntervalMs = 20;
+        // Sent without Content-Length, chunked, so the size is not known ahead.
+        bool chunked = false;
+    };
+
+    struct Request {
+        QByteArray method;
+        QByteArray path;
+        QList<std::pair<QByteArray, QByteArray>> headers;
+        QByteArray body;
+
+        // The value of the first header of that name (case-insensitive), or a null array.
+        QByteArray header(const QByteArray &name) const;
+        int headerCount(const QByteArray &name) const;
+    };
+
+    explicit LoopbackServer(QObject *parent = nullptr);
+    ~LoopbackServer() override;
+    Q_DISABLE_COPY_MOVE(LoopbackServer)
+
+    QUrl url(const QString &path = QStringLiteral("/")) const;
+    quint16 port() const;
+    void setReply(const Reply &reply) { m_reply = reply; }
+    const QList<Request> &requests() const { return m_requests; }
+
+    static QByteArray statusLine(int status);
+
+Q_SIGNALS:
+    void requestReceived();
+
+private:
+    void accept();
+    void readFrom(QTcpSocket *socket);
+    void answer(QTcpSocket *socket);
+
+    QTcpServer *m_server;
+    Reply m_reply;
+    QList<Request> m_requests;
+    QHash<QTcpSocket *, QByteArray> m_pending;
+};
