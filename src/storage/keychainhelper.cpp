@@ -1,0 +1,247 @@
+#include "keychainhelper.h"
+
+#include "secretservicecalls.h"
+
+#include <QCoroSignal>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <QStringDecoder>
+#include <QThreadPool>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::chrono::milliseconds noLimit{-1};
+
+QString unresponsiveText()
+{
+    return QStringLiteral("系统钥匙环服务没有响应");
+}
+
+// Never destroyed: a thread stuck in a hung provider must not hold up exit.
+QThreadPool &workerPool()
+{
+    static auto *pool = [] {
+        auto *threads = new QThreadPool;
+        threads->setMaxThreadCount(4);
+        return threads;
+    }();
+    return *pool;
+}
+
+template <typename T>
+struct Blocking {
+    QFuture<T> future;
+    std::shared_ptr<GCancellable> cancellable;
+};
+
+// Starts a blocking Secret Service call on a worker thread. A plain function,
+// not a coroutine: GCC 12 destroys lambda parameters of coroutines twice.
+template <typename T, typename Call>
+Blocking<T> startBlocking(Call call)
+{
+    auto promise = std::make_shared<QPromise<T>>();
+    Blocking<T> blocking{promise->future(), SecretServiceCalls::makeCancellable()};
+    promise->start();
+    workerPool().start([promise, cancellable = blocking.cancellable, call = std::move(call)] {
+        promise->addResult(call(cancellable.get()));
+        promise->finish();
+    });
+    return blocking;
+}
+
+// Awaits a call without blocking the GUI thread. After `limit` (noLimit:
+// never) the call is cancelled and abandoned; a late result is dropped.
+template <typename T>
+QCoro::Task<std::optional<T>> finish(Blocking<T> blocking, std::chrono::milliseconds limit)
+{
+    QFutureWatcher<T> watcher;
+    watcher.setFuture(blocking.future);
+    if (!blocking.future.isFinished()) {
+        const auto finished = co_await qCoro(&watcher, &QFutureWatcherBase::finished, limit);
+        if (!finished.has_value()) {
+            SecretServiceCalls::cancel(blocking.cancellable.get());
+            co_return std::nullopt;
+        }
+    }
+    co_return blocking.future.result();
+}
+
+using LockState = std::pair<bool, QString>;
+
+// The calls are started outside co_await expressions: GCC 12 destroys
+// temporaries with captures inside a co_await operand twice.
+Blocking<SecretServiceCalls::Lookup> startLookup(const QString &service, const QString &account)
+{
+    return startBlocking<SecretServiceCalls::Lookup>([service, account](GCancellable *cancellable) {
+        return SecretServiceCalls::lookup(service, account, cancellable);
+    });
+}
+
+Blocking<QString> startUnlock(const QString &service, const QString &account)
+{
+    return startBlocking<QString>([service, account](GCancellable *cancellable) {
+        return SecretServiceCalls::unlock(service, account, cancellable);
+    });
+}
+
+Blocking<LockState> startLockCheck()
+{
+    return startBlocking<LockState>([](GCancellable *cancellable) {
+        QString failure;
+        const bool locked = SecretServiceCalls::defaultCollectionLocked(cancellable, failure);
+        return LockState(locked, failure);
+    });
+}
+
+Blocking<QString> startWrite(const QString &service, const QString &account, const QString &label,
+                             const QByteArray &secret)
+{
+    return startBlocking<QString>([service, account, label, secret](GCancellable *cancellable) {
+        if (secret.isEmpty())
+            return SecretServiceCalls::clear(service, account, cancellable);
+        return SecretServiceCalls::store(service, account, label, secret, cancellable);
+    });
+}
+
+// Invalid UTF-8 is no key at all rather than a key with replacement characters.
+std::optional<QString> decodeKey(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+KeychainHelper::KeychainHelper(QString service, QString legacyService, std::chrono::milliseconds responseLimit,
+                               QObject *parent)
+    : QObject(parent)
+    , m_service(std::move(service))
+    , m_legacyService(std::move(legacyService))
+    , m_responseLimit(responseLimit)
+{
+}
+
+KeychainHelper &KeychainHelper::shared()
+{
+    static KeychainHelper helper;
+    return helper;
+}
+
+QString KeychainHelper::label(KeychainAccount account)
+{
+    return QStringLiteral("tolvanis: ") + rawValue(account);
+}
+
+QCoro::Task<SecretLookup> KeychainHelper::load(KeychainAccount account)
+{
+    co_await ensureMigrated();
+    co_return co_await lookup(m_service, account);
+}
+
+QCoro::Task<SecretWriteResult> KeychainHelper::save(QString key, KeychainAccount account)
+{
+    co_await ensureMigrated();
+    co_return co_await write(m_service, account, std::move(key));
+}
+
+QCoro::Task<SecretWriteResult> KeychainHelper::remove(KeychainAccount account)
+{
+    co_await ensureMigrated();
+    co_return co_await write(m_service, account, QString());
+}
+
+QCoro::Task<> KeychainHelper::ensureMigrated()
+{
+    if (m_migration == Migration::Done)
+        co_return;
+    if (m_migration == Migration::Running) {
+        co_await qCoro(this, &KeychainHelper::migrationFinished);
+        co_return;
+    }
+    m_migration = Migration::Running;
+    co_await migrateLegacyKeys();
+    m_migration = Migration::Done;
+    Q_EMIT migrationFinished();
+}
+
+// A legacy key moves only when the current service certainly has none, and
+// the legacy item is deleted only after the copy has been read back equal:
+// a failed or partial save never loses the key.
+QCoro::Task<> KeychainHelper::migrateLegacyKeys()
+{
+    for (KeychainAccount account : allCases<KeychainAccount>()) {
+        const SecretLookup current = co_await lookup(m_service, account);
+        if (current.value || !current.failure.isEmpty())
+            continue;
+        const SecretLookup legacy = co_await lookup(m_legacyService, account);
+        if (!legacy.value)
+            continue;
+        const SecretWriteResult saved = co_await write(m_service, account, *legacy.value);
+        if (!saved.succeeded)
+            continue;
+        const SecretLookup copy = co_await lookup(m_service, account);
+        if (!copy.failure.isEmpty() || copy.value.value_or(QString()) != *legacy.value)
+            continue;
+        co_await write(m_legacyService, account, QString());
+    }
+}
+
+QCoro::Task<SecretLookup> KeychainHelper::lookup(QString service, KeychainAccount account)
+{
+    const QString accountName = rawValue(account);
+    const auto asked = startLookup(service, accountName);
+    std::optional<SecretServiceCalls::Lookup> found = co_await finish(asked, m_responseLimit);
+    if (found && found->failure.isEmpty() && found->presence == SecretServiceCalls::Presence::Locked) {
+        // A locked collection is not a missing key: let the desktop ask the
+        // user to unlock it, for as long as the user takes, then look again.
+        const auto unlocking = startUnlock(service, accountName);
+        const std::optional<QString> refused = co_await finish(unlocking, noLimit);
+        if (refused && !refused->isEmpty())
+            co_return SecretLookup{std::nullopt, *refused};
+        const auto askedAgain = startLookup(service, accountName);
+        found = co_await finish(askedAgain, m_responseLimit);
+    }
+    if (!found)
+        co_return SecretLookup{std::nullopt, unresponsiveText()};
+    if (!found->failure.isEmpty())
+        co_return SecretLookup{std::nullopt, found->failure};
+    switch (found->presence) {
+    case SecretServiceCalls::Presence::Present:
+        co_return SecretLookup{decodeKey(found->secret), QString()};
+    case SecretServiceCalls::Presence::Locked:
+        co_return SecretLookup{std::nullopt, QStringLiteral("钥匙环已锁定")};
+    case SecretServiceCalls::Presence::Absent:
+        break;
+    }
+    co_return SecretLookup{};
+}
+
+QCoro::Task<SecretWriteResult> KeychainHelper::write(QString service, KeychainAccount account, QString key)
+{
+    const QString accountName = rawValue(account);
+    const auto checking = startLockCheck();
+    const std::optional<LockState> lockState = co_await finish(checking, m_responseLimit);
+    if (!lockState)
+        co_return SecretWriteResult::failed(unresponsiveText());
+    if (!lockState->second.isEmpty())
+        co_return SecretWriteResult::failed(lockState->second);
+    if (lockState->first) {
+        const auto unlocking = startUnlock(service, accountName);
+        const std::optional<QString> refused = co_await finish(unlocking, noLimit);
+        if (refused && !refused->isEmpty())
+            co_return SecretWriteResult::failed(*refused);
+    }
+
+    const auto writing = startWrite(service, accountName, label(account), key.toUtf8());
+    const std::optional<QString> failure = co_await finish(writing, m_responseLimit);
+    if (!failure)
+        co_return SecretWriteResult::failed(unresponsiveText());
+    if (!failure->isEmpty())
+        co_return SecretWriteResult::failed(*failure);
+    co_return SecretWriteResult::ok();
+}

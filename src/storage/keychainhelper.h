@@ -1,0 +1,56 @@
+#pragma once
+
+#include "secretstore.h"
+
+#include <QObject>
+
+#include <chrono>
+
+// The API keys in the desktop's Secret Service (GNOME Keyring, KWallet, …):
+// one item per (service, account), the key stored as its UTF-8 bytes. The
+// first operation moves keys that an earlier version stored under the legacy
+// service name; every operation waits for that move.
+//
+// Each Secret Service call runs on a worker thread with a cancellable, and the
+// GUI thread never waits for one. A service that does not answer within
+// `responseLimit` is given up on; an unlock prompt may take as long as the
+// user takes.
+class KeychainHelper final : public QObject, public SecretStore
+{
+    Q_OBJECT
+
+public:
+    static QString standardService() { return QStringLiteral("com.quendrix.tolvanis.llmkey"); }
+    static QString legacyStandardService() { return QStringLiteral("com.quendrix.selvarintomquadre.llmkey"); }
+    static constexpr std::chrono::milliseconds defaultResponseLimit{5000};
+
+    explicit KeychainHelper(QString service = standardService(), QString legacyService = legacyStandardService(),
+                            std::chrono::milliseconds responseLimit = defaultResponseLimit, QObject *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(KeychainHelper)
+
+    // The program's one instance, over the standard service names.
+    static KeychainHelper &shared();
+
+    QCoro::Task<SecretLookup> load(KeychainAccount account) override;
+    QCoro::Task<SecretWriteResult> save(QString key, KeychainAccount account) override;
+    QCoro::Task<SecretWriteResult> remove(KeychainAccount account) override;
+
+    // The label users see in Seahorse or KWallet.
+    static QString label(KeychainAccount account);
+
+Q_SIGNALS:
+    void migrationFinished();
+
+private:
+    enum class Migration { Pending, Running, Done };
+
+    QCoro::Task<> ensureMigrated();
+    QCoro::Task<> migrateLegacyKeys();
+    QCoro::Task<SecretLookup> lookup(QString service, KeychainAccount account);
+    QCoro::Task<SecretWriteResult> write(QString service, KeychainAccount account, QString key);
+
+    QString m_service;
+    QString m_legacyService;
+    std::chrono::milliseconds m_responseLimit;
+    Migration m_migration = Migration::Pending;
+};
