@@ -4,7 +4,7 @@ BUILD ?= build
 BENCH_BUILD ?= build-bench
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench
+.PHONY: all deps configure build run test bench screenshots
 
 all: build
 
@@ -30,3 +30,8 @@ bench: deps
 	cmake --build $(BENCH_BUILD)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; \
 	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh "$$b" --benchmark_counters_tabular=true || exit 1; done
+
+# The translate panel in its main states, light and dark, 1x and 2x.
+screenshots: configure
+	cmake --build $(BUILD) --target tolvanis_screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tests/ui/tolvanis_screenshots $(BUILD)/screenshots

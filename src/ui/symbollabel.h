@@ -1,0 +1,49 @@
+#pragma once
+
+#include "symbols.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+
+// The foreground styles of the views; each resolves against the current palette
+// when painted, so a theme change recolours everything at once.
+enum class Foreground { Primary, Secondary, Tertiary, Accent, Red, Green, White };
+
+QColor foregroundColor(Foreground style, const QPalette &palette);
+
+// A symbol before a text, both in one foreground style: the error line, the
+// history title, the settings status line. The text may wrap onto a limited
+// number of lines (0: as many as it needs).
+class SymbolLabel final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SymbolLabel(std::optional<Symbol> symbol, const QString &text, QWidget *parent = nullptr);
+
+    QString text() const;
+    void setText(const QString &text);
+    void setSymbol(std::optional<Symbol> symbol);
+    void setForeground(Foreground style);
+    void setTextFont(const QFont &font);
+    void setSymbolWeight(SymbolWeight weight);
+    void setMaximumLines(int lines);
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void applyForeground();
+    void updateGeometryLimits();
+
+    std::optional<Symbol> m_symbol;
+    Foreground m_foreground = Foreground::Primary;
+    SymbolWeight m_weight = SymbolWeight::Regular;
+    QLabel *m_label;
+    int m_maximumLines = 0;
+    bool m_applying = false;
+};

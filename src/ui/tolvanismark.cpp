@@ -1,0 +1,63 @@
+#include "tolvanismark.h"
+
+#include "continuouscorners.h"
+#include "symbols.h"
+
+#include <QPainter>
+
+TolvanisMark::TolvanisMark(const QColor &color, QWidget *parent)
+    : QWidget(parent)
+    , m_color(color)
+{
+}
+
+TolvanisMark::Geometry TolvanisMark::geometry(qreal s)
+{
+    const qreal w = std::max(0.07 * s, 1.2);
+    return Geometry{s, w, 0.26 * s, 0.2 * s, 0.26 * s - 0.4 * w, 0.3 * s, 0.2 * s * 0.55};
+}
+
+void TolvanisMark::paint(QPainter &painter, const QRectF &space, const QColor &color)
+{
+    const qreal s = std::min(space.width(), space.height());
+    if (s <= 0)
+        return;
+    const Geometry g = geometry(s);
+    const QRectF square(space.center().x() - s / 2, space.center().y() - s / 2, s, s);
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    // The outline lies entirely inside the square: the stroke is centred on a
+    // rectangle inset by half its width, whose radius shrinks by as much.
+    QPen pen(color, g.lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const qreal half = g.lineWidth / 2;
+    painter.drawPath(ContinuousCorners::roundedRect(square.adjusted(half, half, -half, -half), g.cornerRadius - half));
+
+    // The bar spans the inset column's full width from its top; only its top
+    // corners are rounded.
+    const QRectF bar(square.left() + half, square.top() + half, s - g.lineWidth, g.barHeight);
+    painter.setPen(Qt::NoPen);
+    painter.fillPath(ContinuousCorners::roundedRect(bar, {g.barRadius, g.barRadius, 0, 0}), color);
+
+    // The arrows and their top padding are centred together, which puts the
+    // arrows' own centre half the padding below the square's centre.
+    Symbols::paint(painter, Symbol::ArrowLeftArrowRight, square.center() + QPointF(0, g.symbolPadding / 2),
+                   g.symbolSize, color, SymbolWeight::Heavy);
+    painter.restore();
+}
+
+void TolvanisMark::setColor(const QColor &color)
+{
+    m_color = color;
+    update();
+}
+
+void TolvanisMark::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    paint(painter, QRectF(rect()), m_color);
+}

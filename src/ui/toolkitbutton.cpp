@@ -1,0 +1,116 @@
+#include "toolkitbutton.h"
+
+#include "continuouscorners.h"
+#include "toolkitcolors.h"
+#include "toolkitfonts.h"
+
+#include <QPainter>
+
+namespace {
+constexpr int symbolGap = 4;
+} // namespace
+
+ToolkitButton::ToolkitButton(Kind kind, const QString &text, QWidget *parent)
+    : QAbstractButton(parent)
+    , m_kind(kind)
+{
+    setText(text);
+    setFont(ToolkitFonts::system(11));
+    setFocusPolicy(Qt::TabFocus);
+    setAttribute(Qt::WA_Hover);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void ToolkitButton::setSymbol(std::optional<Symbol> symbol)
+{
+    m_symbol = symbol;
+    updateGeometry();
+    update();
+}
+
+void ToolkitButton::setControlSize(Size size)
+{
+    m_size = size;
+    updateGeometry();
+}
+
+void ToolkitButton::setLabelFont(const QFont &font)
+{
+    setFont(font);
+    updateGeometry();
+}
+
+qreal ToolkitButton::symbolPointSize() const
+{
+    return font().pixelSize() > 0 ? font().pixelSize() : 12;
+}
+
+QSize ToolkitButton::sizeHint() const
+{
+    const int padding = m_size == Size::Small ? 8 : 12;
+    int width = fontMetrics().horizontalAdvance(text()) + 2 * padding;
+    if (m_symbol)
+        width += qRound(Symbols::boxSide(symbolPointSize())) + symbolGap;
+    return QSize(std::max(width, m_size == Size::Small ? 40 : 56), m_size == Size::Small ? 20 : 24);
+}
+
+QSize ToolkitButton::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+void ToolkitButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPalette &pal = palette();
+    const bool dark = ToolkitColors::isDark(pal);
+    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -1.0);
+    const QPainterPath shape = ContinuousCorners::roundedRect(bounds, m_size == Size::Small ? 5 : 6);
+
+    QColor labelColor;
+    if (m_kind == Kind::Prominent) {
+        QColor fill = isEnabled() ? ToolkitColors::accent(pal)
+                                  : ToolkitColors::withOpacity(ToolkitColors::secondary(pal), 0.3);
+        if (isDown())
+            fill = fill.darker(115);
+        painter.fillPath(shape.translated(0, 0.5), QColor(0, 0, 0, 30));
+        painter.fillPath(shape, fill);
+        // A faint sheen at the top, as a lit, slightly convex surface has.
+        QLinearGradient sheen(bounds.topLeft(), bounds.bottomLeft());
+        sheen.setColorAt(0, QColor(255, 255, 255, isEnabled() ? 36 : 0));
+        sheen.setColorAt(1, QColor(255, 255, 255, 0));
+        painter.fillPath(shape, sheen);
+        labelColor = isEnabled() ? QColor(Qt::white) : ToolkitColors::withOpacity(ToolkitColors::primary(pal), 0.35);
+    } else {
+        QColor fill = dark ? QColor(255, 255, 255, 40) : QColor(Qt::white);
+        if (isDown())
+            fill = dark ? QColor(255, 255, 255, 64) : QColor(232, 232, 232);
+        painter.fillPath(shape.translated(0, 0.5), QColor(0, 0, 0, dark ? 60 : 28));
+        painter.fillPath(shape, fill);
+        painter.setPen(QPen(dark ? QColor(255, 255, 255, 22) : QColor(0, 0, 0, 30), 0.8));
+        painter.drawPath(shape);
+        labelColor = m_kind == Kind::Destructive ? ToolkitColors::red(pal) : ToolkitColors::primary(pal);
+        if (!isEnabled())
+            labelColor = ToolkitColors::withOpacity(labelColor, 0.35);
+    }
+    if (hasFocus()) {
+        painter.setPen(QPen(ToolkitColors::withOpacity(ToolkitColors::accent(pal), 0.5), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(shape);
+    }
+
+    const qreal symbolSide = m_symbol ? Symbols::boxSide(symbolPointSize()) : 0;
+    const qreal textWidth = fontMetrics().horizontalAdvance(text());
+    const qreal contentWidth = textWidth + (m_symbol ? symbolSide + symbolGap : 0);
+    qreal x = (width() - contentWidth) / 2;
+    const qreal centreY = bounds.center().y();
+    if (m_symbol) {
+        Symbols::paint(painter, *m_symbol, QPointF(x + symbolSide / 2, centreY), symbolPointSize(), labelColor,
+                       font().weight() >= QFont::Medium ? SymbolWeight::Medium : SymbolWeight::Regular);
+        x += symbolSide + symbolGap;
+    }
+    painter.setPen(labelColor);
+    painter.drawText(QRectF(x, bounds.top(), textWidth + 1, bounds.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     text());
+}

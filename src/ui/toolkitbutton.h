@@ -1,0 +1,41 @@
+#pragma once
+
+#include "symbols.h"
+
+#include <QAbstractButton>
+
+#include <optional>
+
+// A push button in one of the desktop's styles, with an optional symbol before
+// its text: bordered (a raised neutral surface), prominent (filled with the
+// accent colour, white label) or destructive (bordered, red label). The small
+// size is 20 high, the regular 24.
+class ToolkitButton final : public QAbstractButton
+{
+    Q_OBJECT
+
+public:
+    enum class Kind { Bordered, Prominent, Destructive };
+    enum class Size { Small, Regular };
+
+    ToolkitButton(Kind kind, const QString &text, QWidget *parent = nullptr);
+
+    Kind kind() const { return m_kind; }
+    void setSymbol(std::optional<Symbol> symbol);
+    std::optional<Symbol> symbol() const { return m_symbol; }
+    void setControlSize(Size size);
+    void setLabelFont(const QFont &font);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    qreal symbolPointSize() const;
+
+    Kind m_kind;
+    Size m_size = Size::Small;
+    std::optional<Symbol> m_symbol;
+};

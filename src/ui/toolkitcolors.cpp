@@ -1,0 +1,63 @@
+#include "toolkitcolors.h"
+
+#include <QPalette>
+
+namespace ToolkitColors {
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QColor primary(const QPalette &palette)
+{
+    return palette.color(QPalette::WindowText);
+}
+
+QColor secondary(const QPalette &palette)
+{
+    QColor color = palette.color(QPalette::PlaceholderText);
+    // Some themes leave the placeholder colour equal to the text colour; a
+    // dimmed label must still look dimmed.
+    if (color.rgb() == primary(palette).rgb() && color.alphaF() > 0.9)
+        color.setAlphaF(0.55);
+    return color;
+}
+
+QColor tertiary(const QPalette &palette)
+{
+    return withOpacity(secondary(palette), 0.6);
+}
+
+QColor accent(const QPalette &palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+
+QColor textBackground(const QPalette &palette)
+{
+    return palette.color(QPalette::Base);
+}
+
+QColor windowBackground(const QPalette &palette)
+{
+    return palette.color(QPalette::Window);
+}
+
+QColor red(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(255, 105, 97) : QColor(200, 30, 30);
+}
+
+QColor green(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(50, 215, 75) : QColor(30, 140, 60);
+}
+
+QColor withOpacity(QColor color, qreal opacity)
+{
+    color.setAlphaF(color.alphaF() * opacity);
+    return color;
+}
+
+} // namespace ToolkitColors

@@ -1,0 +1,388 @@
+#include "translatepanelview.h"
+
+#include "flipcontainer.h"
+#include "historystore.h"
+#include "historyview.h"
+#include "iconbutton.h"
+#include "inputfocusrequest.h"
+#include "segmentedpicker.h"
+#include "spinner.h"
+#include "submittextview.h"
+#include "symbollabel.h"
+#include "titledcard.h"
+#include "tolvanislogo.h"
+#include "toolkitbutton.h"
+#include "toolkitcolors.h"
+#include "toolkitfonts.h"
+#include "translationviewmodel.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int cardContentHeight = 84;
+
+// Thin scroll bars without arrows that sit over the content's edge, as on
+// desktops with overlay scrollers.
+const char *scrollBarStyle = R"(
+QScrollBar:vertical { background: transparent; width: 7px; margin: 3px 1px 3px 0; }
+QScrollBar::handle:vertical { background: rgba(128, 128, 128, 0.45); border-radius: 3px; min-height: 24px; }
+QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }
+QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }
+)";
+
+// A 1-high line in the secondary colour at opacity 0.15.
+class HairLine final : public QWidget
+{
+public:
+    explicit HairLine(QWidget *parent)
+        : QWidget(parent)
+    {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), ToolkitColors::withOpacity(ToolkitColors::secondary(palette()), 0.15));
+    }
+};
+
+// Keeps a widget in the top trailing corner of another.
+class CornerPin final : public QObject
+{
+public:
+    CornerPin(QWidget *pinned, QWidget *host)
+        : QObject(pinned)
+        , m_pinned(pinned)
+    {
+        host->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize) {
+            auto *host = static_cast<QWidget *>(watched);
+            m_pinned->move(host->width() - m_pinned->width(), 0);
+            m_pinned->raise();
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_pinned;
+};
+
+} // namespace
+
+TranslatePanelView::TranslatePanelView(std::shared_ptr<TranslationViewModel> viewModel, QWidget *parent)
+    : QWidget(parent)
+    , m_viewModel(std::move(viewModel))
+{
+    setFixedWidth(panelWidth);
+    setStyleSheet(QString::fromLatin1(scrollBarStyle));
+    m_flip = new FlipContainer(this);
+    m_translateContent = buildTranslateContent();
+    m_flip->addFace(m_translateContent);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_flip);
+
+    connect(m_flip, &FlipContainer::flipFinished, this, [this](QWidget *current) {
+        if (current == m_translateContent) {
+            if (m_history)
+                m_flip->removeFace(m_history);
+            m_input->focusIfInWindow();
+        } else if (current == m_history) {
+            m_history->setFocus(Qt::OtherFocusReason);
+        }
+    });
+    connectViewModel();
+}
+
+TranslatePanelView::~TranslatePanelView() = default;
+
+QWidget *TranslatePanelView::buildTranslateContent()
+{
+    auto *content = new QWidget(this);
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(14, 14, 14, 14);
+    column->setSpacing(12);
+
+    column->addLayout(buildHeader(content));
+
+    QStringList engines;
+    for (EngineKind kind : allCases<EngineKind>())
+        engines.append(displayName(kind));
+    m_enginePicker = new SegmentedPicker(engines, content);
+    m_enginePicker->setObjectName(QStringLiteral("enginePicker"));
+    connect(m_enginePicker, &SegmentedPicker::activated, this,
+            [this](int index) { m_viewModel->setSelectedEngine(allCases<EngineKind>().at(index)); });
+    column->addWidget(m_enginePicker);
+
+    auto *inputCard = new TitledCard(QStringLiteral("输入"), TitledCard::compact(), content);
+    inputCard->setObjectName(QStringLiteral("inputCard"));
+    m_input = new SubmitTextView(inputCard->surface());
+    m_input->setObjectName(QStringLiteral("inputField"));
+    m_input->setFixedHeight(cardContentHeight);
+    inputCard->bodyLayout()->addWidget(m_input);
+    connect(m_input, &SubmitTextView::textEdited, this, [this](const QString &text) { m_viewModel->setInputText(text); });
+    connect(m_input, &SubmitTextView::submitted, this, [this] { m_viewModel->translate(); });
+    column->addWidget(inputCard);
+
+    column->addLayout(buildDirectionRow(content));
+    m_resultCard = buildResultCard(content);
+    column->addWidget(m_resultCard);
+
+    m_errorLine = new SymbolLabel(Symbol::ExclamationmarkTriangleFill, QString(), content);
+    m_errorLine->setObjectName(QStringLiteral("errorLine"));
+    m_errorLine->setTextFont(ToolkitFonts::system(11));
+    m_errorLine->setForeground(Foreground::Red);
+    m_errorLine->setMaximumLines(2);
+    column->addWidget(m_errorLine);
+
+    column->addLayout(buildActionRow(content));
+    column->addStretch(1);
+
+    // Return anywhere in the translate content presses the translate button;
+    // the input field handles its own Return before this shortcut sees it.
+    auto *returnKey = new QShortcut(QKeySequence(Qt::Key_Return), content);
+    returnKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(returnKey, &QShortcut::activated, this, [this] {
+        if (m_translateButton->isEnabled())
+            m_translateButton->click();
+    });
+    return content;
+}
+
+QLayout *TranslatePanelView::buildHeader(QWidget *parent)
+{
+    auto *row = new QHBoxLayout;
+    row->setSpacing(8);
+    row->addWidget(new TolvanisLogo(24, parent), 0, Qt::AlignVCenter);
+    auto *name = new QLabel(QStringLiteral("tolvanis"), parent);
+    name->setFont(ToolkitFonts::monospaced(14, QFont::DemiBold));
+    row->addWidget(name, 0, Qt::AlignVCenter);
+    row->addStretch(1);
+
+    auto *history = new IconButton(Symbol::ClockArrowCirclepath, QStringLiteral("历史记录"), parent);
+    history->setObjectName(QStringLiteral("historyButton"));
+    connect(history, &QAbstractButton::clicked, this, &TranslatePanelView::showHistory);
+    row->addWidget(history, 0, Qt::AlignVCenter);
+
+    auto *settings = new IconButton(Symbol::Gearshape, QStringLiteral("设置"), parent);
+    settings->setObjectName(QStringLiteral("settingsButton"));
+    connect(settings, &QAbstractButton::clicked, this, &TranslatePanelView::openSettingsRequested);
+    row->addWidget(settings, 0, Qt::AlignVCenter);
+    return row;
+}
+
+QLayout *TranslatePanelView::buildDirectionRow(QWidget *parent)
+{
+    auto *row = new QHBoxLayout;
+    row->setSpacing(6);
+    m_directionButton = new ToolkitButton(ToolkitButton::Kind::Bordered, QString(), parent);
+    m_directionButton->setObjectName(QStringLiteral("directionButton"));
+    m_directionButton->setSymbol(Symbol::ArrowUpArrowDown);
+    m_directionButton->setLabelFont(ToolkitFonts::monospaced(11, QFont::Medium));
+    connect(m_directionButton, &QAbstractButton::clicked, this,
+            [this] { m_viewModel->setDirection(nextDirection(m_viewModel->direction())); });
+    row->addWidget(new HairLine(parent), 1, Qt::AlignVCenter);
+    row->addWidget(m_directionButton, 0, Qt::AlignVCenter);
+    row->addWidget(new HairLine(parent), 1, Qt::AlignVCenter);
+    return row;
+}
+
+TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
+{
+    auto *card = new TitledCard(QStringLiteral("翻译结果"), TitledCard::compact(), parent);
+    card->setObjectName(QStringLiteral("resultCard"));
+    auto *scroll = new QScrollArea(card->surface());
+    scroll->setObjectName(QStringLiteral("resultScroll"));
+    scroll->setFixedHeight(cardContentHeight);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll->viewport()->setAutoFillBackground(false);
+
+    auto *page = new QWidget;
+    page->setAutoFillBackground(false);
+    auto *pageLayout = new QVBoxLayout(page);
+    // Clear of the copy button on the trailing side.
+    pageLayout->setContentsMargins(8, 8, 28, 8);
+    m_resultText = new SymbolLabel(std::nullopt, QString(), page);
+    m_resultText->setObjectName(QStringLiteral("resultText"));
+    m_resultText->setTextFont(ToolkitFonts::system(13));
+    pageLayout->addWidget(m_resultText);
+    pageLayout->addStretch(1);
+    scroll->setWidget(page);
+    // setWidget() turns the page's background on; the card's fill must show.
+    page->setAutoFillBackground(false);
+    card->bodyLayout()->addWidget(scroll);
+
+    m_copyButton = new IconButton(Symbol::DocOnDoc, QStringLiteral("复制翻译结果"), card->surface());
+    m_copyButton->setObjectName(QStringLiteral("copyButton"));
+    m_copyButton->setSymbolPointSize(11);
+    m_copyButton->setSide(qRound(Symbols::boxSide(11)) + 12);
+    new CornerPin(m_copyButton, card->surface());
+    connect(m_copyButton, &QAbstractButton::clicked, this, [this] {
+        m_viewModel->copyResult();
+        flashCopied();
+    });
+    return card;
+}
+
+QLayout *TranslatePanelView::buildActionRow(QWidget *parent)
+{
+    auto *row = new QHBoxLayout;
+    row->setSpacing(8);
+    m_busy = new QWidget(parent);
+    m_busy->setObjectName(QStringLiteral("busyIndicator"));
+    auto *busyLayout = new QHBoxLayout(m_busy);
+    busyLayout->setContentsMargins(0, 0, 0, 0);
+    busyLayout->setSpacing(8);
+    busyLayout->addWidget(new Spinner(m_busy));
+    auto *busyText = new SymbolLabel(std::nullopt, QStringLiteral("翻译中…"), m_busy);
+    busyText->setTextFont(ToolkitFonts::system(11));
+    busyText->setForeground(Foreground::Secondary);
+    busyText->setMaximumLines(1);
+    busyLayout->addWidget(busyText, 0, Qt::AlignVCenter);
+    row->addWidget(m_busy, 0, Qt::AlignVCenter);
+    row->addStretch(1);
+
+    m_translateButton = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("翻译"), parent);
+    m_translateButton->setObjectName(QStringLiteral("translateButton"));
+    m_translateButton->setSymbol(Symbol::Return);
+    m_translateButton->setControlSize(ToolkitButton::Size::Regular);
+    m_translateButton->setLabelFont(ToolkitFonts::system(12, QFont::Medium));
+    connect(m_translateButton, &QAbstractButton::clicked, this, [this] { m_viewModel->translate(); });
+    row->addWidget(m_translateButton, 0, Qt::AlignVCenter);
+    return row;
+}
+
+void TranslatePanelView::connectViewModel()
+{
+    TranslationViewModel *model = m_viewModel.get();
+    connect(model, &TranslationViewModel::inputTextChanged, this, [this] { m_input->updateText(m_viewModel->inputText()); });
+    connect(model, &TranslationViewModel::outputTextChanged, this, &TranslatePanelView::syncOutput);
+    connect(model, &TranslationViewModel::directionChanged, this, &TranslatePanelView::syncDirection);
+    connect(model, &TranslationViewModel::selectedEngineChanged, this, &TranslatePanelView::syncEngine);
+    connect(model, &TranslationViewModel::isTranslatingChanged, this, &TranslatePanelView::syncBusy);
+    connect(model, &TranslationViewModel::errorMessageChanged, this, &TranslatePanelView::syncError);
+
+    m_input->updateText(model->inputText());
+    syncEngine();
+    syncOutput();
+    syncDirection();
+    syncBusy();
+    syncError();
+}
+
+void TranslatePanelView::syncEngine()
+{
+    const auto cases = allCases<EngineKind>();
+    const auto found = std::find(cases.begin(), cases.end(), m_viewModel->selectedEngine());
+    m_enginePicker->setCurrentIndex(int(found - cases.begin()));
+}
+
+void TranslatePanelView::syncOutput()
+{
+    const QString output = m_viewModel->outputText();
+    const bool hasOutput = !output.isEmpty();
+    m_resultText->setText(hasOutput ? output : QStringLiteral("翻译结果将显示在这里"));
+    m_resultText->setForeground(hasOutput ? Foreground::Primary : Foreground::Secondary);
+    m_resultCard->setAccent(hasOutput);
+    m_copyButton->setVisible(hasOutput);
+}
+
+void TranslatePanelView::syncDirection()
+{
+    m_directionButton->setText(displayName(m_viewModel->direction()));
+    m_directionButton->updateGeometry();
+}
+
+void TranslatePanelView::syncBusy()
+{
+    const bool busy = m_viewModel->isTranslating();
+    m_busy->setVisible(busy);
+    m_translateButton->setEnabled(!busy);
+}
+
+void TranslatePanelView::syncError()
+{
+    const auto &error = m_viewModel->errorMessage();
+    m_errorLine->setText(error.value_or(QString()));
+    m_errorLine->setVisible(error.has_value());
+}
+
+void TranslatePanelView::flashCopied()
+{
+    setJustCopied(true);
+    // Each press schedules its own reset; a later press neither cancels nor
+    // postpones an earlier one.
+    QTimer::singleShot(copyConfirmationMs, this, [this] { setJustCopied(false); });
+}
+
+void TranslatePanelView::setJustCopied(bool copied)
+{
+    m_justCopied = copied;
+    m_copyButton->setSymbol(copied ? Symbol::Checkmark : Symbol::DocOnDoc);
+    m_copyButton->setForeground(copied ? Foreground::Green : Foreground::Secondary);
+}
+
+void TranslatePanelView::showHistory()
+{
+    if (m_historyShown)
+        return;
+    m_historyShown = true;
+    auto *history = new HistoryView(m_viewModel->historyStore(), m_flip);
+    history->setObjectName(QStringLiteral("historyView"));
+    connect(history, &HistoryView::closeRequested, this, &TranslatePanelView::hideHistory);
+    connect(history, &HistoryView::entrySelected, this, &TranslatePanelView::selectHistoryEntry);
+    m_history = history;
+    m_flip->addFace(history);
+    m_flip->flipTo(history);
+}
+
+void TranslatePanelView::hideHistory()
+{
+    if (!m_historyShown)
+        return;
+    m_historyShown = false;
+    m_flip->flipTo(m_translateContent);
+}
+
+void TranslatePanelView::selectHistoryEntry(const HistoryEntry &entry)
+{
+    m_viewModel->setInputText(entry.sourceText);
+    m_viewModel->setOutputText(entry.translatedText);
+    hideHistory();
+}
+
+void TranslatePanelView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Only when the panel itself comes on screen, not when the window is
+    // restored or the panel flips between its faces.
+    if (event->spontaneous())
+        return;
+    m_viewModel->prefillFromClipboard();
+    InputFocusRequest::postQueued();
+}
+
+HistoryView *TranslatePanelView::historyView() const
+{
+    return m_history;
+}

@@ -1,0 +1,217 @@
+// Renders the translate panel in each of its main states, in a light and a
+// dark palette, at 1x and 2x, as it would sit in its 340 × 430 popover:
+//   tolvanis_screenshots <output directory>
+#include "appsettings.h"
+#include "continuouscorners.h"
+#include "flipcontainer.h"
+#include "historystore.h"
+#include "loginitem.h"
+#include "scriptedengine.h"
+#include "symbols.h"
+#include "temporaryconfig.h"
+#include "tolvanislogo.h"
+#include "tolvanismark.h"
+#include "translatepanelview.h"
+#include "translationerror.h"
+#include "translationviewmodel.h"
+#include "userdefaults.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QPainter>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <functional>
+
+namespace {
+
+QPalette lightPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(242, 242, 242));
+    palette.setColor(QPalette::WindowText, QColor(0, 0, 0, 217));
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, QColor(0, 0, 0, 217));
+    palette.setColor(QPalette::Button, QColor(255, 255, 255));
+    palette.setColor(QPalette::ButtonText, QColor(0, 0, 0, 217));
+    palette.setColor(QPalette::Highlight, QColor(0, 122, 255));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
+    palette.setColor(QPalette::ToolTipBase, Qt::white);
+    palette.setColor(QPalette::ToolTipText, Qt::black);
+    return palette;
+}
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(44, 44, 46));
+    palette.setColor(QPalette::WindowText, QColor(255, 255, 255, 217));
+    palette.setColor(QPalette::Base, QColor(30, 30, 30));
+    palette.setColor(QPalette::Text, QColor(255, 255, 255, 217));
+    palette.setColor(QPalette::Button, QColor(70, 70, 72));
+    palette.setColor(QPalette::ButtonText, QColor(255, 255, 255, 217));
+    palette.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, QColor(255, 255, 255, 140));
+    palette.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
+    palette.setColor(QPalette::ToolTipText, Qt::white);
+    return palette;
+}
+
+// The popover the panel sits in: window background, rounded, with a hairline edge.
+class Popover final : public QWidget
+{
+public:
+    Popover()
+    {
+        setFixedSize(TranslatePanelView::panelWidth, 430);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = ContinuousCorners::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10);
+        painter.fillPath(shape, palette().color(QPalette::Window));
+        painter.setPen(QPen(palette().color(QPalette::WindowText).darker(), 0.5));
+        painter.setOpacity(0.25);
+        painter.drawPath(shape);
+    }
+};
+
+struct Fixture {
+    TemporaryConfig config;
+    UserDefaults defaults{config.defaultsPath()};
+    HistoryStore history{HistoryStore::standardKey(), defaults};
+    AppSettings settings{defaults, std::make_unique<LoginItem>(config.autostartPath())};
+    std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>(QStringLiteral("LLM"));
+    std::shared_ptr<TranslationViewModel> model = TranslationViewModel::create(engine, engine, history, settings);
+};
+
+void save(QWidget &widget, qreal scale, const QString &path)
+{
+    QImage image((QSizeF(widget.size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    if (!image.save(path))
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+const std::vector<std::pair<QString, std::function<void(Fixture &, TranslatePanelView &)>>> states = {
+    {QStringLiteral("empty"), [](Fixture &, TranslatePanelView &) {}},
+    {QStringLiteral("result"),
+     [](Fixture &f, TranslatePanelView &) {
+         f.model->setInputText(QStringLiteral("The quick brown fox jumps over the lazy dog, then takes a long nap "
+                                              "in the afternoon sun."));
+         f.engine->replyImmediately(QStringLiteral("敏捷的棕色狐狸跳过了那只懒狗，然后在午后的阳光下美美地睡了一大觉。"));
+         f.model->translate();
+     }},
+    {QStringLiteral("error"),
+     [](Fixture &f, TranslatePanelView &) {
+         f.model->setInputText(QStringLiteral("你好，世界"));
+         f.model->translate();
+         f.engine->fail(0, TranslationError::network(QStringLiteral("HTTP 401：API Key 无效或已过期，请在设置中重新填写")));
+     }},
+    {QStringLiteral("busy"),
+     [](Fixture &f, TranslatePanelView &) {
+         f.model->setInputText(QStringLiteral("今天的天气很好，我们去公园散步吧。"));
+         f.model->translate();
+     }},
+    {QStringLiteral("history"),
+     [](Fixture &f, TranslatePanelView &panel) {
+         const QList<std::pair<QString, QString>> rows = {
+             {QStringLiteral("Good morning"), QStringLiteral("早上好")},
+             {QStringLiteral("今天的天气很好，我们去公园散步吧。"), QStringLiteral("The weather is nice today, let's take a walk in the park.")},
+             {QStringLiteral("machine translation"), QStringLiteral("机器翻译")},
+             {QStringLiteral("请把这份文件发给我"), QStringLiteral("Please send me this document")},
+             {QStringLiteral("A journey of a thousand miles begins with a single step."), QStringLiteral("千里之行，始于足下。")},
+             {QStringLiteral("谢谢"), QStringLiteral("Thank you")},
+             {QStringLiteral("status bar"), QStringLiteral("状态栏")},
+             {QStringLiteral("剪贴板"), QStringLiteral("clipboard")},
+         };
+         for (const auto &[source, translation] : rows)
+             f.history.add(source, translation, source.at(0).unicode() < 128 ? QStringLiteral("LLM") : QStringLiteral("系统离线"));
+         panel.showHistory();
+     }},
+    {QStringLiteral("history-empty"), [](Fixture &, TranslatePanelView &panel) { panel.showHistory(); }},
+    {QStringLiteral("turning"), [](Fixture &, TranslatePanelView &panel) { panel.showHistory(); }},
+};
+
+void renderPanels(const QString &directory)
+{
+    const std::vector<std::pair<QString, QPalette>> palettes = {{QStringLiteral("light"), lightPalette()},
+                                                                {QStringLiteral("dark"), darkPalette()}};
+    for (const auto &[paletteName, palette] : palettes) {
+        QApplication::setPalette(palette);
+        for (const auto &[stateName, prepare] : states) {
+            QGuiApplication::clipboard()->clear();
+            Fixture fixture;
+            Popover popover;
+            auto *panel = new TranslatePanelView(fixture.model, &popover);
+            auto *layout = new QVBoxLayout(&popover);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(panel);
+            popover.show();
+            settle();
+            prepare(fixture, *panel);
+            settle();
+            // "turning" is caught a third of the way through the flip.
+            QTest::qWait(stateName == QStringLiteral("turning") ? FlipContainer::durationMs / 3
+                                                                : FlipContainer::durationMs + 100);
+            for (qreal scale : {1.0, 2.0})
+                save(popover, scale, QStringLiteral("%1/panel-%2-%3@%4x.png").arg(directory, stateName, paletteName).arg(scale));
+        }
+    }
+}
+
+// Every symbol at 12 and 48 points, and the mark and logo at a few sizes, to
+// look at the drawings themselves.
+void renderSheet(const QString &directory)
+{
+    QApplication::setPalette(lightPalette());
+    const QList<Symbol> symbols = Symbols::all();
+    const int cell = 72;
+    QImage image(cell * symbols.size(), cell + 40 + 130, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    for (int i = 0; i < symbols.size(); ++i) {
+        Symbols::paint(painter, symbols[i], QPointF(i * cell / 2.0 + cell / 4.0, cell / 4.0), 26, Qt::black);
+        Symbols::paint(painter, symbols[i], QPointF(i * cell / 2.0 + cell / 4.0, cell / 2.0 + 8), 12, Qt::black);
+    }
+    qreal x = 8;
+    for (qreal size : {16.0, 24.0, 48.0}) {
+        TolvanisLogo::paint(painter, QRectF(x, cell / 2.0 + 24, size, size));
+        x += size + 12;
+    }
+    for (qreal size : {18.0, 36.0, 48.0}) {
+        TolvanisMark::paint(painter, QRectF(x, cell / 2.0 + 24, size, size), Qt::black);
+        x += size + 12;
+    }
+    painter.end();
+    image.save(directory + QStringLiteral("/symbols.png"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString directory = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(directory);
+    renderSheet(directory);
+    renderPanels(directory);
+    return 0;
+}
