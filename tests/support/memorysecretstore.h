@@ -1,0 +1,59 @@
+#pragma once
+
+#include "secretstore.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QSet>
+
+// API keys kept in memory, for tests of code that reads and writes them. Every
+// call is recorded. A test can make lookups or writes fail with a reason, and
+// can hold answers back and release them one by one, in any order: a lookup
+// answers with what was stored when it was asked, a write takes effect when it
+// answers.
+class MemorySecretStore final : public QObject, public SecretStore
+{
+    Q_OBJECT
+
+public:
+    enum class Operation { Load, Save, Remove };
+    struct Call {
+        Operation operation;
+        KeychainAccount account;
+        QString key;
+    };
+
+    QCoro::Task<SecretLookup> load(KeychainAccount account) override;
+    QCoro::Task<SecretWriteResult> save(QString key, KeychainAccount account) override;
+    QCoro::Task<SecretWriteResult> remove(KeychainAccount account) override;
+
+    std::optional<QString> stored(KeychainAccount account) const;
+    void setStored(KeychainAccount account, const std::optional<QString> &key);
+
+    // Calls made from now on fail with this reason; the empty reason ends it.
+    void failLookupsWith(const QString &reason) { m_lookupFailure = reason; }
+    void failWritesWith(const QString &reason) { m_writeFailure = reason; }
+
+    // While holding, calls made wait until released.
+    void holdAnswers(bool hold) { m_holding = hold; }
+    void release(qsizetype call);
+    void releaseAll();
+
+    const QList<Call> &calls() const { return m_calls; }
+
+Q_SIGNALS:
+    void released(qsizetype call);
+
+private:
+    qsizetype record(Operation operation, KeychainAccount account, const QString &key = QString());
+    QCoro::Task<> answered(qsizetype call);
+    QCoro::Task<SecretWriteResult> write(qsizetype call, KeychainAccount account, QString key);
+
+    QMap<KeychainAccount, QString> m_stored;
+    QList<Call> m_calls;
+    QSet<qsizetype> m_held;
+    QString m_lookupFailure;
+    QString m_writeFailure;
+    bool m_holding = false;
+};
