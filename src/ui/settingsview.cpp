@@ -124,6 +124,7 @@ QWidget *SettingsView::fieldRow(const QString &title, QWidget *field, QWidget *p
     label->setForeground(Foreground::Secondary);
     layout->addWidget(label);
     field->setParent(row);
+    field->setAccessibleName(title);
     layout->addWidget(field);
     return row;
 }
