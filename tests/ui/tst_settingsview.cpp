@@ -240,6 +240,14 @@ void TestSettingsView::keyFieldsFillOnEachShow()
     QCOMPARE(s.keyField(KeychainAccount::Anthropic)->echoMode(), QLineEdit::Password);
     QVERIFY(s.saveButton(KeychainAccount::Anthropic)->isEnabled());
     QVERIFY(!s.saveButton(KeychainAccount::OpenAICompatible)->isEnabled());
+
+    // A store that cannot answer is no sign that the key is gone.
+    s.view->hide();
+    s.secrets.failLookupsWith(QStringLiteral("无法连接密钥服务"));
+    QVERIFY(s.show());
+    QCOMPARE(s.view->keyInput(KeychainAccount::Anthropic), QStringLiteral("sk-ant"));
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("读取失败：无法连接密钥服务")));
+    QCOMPARE(s.statusLine()->foreground(), Foreground::Red);
 }
 
 // Answers come back in any order: a load asked before a later showing, or
