@@ -34,7 +34,7 @@ bench: deps
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; \
 	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh "$$b" --benchmark_counters_tabular=true || exit 1; done
 
-# The translate panel in its main states, light and dark, 1x and 2x.
+# The translate panel in its main states and the settings window, light and dark, 1x and 2x.
 screenshots: configure
 	cmake --build $(BUILD) --target tolvanis_screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tests/ui/tolvanis_screenshots $(BUILD)/screenshots

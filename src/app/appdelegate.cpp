@@ -215,7 +215,7 @@ void AppDelegate::openSettings()
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(new SettingsView(m_settings, KeychainHelper::shared(), window));
-        window->setFixedSize(SettingsView::fixedSize);
+        window->setFixedSize(SettingsView::viewWidth, SettingsView::viewHeight);
         addQuitShortcut(window);
         const QRect screen = availableGeometryAt(QCursor::pos());
         window->move(screen.center() - QPoint(window->width() / 2, window->height() / 2));

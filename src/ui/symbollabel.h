@@ -27,7 +27,9 @@ public:
     QString text() const;
     void setText(const QString &text);
     void setSymbol(std::optional<Symbol> symbol);
+    std::optional<Symbol> symbol() const { return m_symbol; }
     void setForeground(Foreground style);
+    Foreground foreground() const { return m_foreground; }
     void setTextFont(const QFont &font);
     void setSymbolWeight(SymbolWeight weight);
     void setMaximumLines(int lines);

@@ -17,7 +17,7 @@ struct SymbolRow {
     const char *name;
 };
 
-constexpr std::array<SymbolRow, 13> symbolRows{{
+constexpr std::array<SymbolRow, 14> symbolRows{{
     {Symbol::ClockArrowCirclepath, "clock.arrow.circlepath"},
     {Symbol::Gearshape, "gearshape"},
     {Symbol::ArrowUpArrowDown, "arrow.up.arrow.down"},
@@ -31,6 +31,7 @@ constexpr std::array<SymbolRow, 13> symbolRows{{
     {Symbol::ArrowLeftArrowRight, "arrow.left.arrow.right"},
     {Symbol::Sparkles, "sparkles"},
     {Symbol::CheckmarkCircleFill, "checkmark.circle.fill"},
+    {Symbol::ChevronUpChevronDown, "chevron.up.chevron.down"},
 }};
 
 // Line width on the grid for each weight, close to the stems of the system
@@ -213,6 +214,11 @@ QPainterPath buildPath(Symbol symbol, SymbolWeight weight)
         return warningTriangle(w);
     case Symbol::ChevronLeft:
         return outline(polyline({QPointF(15, 4.2), QPointF(7.8, 12), QPointF(15, 19.8)}), w * 1.1);
+    case Symbol::ChevronUpChevronDown: {
+        QPainterPath path = polyline({QPointF(7, 9), QPointF(12, 4), QPointF(17, 9)});
+        path.addPath(polyline({QPointF(7, 15), QPointF(12, 20), QPointF(17, 15)}));
+        return outline(path, w * 1.1);
+    }
     case Symbol::Tray:
         return tray(w);
     case Symbol::ArrowRight:

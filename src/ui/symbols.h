@@ -30,6 +30,7 @@ enum class Symbol {
     ArrowLeftArrowRight,
     Sparkles,
     CheckmarkCircleFill,
+    ChevronUpChevronDown,
 };
 
 enum class SymbolWeight { Regular, Medium, Semibold, Heavy };

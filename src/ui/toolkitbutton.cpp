@@ -61,12 +61,24 @@ QSize ToolkitButton::minimumSizeHint() const
     return sizeHint();
 }
 
+void ToolkitButton::paintBorderedSurface(QPainter &painter, const QPainterPath &shape, const QPalette &palette,
+                                         bool down)
+{
+    const bool dark = ToolkitColors::isDark(palette);
+    QColor fill = dark ? QColor(255, 255, 255, 40) : QColor(Qt::white);
+    if (down)
+        fill = dark ? QColor(255, 255, 255, 64) : QColor(232, 232, 232);
+    painter.fillPath(shape.translated(0, 0.5), QColor(0, 0, 0, dark ? 60 : 28));
+    painter.fillPath(shape, fill);
+    painter.setPen(QPen(dark ? QColor(255, 255, 255, 22) : QColor(0, 0, 0, 30), 0.8));
+    painter.drawPath(shape);
+}
+
 void ToolkitButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QPalette &pal = palette();
-    const bool dark = ToolkitColors::isDark(pal);
     const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -1.0);
     const QPainterPath shape = ContinuousCorners::roundedRect(bounds, m_size == Size::Small ? 5 : 6);
 
@@ -85,13 +97,7 @@ void ToolkitButton::paintEvent(QPaintEvent *)
         painter.fillPath(shape, sheen);
         labelColor = isEnabled() ? QColor(Qt::white) : ToolkitColors::withOpacity(ToolkitColors::primary(pal), 0.35);
     } else {
-        QColor fill = dark ? QColor(255, 255, 255, 40) : QColor(Qt::white);
-        if (isDown())
-            fill = dark ? QColor(255, 255, 255, 64) : QColor(232, 232, 232);
-        painter.fillPath(shape.translated(0, 0.5), QColor(0, 0, 0, dark ? 60 : 28));
-        painter.fillPath(shape, fill);
-        painter.setPen(QPen(dark ? QColor(255, 255, 255, 22) : QColor(0, 0, 0, 30), 0.8));
-        painter.drawPath(shape);
+        paintBorderedSurface(painter, shape, pal, isDown());
         labelColor = m_kind == Kind::Destructive ? ToolkitColors::red(pal) : ToolkitColors::primary(pal);
         if (!isEnabled())
             labelColor = ToolkitColors::withOpacity(labelColor, 0.35);

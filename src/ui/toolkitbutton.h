@@ -6,6 +6,9 @@
 
 #include <optional>
 
+class QPainter;
+class QPalette;
+
 // A push button in one of the desktop's styles, with an optional symbol before
 // its text: bordered (a raised neutral surface), prominent (filled with the
 // accent colour, white label) or destructive (bordered, red label). The small
@@ -28,6 +31,11 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+    // The bordered style's raised neutral surface, for other controls that
+    // look like a bordered button (the pop-up picker).
+    static void paintBorderedSurface(QPainter &painter, const QPainterPath &shape, const QPalette &palette,
+                                     bool down);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,10 +1,12 @@
 #include "translatepanelview.h"
 
 #include "flipcontainer.h"
+#include "hairline.h"
 #include "historystore.h"
 #include "historyview.h"
 #include "iconbutton.h"
 #include "inputfocusrequest.h"
+#include "overlayscrollbars.h"
 #include "segmentedpicker.h"
 #include "spinner.h"
 #include "submittextview.h"
@@ -29,34 +31,6 @@
 namespace {
 
 constexpr int cardContentHeight = 84;
-
-// Thin scroll bars without arrows that sit over the content's edge, as on
-// desktops with overlay scrollers.
-const char *scrollBarStyle = R"(
-QScrollBar:vertical { background: transparent; width: 7px; margin: 3px 1px 3px 0; }
-QScrollBar::handle:vertical { background: rgba(128, 128, 128, 0.45); border-radius: 3px; min-height: 24px; }
-QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }
-QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }
-)";
-
-// A 1-high line in the secondary colour at opacity 0.15.
-class HairLine final : public QWidget
-{
-public:
-    explicit HairLine(QWidget *parent)
-        : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), ToolkitColors::withOpacity(ToolkitColors::secondary(palette()), 0.15));
-    }
-};
 
 // Keeps a widget in the top trailing corner of another.
 class CornerPin final : public QObject
@@ -91,7 +65,7 @@ TranslatePanelView::TranslatePanelView(std::shared_ptr<TranslationViewModel> vie
     , m_viewModel(std::move(viewModel))
 {
     setFixedWidth(panelWidth);
-    setStyleSheet(QString::fromLatin1(scrollBarStyle));
+    setStyleSheet(OverlayScrollBars::styleSheet());
     m_flip = new FlipContainer(this);
     m_translateContent = buildTranslateContent();
     m_flip->addFace(m_translateContent);
@@ -214,17 +188,7 @@ TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
 {
     auto *card = new TitledCard(QStringLiteral("翻译结果"), TitledCard::compact(), parent);
     card->setObjectName(QStringLiteral("resultCard"));
-    auto *scroll = new QScrollArea(card->surface());
-    scroll->setObjectName(QStringLiteral("resultScroll"));
-    scroll->setFixedHeight(cardContentHeight);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scroll->viewport()->setAutoFillBackground(false);
-
     auto *page = new QWidget;
-    page->setAutoFillBackground(false);
     auto *pageLayout = new QVBoxLayout(page);
     // Clear of the copy button on the trailing side.
     pageLayout->setContentsMargins(8, 8, 28, 8);
@@ -233,9 +197,9 @@ TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
     m_resultText->setTextFont(ToolkitFonts::system(13));
     pageLayout->addWidget(m_resultText);
     pageLayout->addStretch(1);
-    scroll->setWidget(page);
-    // setWidget() turns the page's background on; the card's fill must show.
-    page->setAutoFillBackground(false);
+    QScrollArea *scroll = OverlayScrollBars::transparentScrollArea(page, card->surface());
+    scroll->setObjectName(QStringLiteral("resultScroll"));
+    scroll->setFixedHeight(cardContentHeight);
     card->bodyLayout()->addWidget(scroll);
 
     m_copyButton = new IconButton(Symbol::DocOnDoc, QStringLiteral("复制翻译结果"), card->surface());

@@ -2,7 +2,7 @@
 #include "llmprovider.h"
 #include "translationdirection.h"
 #include "translationerror.h"
-#include "settle.h"
+#include "settledtask.h"
 #include "unavailableengine.h"
 
 #include <QCoroTask>
@@ -166,15 +166,11 @@ void TestCoreTypes::unavailableEngineAlwaysFailsWithItsReason()
     QCOMPARE(engine.name(), u"系统离线"_qs);
 
     for (const QString &text : {QString(), u"hello"_qs}) {
-        bool failed = false;
-        try {
-            settle(engine.translate(text, u"英文"_qs, u"中文"_qs));
-        } catch (const TranslationError &error) {
-            failed = true;
-            QCOMPARE(error.kind(), TranslationError::Kind::Network);
-            QCOMPARE(error.errorDescription(), u"网络请求失败：系统翻译需要安装 translateLocally"_qs);
-        }
-        QVERIFY(failed);
+        const auto outcome = SettledTask::wait(engine.translate(text, u"英文"_qs, u"中文"_qs));
+        QVERIFY(!outcome.value);
+        QVERIFY(outcome.error);
+        QCOMPARE(outcome.error->kind(), TranslationError::Kind::Network);
+        QCOMPARE(outcome.description(), u"网络请求失败：系统翻译需要安装 translateLocally"_qs);
     }
 }
 

@@ -92,7 +92,7 @@ void TestAnthropicEngine::replyTextReadsFirstBlockOnly()
 
 void TestAnthropicEngine::sendsExactRequestAndTrimsReply()
 {
-    m_keys->setKey(KeychainAccount::Anthropic, QStringLiteral(" sk-ant-1 "));
+    m_keys->setStored(KeychainAccount::Anthropic, QStringLiteral(" sk-ant-1 "));
     m_server->setReply({200, replyWithText(QStringLiteral("\n  Line one\nLine two \n"))});
 
     const Settled<QString> result = SettledTask::wait(m_engine->translate(
@@ -170,8 +170,8 @@ void TestAnthropicEngine::failuresInCheckOrder()
     QFETCH(int, lookups);
     QFETCH(int, requests);
     if (key)
-        m_keys->setKey(KeychainAccount::Anthropic, *key);
-    m_keys->setFailure(storeFailure);
+        m_keys->setStored(KeychainAccount::Anthropic, *key);
+    m_keys->failLookupsWith(storeFailure);
     m_server->setReply({status, reply});
 
     const Settled<QString> result =

@@ -34,8 +34,8 @@ void TestLLMEngine::providerIsReadAtEveryCall()
     server.setReply({200, eitherReply});
     QNetworkAccessManager manager;
     MemorySecretStore keys;
-    keys.setKey(KeychainAccount::Anthropic, QStringLiteral("sk-a"));
-    keys.setKey(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
+    keys.setStored(KeychainAccount::Anthropic, QStringLiteral("sk-a"));
+    keys.setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
     settings.settings().setOpenAIBaseURL(server.url(QStringLiteral("/v1")).toString());
     LLMEngine engine(settings.settings(), keys, LLMHTTP(&manager, 2s), server.url(QStringLiteral("/v1/messages")));
 
@@ -56,8 +56,8 @@ void TestLLMEngine::openAIProviderNeverReadsAnthropicKey()
 {
     TemporarySettings settings;
     MemorySecretStore keys;
-    keys.setKey(KeychainAccount::Anthropic, QStringLiteral("sk-a"));
-    keys.setKey(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
+    keys.setStored(KeychainAccount::Anthropic, QStringLiteral("sk-a"));
+    keys.setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
     settings.settings().setLlmProvider(LLMProvider::OpenAICompatible);
     settings.settings().setOpenAIBaseURL(QStringLiteral("   "));
     LLMEngine engine(settings.settings(), keys);

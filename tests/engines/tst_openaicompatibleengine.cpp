@@ -130,7 +130,7 @@ void TestOpenAICompatibleEngine::replyTextReadsFirstChoiceOnly()
 
 void TestOpenAICompatibleEngine::sendsExactRequestAndTrimsReply()
 {
-    m_keys->setKey(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
+    m_keys->setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
     m_settings->settings().setOpenAIBaseURL(QStringLiteral(" ") + serverBase() + QStringLiteral("/\n"));
     m_settings->settings().setOpenAIModel(QStringLiteral("gpt-x "));
 
@@ -198,7 +198,7 @@ void TestOpenAICompatibleEngine::failuresInCheckOrder()
     QFETCH(QString, expected);
     QFETCH(int, requests);
     if (!key.isEmpty())
-        m_keys->setKey(KeychainAccount::OpenAICompatible, key);
+        m_keys->setStored(KeychainAccount::OpenAICompatible, key);
     m_settings->settings().setOpenAIBaseURL(base == u"@" ? serverBase() : base);
     m_settings->settings().setOpenAIModel(model);
     m_server->setReply({200, reply});
@@ -211,12 +211,12 @@ void TestOpenAICompatibleEngine::failuresInCheckOrder()
 
 void TestOpenAICompatibleEngine::settingsAreReadAtEveryCall()
 {
-    m_keys->setKey(KeychainAccount::OpenAICompatible, QStringLiteral("sk-1"));
+    m_keys->setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-1"));
     m_settings->settings().setOpenAIBaseURL(serverBase());
     m_settings->settings().setOpenAIModel(QStringLiteral("first-model"));
     QVERIFY(SettledTask::wait(m_engine->translate(QStringLiteral("a"), LanguageName::english(), LanguageName::chinese())).value);
 
-    m_keys->setKey(KeychainAccount::OpenAICompatible, QStringLiteral("sk-2"));
+    m_keys->setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-2"));
     m_settings->settings().setOpenAIModel(QStringLiteral("second-model"));
     QVERIFY(SettledTask::wait(m_engine->translate(QStringLiteral("b"), LanguageName::english(), LanguageName::chinese())).value);
 

@@ -4,23 +4,58 @@
 
 #include <QList>
 #include <QMap>
+#include <QObject>
+#include <QSet>
 
-// Keys held in memory, for testing code that reads them. Records which
-// accounts were looked up, so a test can tell that a key was never read.
-class MemorySecretStore final : public SecretStore
+// API keys kept in memory, for tests of code that reads and writes them. Every
+// call is recorded. A test can make lookups or writes fail with a reason, and
+// can hold answers back and release them one by one, in any order: a lookup
+// answers with what was stored when it was asked, a write takes effect when it
+// answers.
+class MemorySecretStore final : public QObject, public SecretStore
 {
+    Q_OBJECT
+
 public:
-    void setKey(KeychainAccount account, const QString &key) { m_keys.insert(account, key); }
-    // A store that cannot answer (locked, absent, hung): lookups carry this reason.
-    void setFailure(const QString &reason) { m_failure = reason; }
-    const QList<KeychainAccount> &lookups() const { return m_lookups; }
+    enum class Operation { Load, Save, Remove };
+    struct Call {
+        Operation operation;
+        KeychainAccount account;
+        QString key;
+    };
 
     QCoro::Task<SecretLookup> load(KeychainAccount account) override;
     QCoro::Task<SecretWriteResult> save(QString key, KeychainAccount account) override;
     QCoro::Task<SecretWriteResult> remove(KeychainAccount account) override;
 
+    std::optional<QString> stored(KeychainAccount account) const;
+    void setStored(KeychainAccount account, const std::optional<QString> &key);
+
+    // Calls made from now on fail with this reason; the empty reason ends it.
+    void failLookupsWith(const QString &reason) { m_lookupFailure = reason; }
+    void failWritesWith(const QString &reason) { m_writeFailure = reason; }
+
+    // While holding, calls made wait until released.
+    void holdAnswers(bool hold) { m_holding = hold; }
+    void release(qsizetype call);
+    void releaseAll();
+
+    const QList<Call> &calls() const { return m_calls; }
+    // The accounts looked up so far, in order.
+    QList<KeychainAccount> lookups() const;
+
+Q_SIGNALS:
+    void released(qsizetype call);
+
 private:
-    QMap<KeychainAccount, QString> m_keys;
-    QList<KeychainAccount> m_lookups;
-    QString m_failure;
+    qsizetype record(Operation operation, KeychainAccount account, const QString &key = QString());
+    QCoro::Task<> answered(qsizetype call);
+    QCoro::Task<SecretWriteResult> write(qsizetype call, KeychainAccount account, QString key);
+
+    QMap<KeychainAccount, QString> m_stored;
+    QList<Call> m_calls;
+    QSet<qsizetype> m_held;
+    QString m_lookupFailure;
+    QString m_writeFailure;
+    bool m_holding = false;
 };

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "secretstore.h"
+
+#include <QWidget>
+
+#include <array>
+#include <optional>
+
+class AppSettings;
+class QGraphicsOpacityEffect;
+class QLayout;
+class PopUpPicker;
+class QPropertyAnimation;
+class QScrollArea;
+class RoundedTextField;
+class SegmentedPicker;
+class SwitchToggle;
+class SymbolLabel;
+class TitledCard;
+class ToolkitButton;
+enum class Symbol;
+
+// The settings window's content, 420 × 460: the language-model card (provider,
+// its connection details and API key) and the general card (default engine,
+// start at login), then a short-lived status line. Settings are written
+// through to AppSettings as they are edited; the keys are local copies that
+// reach the secret store only through their "保存" and "清除" buttons. The key
+// fields are refilled from the store each time the view is shown, without
+// waiting for it.
+class SettingsView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int viewWidth = 420;
+    static constexpr int viewHeight = 460;
+    // How long each status message stays before it fades out.
+    static constexpr int statusDurationMs = 2000;
+
+    SettingsView(AppSettings &settings, SecretStore &secrets, QWidget *parent = nullptr);
+    ~SettingsView() override;
+    Q_DISABLE_COPY_MOVE(SettingsView)
+
+    // The text of the account's key field.
+    QString keyInput(KeychainAccount account) const;
+    // The status line's text while it is shown.
+    std::optional<QString> statusMessage() const { return m_statusMessage; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    enum class Outcome { Done, Failed };
+
+    // One API key's field and buttons. `revision` counts the changes the user
+    // made to the field, so that an answer from the store that was asked for
+    // before the latest change does not overwrite it.
+    struct KeyEditor {
+        RoundedTextField *field = nullptr;
+        ToolkitButton *save = nullptr;
+        ToolkitButton *clear = nullptr;
+        quint64 revision = 0;
+    };
+
+    TitledCard *sectionCard(const QString &title, Symbol icon, QWidget *parent);
+    QWidget *fieldRow(const QString &title, QWidget *field, QWidget *parent);
+    QLayout *saveClearRow(KeychainAccount account, QWidget *parent);
+    SymbolLabel *hint(const QString &text, QWidget *parent);
+    RoundedTextField *keyField(KeychainAccount account, const QString &placeholder, QWidget *parent);
+    RoundedTextField *settingField(const QString &placeholder, QWidget *parent);
+    TitledCard *buildLanguageModelCard(QWidget *parent);
+    TitledCard *buildGeneralCard(QWidget *parent);
+    QWidget *buildAnthropicRows(QWidget *parent);
+    QWidget *buildOpenAIRows(QWidget *parent);
+    SymbolLabel *buildStatusLine(QWidget *parent);
+    void connectSettings();
+
+    KeyEditor &editor(KeychainAccount account);
+    const KeyEditor &editor(KeychainAccount account) const;
+    QCoro::Task<> loadKey(KeychainAccount account, quint64 generation);
+    QCoro::Task<> saveKey(KeychainAccount account);
+    QCoro::Task<> clearKey(KeychainAccount account);
+
+    void showStatus(const QString &text, Outcome outcome);
+    void fadeStatus(bool in);
+    void revealStatus();
+
+    void syncProvider();
+    void syncBaseURL();
+    void syncModel();
+    void syncDefaultEngine();
+    void syncLaunchAtLogin();
+
+    AppSettings &m_settings;
+    SecretStore &m_secrets;
+    std::array<KeyEditor, 2> m_keys;
+    quint64 m_loadGeneration = 0;
+    std::optional<QString> m_statusMessage;
+
+    QScrollArea *m_scroll = nullptr;
+    SegmentedPicker *m_providerPicker = nullptr;
+    QWidget *m_anthropicRows = nullptr;
+    QWidget *m_openAIRows = nullptr;
+    RoundedTextField *m_baseURLField = nullptr;
+    RoundedTextField *m_modelField = nullptr;
+    PopUpPicker *m_defaultEnginePicker = nullptr;
+    SwitchToggle *m_launchAtLoginSwitch = nullptr;
+    SymbolLabel *m_statusLine = nullptr;
+    QGraphicsOpacityEffect *m_statusOpacity = nullptr;
+    QPropertyAnimation *m_statusFade = nullptr;
+};

@@ -1,0 +1,487 @@
+#include "appsettings.h"
+#include "loginitem.h"
+#include "memorysecretstore.h"
+#include "roundedtextfield.h"
+#include "segmentedpicker.h"
+#include "settingsview.h"
+#include "switchtoggle.h"
+#include "symbollabel.h"
+#include "temporaryconfig.h"
+#include "toolkitbutton.h"
+#include "userdefaults.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+#include <QVBoxLayout>
+
+Q_DECLARE_METATYPE(KeychainAccount)
+Q_DECLARE_METATYPE(LLMProvider)
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+namespace {
+
+template <typename T>
+T *part(QWidget *root, const QString &name)
+{
+    T *found = root->findChild<T *>(name);
+    if (!found)
+        qFatal("no part %s", qPrintable(name));
+    return found;
+}
+
+QString prefix(KeychainAccount account)
+{
+    return account == KeychainAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
+}
+
+// Lets the store answer one held call; the answer arrives through the event
+// loop, as a real one does.
+void answer(MemorySecretStore &secrets, qsizetype call)
+{
+    if (call < 0)
+        secrets.releaseAll();
+    else
+        secrets.release(call);
+    QCoreApplication::processEvents();
+}
+
+LLMProvider providerOf(KeychainAccount account)
+{
+    return account == KeychainAccount::Anthropic ? LLMProvider::Anthropic : LLMProvider::OpenAICompatible;
+}
+
+} // namespace
+
+// The view over private settings and an in-memory key store, in its own window.
+struct Settings {
+    TemporaryConfig config;
+    UserDefaults defaults{config.defaultsPath()};
+    AppSettings settings{defaults, std::make_unique<LoginItem>(config.autostartPath())};
+    MemorySecretStore secrets;
+    std::unique_ptr<SettingsView> view = std::make_unique<SettingsView>(settings, secrets);
+
+    ~Settings()
+    {
+        // Answers still held arrive after the view has gone.
+        view.reset();
+        answer(secrets, -1);
+    }
+
+    bool show()
+    {
+        view->show();
+        view->activateWindow();
+        return QTest::qWaitForWindowActive(view.get());
+    }
+    RoundedTextField *keyField(KeychainAccount account) { return part<RoundedTextField>(view.get(), prefix(account) + "KeyField"); }
+    ToolkitButton *saveButton(KeychainAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "SaveButton"); }
+    ToolkitButton *clearButton(KeychainAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "ClearButton"); }
+    SymbolLabel *statusLine() { return part<SymbolLabel>(view.get(), QStringLiteral("statusLine")); }
+    QWidget *rows(const char *name) { return part<QWidget>(view.get(), QString::fromLatin1(name)); }
+    RoundedTextField *field(const QString &name) { return part<RoundedTextField>(view.get(), name); }
+
+    // Shows the account's rows and types into its key field as the user would.
+    void type(KeychainAccount account, const QString &text)
+    {
+        settings.setLlmProvider(providerOf(account));
+        keyField(account)->clear();
+        QTest::keyClicks(keyField(account), text);
+    }
+};
+
+class TestSettingsView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // --- keys
+    void saveIsEnabledByAnyText_data();
+    void saveIsEnabledByAnyText();
+    void writeOutcomes_data();
+    void writeOutcomes();
+    void keyFieldsFillOnEachShow();
+    void laterLoadOrTypingWinsOverAnEarlierLoad();
+
+    // --- status line
+    void statusRemoval_data();
+    void statusRemoval();
+
+    // --- settings
+    void providerSwitchSwapsRowsAndKeepsKeys();
+    void textFieldsStoreEveryKeystroke_data();
+    void textFieldsStoreEveryKeystroke();
+    void generalCardWritesThrough();
+    void returnInAFieldDoesNothingElse_data();
+    void returnInAFieldDoesNothingElse();
+};
+
+void TestSettingsView::saveIsEnabledByAnyText_data()
+{
+    QTest::addColumn<KeychainAccount>("account");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("saveEnabled");
+
+    for (KeychainAccount account : allCases<KeychainAccount>()) {
+        const QByteArray name = rawValue(account).toLatin1();
+        QTest::newRow(name + ", empty") << account << QString() << false;
+        QTest::newRow(name + ", spaces") << account << QStringLiteral("   ") << true;
+        QTest::newRow(name + ", key with spaces") << account << QStringLiteral(" sk-1 ") << true;
+    }
+}
+
+// Whatever enables "保存" is saved exactly as typed; "清除" is always there.
+void TestSettingsView::saveIsEnabledByAnyText()
+{
+    QFETCH(KeychainAccount, account);
+    QFETCH(QString, typed);
+    QFETCH(bool, saveEnabled);
+
+    Settings s;
+    QVERIFY(s.show());
+    s.type(account, QStringLiteral("x"));
+    s.type(account, typed);
+    QCOMPARE(s.saveButton(account)->isEnabled(), saveEnabled);
+    QVERIFY(s.clearButton(account)->isEnabled());
+    if (!saveEnabled)
+        return;
+    QTest::mouseClick(s.saveButton(account), Qt::LeftButton);
+    QCOMPARE(s.secrets.stored(account), std::optional<QString>(typed));
+    QCOMPARE(s.view->keyInput(account), typed);
+}
+
+void TestSettingsView::writeOutcomes_data()
+{
+    QTest::addColumn<KeychainAccount>("account");
+    QTest::addColumn<bool>("clearing");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<std::optional<QString>>("storedAfter");
+    QTest::addColumn<QString>("fieldAfter");
+
+    const QString old = QStringLiteral("sk-old");
+    const QString typed = QStringLiteral("sk-new");
+    const QString locked = QStringLiteral("密钥环已锁定");
+    for (KeychainAccount account : allCases<KeychainAccount>()) {
+        const QByteArray name = rawValue(account).toLatin1();
+        QTest::newRow(name + ": saved") << account << false << QString() << QStringLiteral("已保存到 Keychain")
+                                        << std::optional<QString>(typed) << typed;
+        QTest::newRow(name + ": save refused") << account << false << locked << QStringLiteral("保存失败：") + locked
+                                               << std::optional<QString>(old) << typed;
+        QTest::newRow(name + ": cleared") << account << true << QString() << QStringLiteral("已清除")
+                                          << std::optional<QString>() << QString();
+        // The key is still stored, so the field must not pretend otherwise.
+        QTest::newRow(name + ": clear refused") << account << true << locked << QStringLiteral("清除失败：") + locked
+                                                << std::optional<QString>(old) << typed;
+    }
+}
+
+// A refused write must never read as done: red, the warning symbol and the
+// store's reason instead of the confirmation.
+void TestSettingsView::writeOutcomes()
+{
+    QFETCH(KeychainAccount, account);
+    QFETCH(bool, clearing);
+    QFETCH(QString, failure);
+    QFETCH(QString, status);
+    QFETCH(std::optional<QString>, storedAfter);
+    QFETCH(QString, fieldAfter);
+
+    Settings s;
+    s.secrets.setStored(account, QStringLiteral("sk-old"));
+    QVERIFY(s.show());
+    QTRY_COMPARE(s.view->keyInput(account), QStringLiteral("sk-old"));
+    s.type(account, QStringLiteral("sk-new"));
+    s.secrets.failWritesWith(failure);
+    QTest::mouseClick(clearing ? s.clearButton(account) : s.saveButton(account), Qt::LeftButton);
+
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(status));
+    QCOMPARE(s.secrets.stored(account), storedAfter);
+    QCOMPARE(s.view->keyInput(account), fieldAfter);
+    SymbolLabel *line = s.statusLine();
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->text(), status);
+    const bool failed = !failure.isEmpty();
+    QCOMPARE(line->symbol(), failed ? Symbol::ExclamationmarkTriangleFill : Symbol::CheckmarkCircleFill);
+    QCOMPARE(line->foreground(), failed ? Foreground::Red : Foreground::Green);
+    // Under the taller OpenAI-compatible card the line starts below the
+    // visible part; it is scrolled into view.
+    QWidget *viewport = part<QScrollArea>(s.view.get(), QStringLiteral("settingsScroll"))->viewport();
+    QTRY_VERIFY(viewport->rect().contains(QRect(line->mapTo(viewport, QPoint()), line->size())));
+    // The other account is untouched.
+    const KeychainAccount other = account == KeychainAccount::Anthropic ? KeychainAccount::OpenAICompatible
+                                                                         : KeychainAccount::Anthropic;
+    QCOMPARE(s.secrets.stored(other), std::nullopt);
+}
+
+// Each showing replaces the fields with what is stored then, whatever they held.
+void TestSettingsView::keyFieldsFillOnEachShow()
+{
+    Settings s;
+    QVERIFY(s.show());
+    QCOMPARE(s.secrets.calls().size(), 2);
+    for (KeychainAccount account : allCases<KeychainAccount>()) {
+        QCOMPARE(s.view->keyInput(account), QString());
+        QVERIFY(!s.saveButton(account)->isEnabled());
+    }
+
+    s.type(KeychainAccount::Anthropic, QStringLiteral("typed, never saved"));
+    s.type(KeychainAccount::OpenAICompatible, QStringLiteral("typed too"));
+    s.view->hide();
+    s.settings.setLlmProvider(LLMProvider::Anthropic);
+    s.secrets.setStored(KeychainAccount::Anthropic, QStringLiteral("sk-ant"));
+    QVERIFY(s.show());
+    QTRY_COMPARE(s.view->keyInput(KeychainAccount::Anthropic), QStringLiteral("sk-ant"));
+    QCOMPARE(s.view->keyInput(KeychainAccount::OpenAICompatible), QString());
+    QCOMPARE(s.keyField(KeychainAccount::Anthropic)->echoMode(), QLineEdit::Password);
+    QVERIFY(s.saveButton(KeychainAccount::Anthropic)->isEnabled());
+    QVERIFY(!s.saveButton(KeychainAccount::OpenAICompatible)->isEnabled());
+
+    // A store that cannot answer is no sign that the key is gone.
+    s.view->hide();
+    s.secrets.failLookupsWith(QStringLiteral("无法连接密钥服务"));
+    QVERIFY(s.show());
+    QCOMPARE(s.view->keyInput(KeychainAccount::Anthropic), QStringLiteral("sk-ant"));
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("读取失败：无法连接密钥服务")));
+    QCOMPARE(s.statusLine()->foreground(), Foreground::Red);
+}
+
+// Answers come back in any order: a load asked before a later showing, or
+// before the user typed or cleared, must not overwrite what came after it.
+void TestSettingsView::laterLoadOrTypingWinsOverAnEarlierLoad()
+{
+    const KeychainAccount anthropic = KeychainAccount::Anthropic;
+    const KeychainAccount openAI = KeychainAccount::OpenAICompatible;
+    Settings s;
+    s.secrets.setStored(anthropic, QStringLiteral("sk-old"));
+    s.secrets.setStored(openAI, QStringLiteral("oa-old"));
+    s.secrets.holdAnswers(true);
+    QVERIFY(s.show()); // calls 0 and 1
+    s.view->hide();
+    s.secrets.setStored(anthropic, QStringLiteral("sk-new"));
+    QVERIFY(s.show()); // calls 2 and 3
+    QCOMPARE(s.secrets.calls().size(), 4);
+
+    answer(s.secrets, 2);
+    QCOMPARE(s.view->keyInput(anthropic), QStringLiteral("sk-new"));
+    answer(s.secrets, 0);
+    QCOMPARE(s.view->keyInput(anthropic), QStringLiteral("sk-new"));
+
+    // Typing before the answer arrives: the user's text stays.
+    s.type(openAI, QStringLiteral("mine"));
+    answer(s.secrets, 3);
+    answer(s.secrets, 1);
+    QCOMPARE(s.view->keyInput(openAI), QStringLiteral("mine"));
+
+    // Clearing while a load is under way: the removed key does not come back.
+    s.view->hide();
+    QVERIFY(s.show()); // calls 4 and 5
+    QTest::mouseClick(s.clearButton(openAI), Qt::LeftButton);
+    QCOMPARE(s.secrets.calls().at(6).operation, MemorySecretStore::Operation::Remove);
+    answer(s.secrets, 6);
+    QCOMPARE(s.view->keyInput(openAI), QString());
+    answer(s.secrets, 5);
+    QCOMPARE(s.view->keyInput(openAI), QString());
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("已清除")));
+
+    // Still unanswered when the view goes (see ~Settings): load 4 and a save.
+    s.type(openAI, QStringLiteral("sk-1"));
+    QTest::mouseClick(s.saveButton(openAI), Qt::LeftButton);
+    QCOMPARE(s.secrets.calls().size(), 8);
+}
+
+void TestSettingsView::statusRemoval_data()
+{
+    QTest::addColumn<bool>("secondIsClear");
+    QTest::addColumn<int>("removedAtMs");
+
+    // "已清除" replaces "已保存到 Keychain" and stays its own 2 s.
+    QTest::newRow("save at 0 s, clear at 1 s") << true << 3000;
+    // The same text again: the first message's removal takes it away.
+    QTest::newRow("save at 0 s, save at 1 s") << false << 2000;
+}
+
+void TestSettingsView::statusRemoval()
+{
+    QFETCH(bool, secondIsClear);
+    QFETCH(int, removedAtMs);
+
+    Settings s;
+    QVERIFY(s.show());
+    s.type(KeychainAccount::Anthropic, QStringLiteral("sk-1"));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(s.saveButton(KeychainAccount::Anthropic), Qt::LeftButton);
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("已保存到 Keychain")));
+
+    QTest::qWait(1000 - int(clock.elapsed()));
+    QTest::mouseClick(secondIsClear ? s.clearButton(KeychainAccount::Anthropic) : s.saveButton(KeychainAccount::Anthropic),
+                      Qt::LeftButton);
+    const QString second = secondIsClear ? QStringLiteral("已清除") : QStringLiteral("已保存到 Keychain");
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(second));
+
+    // Shortly before its removal the line still shows; shortly after it is gone.
+    QTest::qWait(removedAtMs - 250 - int(clock.elapsed()));
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(second));
+    QTRY_VERIFY_WITH_TIMEOUT(!s.view->statusMessage(), 1000);
+    const qint64 removedAt = clock.elapsed();
+    QVERIFY2(removedAt >= removedAtMs && removedAt < removedAtMs + 400, qPrintable(QString::number(removedAt)));
+    // It fades out, then leaves the layout.
+    QVERIFY(s.statusLine()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!s.statusLine()->isVisible(), 1000);
+}
+
+void TestSettingsView::providerSwitchSwapsRowsAndKeepsKeys()
+{
+    Settings s;
+    s.settings.setOpenAIBaseURL(QStringLiteral("http://localhost:11434/v1"));
+    s.settings.setOpenAIModel(QStringLiteral("qwen2.5"));
+    QVERIFY(s.show());
+    s.type(KeychainAccount::Anthropic, QStringLiteral("sk-ant"));
+    QVERIFY(s.rows("anthropicRows")->isVisible());
+    QVERIFY(!s.rows("openAIRows")->isVisible());
+
+    auto *picker = part<SegmentedPicker>(s.view.get(), QStringLiteral("providerPicker"));
+    QCOMPARE(picker->labels(), QStringList({QStringLiteral("Anthropic"), QStringLiteral("OpenAI 兼容")}));
+    QTest::mouseClick(picker, Qt::LeftButton, {}, picker->segmentRect(1).center());
+    QCOMPARE(s.settings.llmProvider(), LLMProvider::OpenAICompatible);
+    QVERIFY(!s.rows("anthropicRows")->isVisible());
+    QVERIFY(s.rows("openAIRows")->isVisible());
+    QCOMPARE(s.field(QStringLiteral("baseURLField"))->text(), QStringLiteral("http://localhost:11434/v1"));
+    QCOMPARE(s.field(QStringLiteral("modelField"))->text(), QStringLiteral("qwen2.5"));
+
+    QTest::mouseClick(picker, Qt::LeftButton, {}, picker->segmentRect(0).center());
+    QCOMPARE(s.settings.llmProvider(), LLMProvider::Anthropic);
+    QVERIFY(s.rows("anthropicRows")->isVisible());
+    QCOMPARE(s.view->keyInput(KeychainAccount::Anthropic), QStringLiteral("sk-ant"));
+    QCOMPARE(s.secrets.calls().size(), 2); // the two loads on showing; nothing saved
+}
+
+void TestSettingsView::textFieldsStoreEveryKeystroke_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("backspaces");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+
+    // The placeholder is only a placeholder: an emptied field stores "".
+    QTest::newRow("model emptied") << QStringLiteral("modelField") << QStringLiteral("gpt-4o") << 6 << QString()
+                                   << QString();
+    QTest::newRow("model typed") << QStringLiteral("modelField") << QString() << 0 << QStringLiteral("deepseek-chat")
+                                 << QStringLiteral("deepseek-chat");
+    QTest::newRow("base URL edited") << QStringLiteral("baseURLField") << QStringLiteral("https://api.openai.com/v1")
+                                     << 2 << QStringLiteral("v2") << QStringLiteral("https://api.openai.com/v2");
+}
+
+void TestSettingsView::textFieldsStoreEveryKeystroke()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, start);
+    QFETCH(int, backspaces);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+
+    Settings s;
+    const bool model = field == QStringLiteral("modelField");
+    const auto stored = [&s, model] { return model ? s.settings.openAIModel() : s.settings.openAIBaseURL(); };
+    if (model)
+        s.settings.setOpenAIModel(start);
+    else
+        s.settings.setOpenAIBaseURL(start);
+    s.settings.setLlmProvider(LLMProvider::OpenAICompatible);
+    QVERIFY(s.show());
+    RoundedTextField *edit = s.field(field);
+    edit->setFocus();
+    edit->end(false);
+    for (int i = 0; i < backspaces; ++i) {
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(stored(), start.left(start.size() - i - 1));
+    }
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        QTest::keyClick(edit, typed.at(i).toLatin1());
+        QCOMPARE(stored(), start.left(start.size() - backspaces) + typed.left(i + 1));
+    }
+    QCOMPARE(edit->text(), expected);
+
+    // Written through: the next run of the program reads the same.
+    const std::unique_ptr<UserDefaults> reopened = s.config.reopen();
+    AppSettings next(*reopened, std::make_unique<LoginItem>(s.config.autostartPath()));
+    QCOMPARE(model ? next.openAIModel() : next.openAIBaseURL(), expected);
+}
+
+void TestSettingsView::generalCardWritesThrough()
+{
+    Settings s;
+    QVERIFY(s.show());
+    auto *engine = part<QComboBox>(s.view.get(), QStringLiteral("defaultEnginePicker"));
+    QCOMPARE(engine->width(), 140);
+    QCOMPARE(engine->currentText(), QStringLiteral("系统离线"));
+    engine->setFocus();
+    QTest::keyClick(engine, Qt::Key_Down);
+    QCOMPARE(engine->currentText(), QStringLiteral("LLM"));
+    QCOMPARE(s.settings.defaultEngine(), EngineKind::Llm);
+    s.settings.setDefaultEngine(EngineKind::System);
+    QCOMPARE(engine->currentText(), QStringLiteral("系统离线"));
+
+    auto *login = part<SwitchToggle>(s.view.get(), QStringLiteral("launchAtLoginSwitch"));
+    QVERIFY(!login->isChecked());
+    QTest::mouseClick(login, Qt::LeftButton);
+    QVERIFY(s.settings.launchAtLogin());
+    QVERIFY(QFile::exists(s.config.autostartPath()));
+    QTest::mouseClick(login, Qt::LeftButton);
+    QVERIFY(!s.settings.launchAtLogin());
+    QVERIFY(!QFile::exists(s.config.autostartPath()));
+    s.settings.setLaunchAtLogin(true);
+    QVERIFY(login->isChecked());
+}
+
+void TestSettingsView::returnInAFieldDoesNothingElse_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<LLMProvider>("provider");
+
+    QTest::newRow("Anthropic key") << QStringLiteral("anthropicKeyField") << LLMProvider::Anthropic;
+    QTest::newRow("OpenAI key") << QStringLiteral("openAIKeyField") << LLMProvider::OpenAICompatible;
+    QTest::newRow("base URL") << QStringLiteral("baseURLField") << LLMProvider::OpenAICompatible;
+    QTest::newRow("model") << QStringLiteral("modelField") << LLMProvider::OpenAICompatible;
+}
+
+// Even inside a dialog, whose Return presses its default button and closes.
+void TestSettingsView::returnInAFieldDoesNothingElse()
+{
+    QFETCH(QString, field);
+    QFETCH(LLMProvider, provider);
+
+    Settings s;
+    s.settings.setLlmProvider(provider);
+    QDialog dialog;
+    auto *layout = new QVBoxLayout(&dialog);
+    SettingsView *view = s.view.release();
+    layout->addWidget(view);
+    auto *button = new QPushButton(QStringLiteral("OK"), &dialog);
+    button->setDefault(true);
+    layout->addWidget(button);
+    bool pressed = false;
+    connect(button, &QPushButton::clicked, this, [&pressed] { pressed = true; });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+
+    auto *edit = part<RoundedTextField>(&dialog, field);
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("abc"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Enter);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!pressed);
+    QCOMPARE(s.secrets.calls().size(), 2); // only the loads on showing
+    QVERIFY(!view->statusMessage());
+    QVERIFY(edit->text().endsWith(QStringLiteral("abc")));
+}
+
+QTEST_MAIN(TestSettingsView)
+#include "tst_settingsview.moc"
