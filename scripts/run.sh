@@ -18,7 +18,7 @@ exec "$(dirname "$0")/virtual-desktop.sh" bash -c '
   "$app" &
   pid=$!
   trap "kill $pid 2>/dev/null || true" EXIT INT TERM
-  trayer=$(xdotool search --class trayer | head -n1)
+  trayer=$TOLVANIS_TRAY_WINDOW
   for _ in $(seq 1 100); do
     eval "$(xdotool getwindowgeometry --shell "$trayer")"
     (( WIDTH >= 16 )) && break

@@ -10,13 +10,13 @@ if [[ "${TOLVANIS_IN_TEST_SESSION:-}" != 1 ]]; then
   TOLVANIS_TEST_HOME=$(mktemp -d /tmp/tolvanis-test-home.XXXXXX)
   export TOLVANIS_TEST_HOME
   trap 'rm -rf "$TOLVANIS_TEST_HOME"' EXIT
+  mkdir -m 700 "$TOLVANIS_TEST_HOME/run"
   HOME="$TOLVANIS_TEST_HOME" XDG_DATA_HOME="$TOLVANIS_TEST_HOME/.local/share" \
     XDG_CONFIG_HOME="$TOLVANIS_TEST_HOME/.config" XDG_RUNTIME_DIR="$TOLVANIS_TEST_HOME/run" \
     dbus-run-session -- "$0" "$@"
   exit $?
 fi
 
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # --unlock reads the new login keyring's password from stdin and creates it.
 printf 'tolvanis-test' | gnome-keyring-daemon --unlock --components=secrets --daemonize >/dev/null
 

@@ -35,12 +35,21 @@ done
 trayer --edge top --align right --SetDockType true --SetPartialStrut true --expand true \
   --widthtype request --height 28 --transparent false --tint 0xe8e8e8 --monitor primary >/dev/null 2>&1 &
 pids+=($!)
+# trayer maps more than one window; the tray itself is the one docked at the
+# top edge, 28 high. Commands find it as TOLVANIS_TRAY_WINDOW.
+TOLVANIS_TRAY_WINDOW=
 for _ in $(seq 1 100); do
-  xprop -root _NET_SYSTEM_TRAY_S0 >/dev/null 2>&1 && \
-    xdotool search --class trayer >/dev/null 2>&1 && break
+  for window in $(xdotool search --class trayer 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null)" || continue
+    if [[ ${HEIGHT:-0} -eq 28 && ${Y:-1} -eq 0 ]]; then
+      TOLVANIS_TRAY_WINDOW=$window
+      break 2
+    fi
+  done
   sleep 0.05
 done
-xdotool search --class trayer >/dev/null 2>&1 || { echo "virtual-desktop: trayer did not start" >&2; exit 1; }
+[[ -n "$TOLVANIS_TRAY_WINDOW" ]] || { echo "virtual-desktop: trayer did not start" >&2; exit 1; }
+export TOLVANIS_TRAY_WINDOW
 
 "$@" &
 child=$!

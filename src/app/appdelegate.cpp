@@ -210,7 +210,9 @@ QPoint AppDelegate::popoverPosition() const
 void AppDelegate::openSettings()
 {
     if (!m_settingsWindow) {
-        auto *window = new QWidget(nullptr, Qt::Window);
+        // Titled and closable only: no minimise or maximise button.
+        auto *window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                                | Qt::WindowCloseButtonHint);
         window->setWindowTitle(QStringLiteral("设置"));
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);

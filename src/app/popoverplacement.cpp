@@ -8,9 +8,10 @@ namespace {
 
 QPoint anchoredTo(QSize popover, QRect anchor, QRect available)
 {
-    const int x = anchor.center().x() - popover.width() / 2;
+    // QRect::center() rounds towards the top-left (611 for a 24-wide icon at 600).
+    const int x = anchor.x() + anchor.width() / 2 - popover.width() / 2;
     // A tray in the lower half of the screen is a bottom panel: open upwards.
-    const bool trayAtBottom = anchor.center().y() > available.center().y();
+    const bool trayAtBottom = anchor.y() + anchor.height() / 2 > available.y() + available.height() / 2;
     const int y = trayAtBottom ? anchor.top() - gap - popover.height() : anchor.bottom() + 1 + gap;
     return {x, y};
 }

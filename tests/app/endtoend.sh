@@ -75,11 +75,13 @@ pids+=($!)
 
 "$tolvanis" &
 app=$!
-trayer=$(xdotool search --class trayer | head -n1)
+trayer=$TOLVANIS_TRAY_WINDOW
 # The tray grows from its empty width once the icon is embedded.
-tray_width() { xdotool getwindowgeometry "$trayer" | awk '/Geometry/ { split($2, g, "x"); print g[1] }'; }
-waitfor 100 bash -c "[[ \$(xdotool getwindowgeometry $trayer | awk '/Geometry/ { split(\$2, g, \"x\"); print g[1] }') -ge 16 ]]" \
-  || fail "the tray icon was not embedded"
+tray_has_icon() {
+  eval "$(xdotool getwindowgeometry --shell "$trayer")"
+  ((WIDTH >= 16))
+}
+waitfor 100 tray_has_icon || fail "the tray icon was not embedded"
 eval "$(xdotool getwindowgeometry --shell "$trayer")"
 icon_x=$((X + WIDTH / 2))
 icon_y=$((Y + HEIGHT / 2))
@@ -115,7 +117,7 @@ shot copied
 # The history keeps the translation across closing and opening the panel.
 xdotool mousemove "$icon_x" "$icon_y" click 1
 waitfor 30 bash -c "! xdotool search --onlyvisible --name '^tolvanis\$'" || fail "a second click did not close the panel"
-grep -q 'com.quendrix.tolvanis.history=@ByteArray' "$XDG_CONFIG_HOME/tolvanis/tolvanis.conf" \
+grep -q 'com.quendrix.tolvanis.history=.*@ByteArray' "$XDG_CONFIG_HOME/tolvanis/tolvanis.conf" \
   || fail "the history was not stored"
 sleep 0.4
 xdotool mousemove "$icon_x" "$icon_y" click 1

@@ -1,5 +1,6 @@
 #include "appdelegate.h"
 #include "popoverwindow.h"
+#include "submittextview.h"
 #include "temporaryconfig.h"
 #include "translatepanelview.h"
 #include "translationviewmodel.h"
