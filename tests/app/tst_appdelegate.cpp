@@ -1,4 +1,5 @@
 #include "appdelegate.h"
+#include "appsettings.h"
 #include "popoverwindow.h"
 #include "submittextview.h"
 #include "temporaryconfig.h"
@@ -6,6 +7,8 @@
 #include "translationviewmodel.h"
 
 #include <QAction>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
@@ -30,6 +33,8 @@ private Q_SLOTS:
     void statusMenuIsBuiltAnewWithItsShortcuts();
     void settingsWindowOpensOnceAndIsOnlyHiddenOnClose();
     void withoutATrayThePanelBecomesAnOrdinaryWindow();
+    void editingShortcutsWorkInThePanelAndTheSettings_data();
+    void editingShortcutsWorkInThePanelAndTheSettings();
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
@@ -172,6 +177,52 @@ void TestAppDelegate::withoutATrayThePanelBecomesAnOrdinaryWindow()
     other.activateWindow();
     QTest::qWait(100);
     QVERIFY(m_delegate->isPopoverShown());
+}
+
+void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings_data()
+{
+    QTest::addColumn<bool>("inSettings");
+    QTest::newRow("panel input") << false;
+    QTest::newRow("settings model field") << true;
+}
+
+void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
+{
+    // The program has no menu bar; the text widgets must bring the usual keys.
+    QFETCH(bool, inSettings);
+    QWidget *field = nullptr;
+    std::function<QString()> text;
+    if (inSettings) {
+        AppSettings::shared().setLlmProvider(LLMProvider::OpenAICompatible); // shows the model field
+        m_delegate->openSettings();
+        auto *edit = m_delegate->settingsWindow()->findChild<QLineEdit *>(u"modelField"_qs);
+        QVERIFY(edit);
+        edit->setText(u"gpt-4o"_qs);
+        field = edit;
+        text = [edit] { return edit->text(); };
+    } else {
+        m_delegate->togglePopover();
+        auto *edit = m_delegate->panel()->inputField();
+        edit->setPlainText(u"gpt-4o"_qs);
+        field = edit;
+        text = [edit] { return edit->toPlainText(); };
+    }
+    field->window()->activateWindow();
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"gpt-4o"_qs);
+    QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(text(), QString());
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(text(), u"gpt-4ogpt-4o"_qs);
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(text(), u"gpt-4o"_qs);
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(text(), u"gpt-4ogpt-4o"_qs);
 }
 
 QTEST_MAIN(TestAppDelegate)
