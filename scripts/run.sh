@@ -10,6 +10,10 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   exec "$app"
 fi
 
+if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
+  XDG_RUNTIME_DIR=$(mktemp -d /tmp/tolvanis-run.XXXXXX)
+  export XDG_RUNTIME_DIR
+fi
 echo "No display here: running tolvanis in a private virtual display (Xvfb + openbox + trayer); Ctrl+C stops it."
 exec "$(dirname "$0")/virtual-desktop.sh" bash -c '
   set -euo pipefail
