@@ -33,4 +33,6 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# With recommends, as the machines the suite was verified on have them (the
+# keyring's prompter among them).
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}"
