@@ -1,4 +1,5 @@
 #include "appdelegate.h"
+#include "heaptuning.h"
 #include "singleinstance.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ void preferXWaylandForPlacement()
 
 int main(int argc, char *argv[])
 {
+    HeapTuning::keepFreedMemoryForReuse();
     preferXWaylandForPlacement();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvanis"));

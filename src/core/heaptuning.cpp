@@ -1,0 +1,18 @@
+#include "heaptuning.h"
+
+#include <malloc.h>
+
+namespace HeapTuning {
+
+void keepFreedMemoryForReuse()
+{
+#if defined(M_TRIM_THRESHOLD) && defined(M_MMAP_THRESHOLD)
+    // Setting either threshold switches off glibc's own adjustment of both, so
+    // the mmap threshold is set too: a long text's buffers (several hundred
+    // KiB) would otherwise be mapped and unmapped on every call.
+    mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
+#endif
+}
+
+} // namespace HeapTuning
