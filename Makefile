@@ -37,4 +37,4 @@ bench: deps
 # The translate panel in its main states and the settings window, light and dark, 1x and 2x.
 screenshots: configure
 	cmake --build $(BUILD) --target tolvanis_screenshots
-	QT_QPA_PLATFORM=offscreen $(BUILD)/tests/ui/tolvanis_screenshots $(BUILD)/screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/tolvanis_screenshots $(BUILD)/screenshots
