@@ -98,9 +98,7 @@ void TestAppSettings::storedValuesAreMatchedExactly_data()
     QTest::addColumn<LLMProvider>("expectedProvider");
 
     QTest::newRow("exact") << "llm" << "openAICompatible" << EngineKind::Llm << LLMProvider::OpenAICompatible;
-    QTest::newRow("explicit defaults") << "system" << "anthropic" << EngineKind::System << LLMProvider::Anthropic;
     QTest::newRow("letter case") << "LLM" << "openaicompatible" << EngineKind::System << LLMProvider::Anthropic;
-    QTest::newRow("leading space") << " llm" << " openAICompatible" << EngineKind::System << LLMProvider::Anthropic;
     QTest::newRow("trailing space") << "llm " << "openAICompatible " << EngineKind::System << LLMProvider::Anthropic;
     QTest::newRow("label instead of raw value") << u"系统离线"_qs << u"OpenAI 兼容"_qs << EngineKind::System
                                                  << LLMProvider::Anthropic;

@@ -11,6 +11,9 @@
 
 #include <csignal>
 
+Q_DECLARE_METATYPE(std::optional<QByteArray>)
+Q_DECLARE_METATYPE(std::optional<QString>)
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -216,20 +219,15 @@ private Q_SLOTS:
     // -- Round trips
     void savedKeyLoadsExactly_data();
     void savedKeyLoadsExactly();
-    void savingEmptyTextRemovesKey();
-    void removingAMissingKeySucceeds();
-    void invalidUtf8LoadsAsNothing();
+    void emptySaveAndRemoveDeleteTheKey();
 
-    // -- Legacy migration
-    void legacyKeyMovesOnFirstUse();
-    void currentKeyLeavesLegacyItemAlone();
-    void emptyLegacyItemIsDeleted();
-    void unreadableLegacyItemStays();
+    // -- What a lookup finds, legacy migration included
+    void lookupOfStoredItems_data();
+    void lookupOfStoredItems();
     void saveDuringMigrationIsNotOverwritten();
 
     // -- Faults
-    void hungServiceIsGivenUp();
-    void failedSaveKeepsOldKey();
+    void hungServiceIsGivenUpAndKeepsOldKey();
     void lockedCollectionIsNotAMissingKey();
     void missingServiceFails();
 };
@@ -263,86 +261,61 @@ void TestKeychainHelper::savedKeyLoadsExactly()
     QVERIFY(!load(helper, KeychainAccount::Anthropic).value);
 }
 
-void TestKeychainHelper::savingEmptyTextRemovesKey()
+void TestKeychainHelper::emptySaveAndRemoveDeleteTheKey()
 {
     const QString service = uniqueService("empty");
     KeychainHelper helper(service, uniqueService("legacy"));
     QVERIFY(save(helper, QStringLiteral("sk-1"), KeychainAccount::Anthropic).succeeded);
-
     QVERIFY(save(helper, QString(), KeychainAccount::Anthropic).succeeded);
     QVERIFY(!load(helper, KeychainAccount::Anthropic).value);
     QVERIFY(itemsOf(service, KeychainAccount::Anthropic).isEmpty());
-}
 
-void TestKeychainHelper::removingAMissingKeySucceeds()
-{
-    const QString service = uniqueService("remove");
-    KeychainHelper helper(service, uniqueService("legacy"));
-    QVERIFY(save(helper, QStringLiteral("sk-1"), KeychainAccount::Anthropic).succeeded);
-
+    QVERIFY(save(helper, QStringLiteral("sk-2"), KeychainAccount::Anthropic).succeeded);
     QVERIFY(QCoro::waitFor(helper.remove(KeychainAccount::Anthropic)).succeeded);
     QVERIFY(itemsOf(service, KeychainAccount::Anthropic).isEmpty());
+    // Removing a key that is not there is no failure.
     QVERIFY(QCoro::waitFor(helper.remove(KeychainAccount::Anthropic)).succeeded);
 }
 
-void TestKeychainHelper::invalidUtf8LoadsAsNothing()
+void TestKeychainHelper::lookupOfStoredItems_data()
 {
-    const QString service = uniqueService("utf8");
-    storeRaw(service, KeychainAccount::Anthropic, QByteArray("sk-\xff\xfe", 5));
-    KeychainHelper helper(service, uniqueService("legacy"));
+    QTest::addColumn<std::optional<QByteArray>>("current");
+    QTest::addColumn<std::optional<QByteArray>>("legacy");
+    QTest::addColumn<std::optional<QString>>("expected");
+    QTest::addColumn<int>("currentAfter");
+    QTest::addColumn<int>("legacyAfter");
+    using Bytes = std::optional<QByteArray>;
+    const Bytes none;
+    QTest::newRow("invalid UTF-8 is no key") << Bytes(QByteArray("sk-\xff\xfe", 5)) << none << std::optional<QString>() << 1 << 0;
+    QTest::newRow("legacy key moves") << none << Bytes("sk-legacy ") << std::optional<QString>(QStringLiteral("sk-legacy ")) << 1 << 0;
+    QTest::newRow("current key leaves legacy alone") << Bytes("sk-new") << Bytes("sk-old")
+                                                     << std::optional<QString>(QStringLiteral("sk-new")) << 1 << 1;
+    QTest::newRow("empty legacy item deleted") << none << Bytes(QByteArray()) << std::optional<QString>() << 0 << 0;
+    QTest::newRow("unreadable legacy item stays") << none << Bytes(QByteArray("\xc3\x28", 2)) << std::optional<QString>() << 0 << 1;
+}
 
+void TestKeychainHelper::lookupOfStoredItems()
+{
+    QFETCH(std::optional<QByteArray>, current);
+    QFETCH(std::optional<QByteArray>, legacy);
+    QFETCH(std::optional<QString>, expected);
+    QFETCH(int, currentAfter);
+    QFETCH(int, legacyAfter);
+    const QString service = uniqueService("current");
+    const QString legacyService = uniqueService("legacy");
+    if (current)
+        storeRaw(service, KeychainAccount::Anthropic, *current);
+    if (legacy)
+        storeRaw(legacyService, KeychainAccount::Anthropic, *legacy);
+    KeychainHelper helper(service, legacyService);
+
+    QCOMPARE(load(helper, KeychainAccount::OpenAICompatible).value, std::nullopt);
     const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
-    QVERIFY(!lookup.value);
     QCOMPARE(lookup.failure, QString());
-}
-
-void TestKeychainHelper::legacyKeyMovesOnFirstUse()
-{
-    const QString service = uniqueService("current");
-    const QString legacy = uniqueService("legacy");
-    storeRaw(legacy, KeychainAccount::OpenAICompatible, "sk-legacy ");
-    KeychainHelper helper(service, legacy);
-
-    QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::nullopt);
-    QCOMPARE(load(helper, KeychainAccount::OpenAICompatible).value, std::optional<QString>(QStringLiteral("sk-legacy ")));
-    QCOMPARE(itemsOf(service, KeychainAccount::OpenAICompatible).size(), 1);
-    QVERIFY(itemsOf(legacy, KeychainAccount::OpenAICompatible).isEmpty());
-    QVERIFY(itemsOf(service, KeychainAccount::Anthropic).isEmpty());
-}
-
-void TestKeychainHelper::currentKeyLeavesLegacyItemAlone()
-{
-    const QString service = uniqueService("current");
-    const QString legacy = uniqueService("legacy");
-    storeRaw(service, KeychainAccount::Anthropic, "sk-new");
-    storeRaw(legacy, KeychainAccount::Anthropic, "sk-old");
-    KeychainHelper helper(service, legacy);
-
-    QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-new")));
-    QCOMPARE(itemsOf(legacy, KeychainAccount::Anthropic).size(), 1);
-}
-
-void TestKeychainHelper::emptyLegacyItemIsDeleted()
-{
-    const QString service = uniqueService("current");
-    const QString legacy = uniqueService("legacy");
-    storeRaw(legacy, KeychainAccount::Anthropic, QByteArray());
-    KeychainHelper helper(service, legacy);
-
-    QVERIFY(!load(helper, KeychainAccount::Anthropic).value);
-    QVERIFY(itemsOf(legacy, KeychainAccount::Anthropic).isEmpty());
-    QVERIFY(itemsOf(service, KeychainAccount::Anthropic).isEmpty());
-}
-
-void TestKeychainHelper::unreadableLegacyItemStays()
-{
-    const QString service = uniqueService("current");
-    const QString legacy = uniqueService("legacy");
-    storeRaw(legacy, KeychainAccount::Anthropic, QByteArray("\xc3\x28", 2));
-    KeychainHelper helper(service, legacy);
-
-    QVERIFY(!load(helper, KeychainAccount::Anthropic).value);
-    QCOMPARE(itemsOf(legacy, KeychainAccount::Anthropic).size(), 1);
+    QCOMPARE(lookup.value, expected);
+    QCOMPARE(itemsOf(service, KeychainAccount::Anthropic).size(), currentAfter);
+    QCOMPARE(itemsOf(legacyService, KeychainAccount::Anthropic).size(), legacyAfter);
+    QVERIFY(itemsOf(service, KeychainAccount::OpenAICompatible).isEmpty());
 }
 
 void TestKeychainHelper::saveDuringMigrationIsNotOverwritten()
@@ -361,30 +334,21 @@ void TestKeychainHelper::saveDuringMigrationIsNotOverwritten()
     QVERIFY(itemsOf(legacy, KeychainAccount::Anthropic).isEmpty());
 }
 
-void TestKeychainHelper::hungServiceIsGivenUp()
+void TestKeychainHelper::hungServiceIsGivenUpAndKeepsOldKey()
 {
     KeychainHelper helper(uniqueService("hung"), uniqueService("legacy"), 300ms);
-    FrozenKeyring frozen;
-    // The GUI thread keeps running its event loop while the call hangs.
-    int ticks = 0;
-    QTimer heartbeat;
-    connect(&heartbeat, &QTimer::timeout, this, [&ticks] { ++ticks; });
-    heartbeat.start(20ms);
-
-    const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
-    QVERIFY(!lookup.value);
-    QCOMPARE(lookup.failure, QStringLiteral("系统钥匙环服务没有响应"));
-    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
-}
-
-void TestKeychainHelper::failedSaveKeepsOldKey()
-{
-    const QString service = uniqueService("keep");
-    KeychainHelper helper(service, uniqueService("legacy"), 300ms);
     QVERIFY(save(helper, QStringLiteral("sk-old"), KeychainAccount::Anthropic).succeeded);
-
     {
         FrozenKeyring frozen;
+        // The GUI thread keeps running its event loop while the call hangs.
+        int ticks = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        heartbeat.start(20ms);
+        const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
+        QVERIFY(!lookup.value);
+        QCOMPARE(lookup.failure, QStringLiteral("系统钥匙环服务没有响应"));
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
         const SecretWriteResult saved = save(helper, QStringLiteral("sk-new"), KeychainAccount::Anthropic);
         QVERIFY(!saved.succeeded);
         QCOMPARE(saved.reason, QStringLiteral("系统钥匙环服务没有响应"));
