@@ -146,11 +146,6 @@ void TestAnthropicEngine::failuresInCheckOrder_data()
     QTest::newRow("service error passes through")
         << QStringLiteral("hi") << key << fine << 401 << QByteArray(R"({"error":{"message":"invalid x-api-key"}})")
         << E(TranslationError::network(QStringLiteral("invalid x-api-key"))) << 1 << 1;
-    QTest::newRow("content empty") << QStringLiteral("hi") << key << fine << 200 << QByteArray(R"({"content":[]})")
-                                   << E(TranslationError::invalidResponse()) << 1 << 1;
-    QTest::newRow("other block first")
-        << QStringLiteral("hi") << key << fine << 200 << QByteArray(R"({"content":[{"type":"tool_use"},{"text":"x"}]})")
-        << E(TranslationError::invalidResponse()) << 1 << 1;
     QTest::newRow("non-JSON 200") << QStringLiteral("hi") << key << fine << 200 << QByteArray("<html>ok</html>")
                                   << E(TranslationError::invalidResponse()) << 1 << 1;
     QTest::newRow("empty 204") << QStringLiteral("hi") << key << fine << 204 << QByteArray()

@@ -46,11 +46,7 @@ class TestLLMHTTP : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // -- Service error bodies
-    void errorMessageReadsOnlyErrorMessage_data();
-    void errorMessageReadsOnlyErrorMessage();
-
-    // -- Status handling over loopback
+    // -- Status and error bodies over loopback
     void statusDecidesOutcome_data();
     void statusDecidesOutcome();
     void requestIsCompactJsonPost_data();
@@ -67,33 +63,6 @@ private Q_SLOTS:
     void onlyHttpUrlsAreSent();
 };
 
-void TestLLMHTTP::errorMessageReadsOnlyErrorMessage_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<std::optional<QString>>("expected");
-    const std::optional<QString> none;
-    QTest::newRow("error.message") << QByteArray(R"({"error":{"type":"x","message":"invalid x-api-key"}})")
-                                   << std::optional<QString>(QStringLiteral("invalid x-api-key"));
-    QTest::newRow("empty message kept") << QByteArray(R"({"error":{"message":""}})") << std::optional<QString>(QString());
-    QTest::newRow("untrimmed") << QByteArray(R"({"error":{"message":" 额度不足 \n"}})")
-                               << std::optional<QString>(QStringLiteral(" 额度不足 \n"));
-    QTest::newRow("error as string") << QByteArray(R"({"error":"boom"})") << none;
-    QTest::newRow("top-level message") << QByteArray(R"({"message":"nope"})") << none;
-    QTest::newRow("message not a string") << QByteArray(R"({"error":{"message":42}})") << none;
-    QTest::newRow("array at top") << QByteArray(R"([{"error":{"message":"x"}}])") << none;
-    QTest::newRow("bare string") << QByteArray(R"("error")") << none;
-    QTest::newRow("HTML") << QByteArray("<html><body>502 Bad Gateway</body></html>") << none;
-    QTest::newRow("empty") << QByteArray() << none;
-    QTest::newRow("truncated") << QByteArray(R"({"error":{"message":"cut)") << none;
-}
-
-void TestLLMHTTP::errorMessageReadsOnlyErrorMessage()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(std::optional<QString>, expected);
-    QCOMPARE(LLMHTTP::errorMessage(body), expected);
-}
-
 void TestLLMHTTP::statusDecidesOutcome_data()
 {
     QTest::addColumn<int>("status");
@@ -106,7 +75,15 @@ void TestLLMHTTP::statusDecidesOutcome_data()
     QTest::newRow("300") << 300 << QByteArray() << false << networkText(QStringLiteral("HTTP 300"));
     QTest::newRow("401 with message") << 401 << QByteArray(R"({"error":{"message":"invalid x-api-key"}})") << false
                                       << networkText(QStringLiteral("invalid x-api-key"));
-    QTest::newRow("400 empty message") << 400 << QByteArray(R"({"error":{"message":""}})") << false << networkText(QString());
+    QTest::newRow("400 empty message kept") << 400 << QByteArray(R"({"error":{"message":""}})") << false << networkText(QString());
+    QTest::newRow("403 message untrimmed") << 403 << QByteArray(R"({"error":{"message":" 额度不足 \n"}})") << false
+                                           << networkText(QStringLiteral(" 额度不足 \n"));
+    QTest::newRow("400 message not a string") << 400 << QByteArray(R"({"error":{"message":42}})") << false
+                                              << networkText(QStringLiteral("HTTP 400"));
+    QTest::newRow("400 array at top") << 400 << QByteArray(R"([{"error":{"message":"x"}}])") << false
+                                      << networkText(QStringLiteral("HTTP 400"));
+    QTest::newRow("400 truncated") << 400 << QByteArray(R"({"error":{"message":"cut)") << false
+                                   << networkText(QStringLiteral("HTTP 400"));
     QTest::newRow("500 error string") << 500 << QByteArray(R"({"error":"boom"})") << false
                                       << networkText(QStringLiteral("HTTP 500"));
     QTest::newRow("404 top-level message") << 404 << QByteArray(R"({"message":"no such model"})") << false
@@ -241,20 +218,15 @@ void TestLLMHTTP::selfSignedCertificateFails()
     QProcess generate;
     generate.setProcessChannelMode(QProcess::MergedChannels);
     generate.start(QStringLiteral("openssl"),
-                               {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                                QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                                QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                                QStringLiteral("-keyout"), key, QStringLiteral("-out"), certificate,
-                                QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-days"),
-                                QStringLiteral("1")});
+                   QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 "
+                                  "-days 1 -keyout %1 -out %2").arg(key, certificate).split(u' '));
     QVERIFY(generate.waitForFinished());
     QCOMPARE(generate.exitCode(), 0);
     const quint16 port = closedPort();
     QProcess server;
     server.setProcessChannelMode(QProcess::MergedChannels);
-    server.start(QStringLiteral("openssl"), {QStringLiteral("s_server"), QStringLiteral("-accept"),
-                                             QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-key"), key,
-                                             QStringLiteral("-cert"), certificate, QStringLiteral("-www")});
+    server.start(QStringLiteral("openssl"), QStringLiteral("s_server -www -accept 127.0.0.1:%1 -key %2 -cert %3")
+                                                .arg(QString::number(port), key, certificate).split(u' '));
     QVERIFY(server.waitForStarted());
     QByteArray output;
     QTRY_VERIFY_WITH_TIMEOUT((output += server.readAll()).contains("ACCEPT") || server.state() != QProcess::Running,
@@ -275,21 +247,17 @@ void TestLLMHTTP::onlyHttpUrlsAreSent_data()
     QTest::addColumn<QString>("url");
     QTest::newRow("file") << QStringLiteral("file:///etc/hostname");
     QTest::newRow("data") << QStringLiteral("data:application/json,%7B%7D");
-    QTest::newRow("ftp") << QStringLiteral("ftp://127.0.0.1:%1/reply.json");
+    QTest::newRow("ftp") << QStringLiteral("ftp://127.0.0.1/reply.json");
     QTest::newRow("no host") << QStringLiteral("http:/v1/messages");
 }
 
 void TestLLMHTTP::onlyHttpUrlsAreSent()
 {
     QFETCH(QString, url);
-    LoopbackServer server;
-    server.setReply({200, "{}"});
     QNetworkAccessManager manager;
-
-    const Outcome outcome = post(manager, QUrl(url.contains(u'%') && url.startsWith(u"ftp") ? url.arg(server.port()) : url));
+    const Outcome outcome = post(manager, QUrl(url));
     QVERIFY(outcome.error);
     QCOMPARE(outcome.error->kind(), TranslationError::Kind::InvalidResponse);
-    QVERIFY(server.requests().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLLMHTTP)

@@ -35,11 +35,9 @@ void TestNativeMessageCodec::decodesWhateverTheChunking_data()
     const QByteArray shortest = "{}";
     const QList<QByteArray> all{compact, pretty, chinese, shortest};
 
-    QTest::newRow("one frame, one read") << QList<QByteArray>{compact} << 1000;
     QTest::newRow("several frames in one read") << all << 100000;
     QTest::newRow("byte by byte, headers split") << all << 1;
     QTest::newRow("reads of 3 split headers and UTF-8") << all << 3;
-    QTest::newRow("reads of 7") << all << 7;
 }
 
 void TestNativeMessageCodec::decodesWhateverTheChunking()

@@ -183,9 +183,6 @@ void TestOpenAICompatibleEngine::failuresInCheckOrder_data()
     QTest::newRow("content null") << QStringLiteral("hi") << key << QStringLiteral("@") << model
                                   << QByteArray(R"({"choices":[{"message":{"content":null}}]})")
                                   << TranslationError::invalidResponse().errorDescription() << 1;
-    QTest::newRow("choices empty") << QStringLiteral("hi") << key << QStringLiteral("@") << model
-                                   << QByteArray(R"({"choices":[]})")
-                                   << TranslationError::invalidResponse().errorDescription() << 1;
 }
 
 void TestOpenAICompatibleEngine::failuresInCheckOrder()

@@ -47,9 +47,7 @@ private Q_SLOTS:
 
     // Talking to a healthy worker
     void startsOnlyWithTheFirstRequest();
-    void answersWhateverTheFraming_data();
-    void answersWhateverTheFraming();
-    void matchesRepliesOutOfOrder();
+    void matchesRepliesOutOfOrderAndByteWise();
     void workerRefusalReachesOnlyItsRequest();
 
     // Faults: each fails what is pending, and the next request starts afresh
@@ -98,25 +96,11 @@ void TestTranslateLocallyClient::startsOnlyWithTheFirstRequest()
     QCOMPARE(starts.at(0).at(2), QStringLiteral("-p"));
 }
 
-void TestTranslateLocallyClient::answersWhateverTheFraming_data()
-{
-    QTest::addColumn<QByteArray>("switchName");
-    QTest::newRow("whole frames") << QByteArray();
-    QTest::newRow("frames written byte by byte") << QByteArray("STANDIN_BYTEWISE");
-}
-
-void TestTranslateLocallyClient::answersWhateverTheFraming()
-{
-    QFETCH(QByteArray, switchName);
-    if (!switchName.isEmpty())
-        m_standIn->set(switchName.constData(), "1");
-    const QString text = QStringLiteral("今天天气很好。");
-    QCOMPARE(targetText(outcomeOf(translate(*m_client, text))), QStringLiteral("The weather is nice today."));
-}
-
-void TestTranslateLocallyClient::matchesRepliesOutOfOrder()
+// Replies come back in another order, and each frame arrives a byte at a time.
+void TestTranslateLocallyClient::matchesRepliesOutOfOrderAndByteWise()
 {
     m_standIn->set("STANDIN_REORDER", "3");
+    m_standIn->set("STANDIN_BYTEWISE", "1");
     std::vector<QCoro::Task<TaskOutcome<QJsonValue>>> tasks;
     const QStringList texts{QStringLiteral("你好。"), QStringLiteral("谢谢！"), QStringLiteral("今天天气很好。")};
     for (const QString &text : texts)

@@ -7,28 +7,6 @@
 
 namespace {
 
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    case 502:
-        return "Bad Gateway";
-    default:
-        return "Status";
-    }
-}
-
 QByteArray chunk(const QByteArray &data)
 {
     return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
@@ -66,17 +44,7 @@ LoopbackServer::~LoopbackServer() = default;
 
 QUrl LoopbackServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
-}
-
-quint16 LoopbackServer::port() const
-{
-    return m_server->serverPort();
-}
-
-QByteArray LoopbackServer::statusLine(int status)
-{
-    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server->serverPort()).arg(path));
 }
 
 void LoopbackServer::accept()
@@ -125,7 +93,6 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
         request.body = buffer.mid(headerEnd + 4, length);
         buffer.remove(0, headerEnd + 4 + length);
         m_requests.append(request);
-        Q_EMIT requestReceived();
         answer(socket);
     }
 }
@@ -141,7 +108,8 @@ void LoopbackServer::answer(QTcpSocket *socket)
         return;
     }
 
-    QByteArray head = statusLine(reply.status);
+    // Clients go by the code; the reason phrase is only for people.
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\n";
     if (!reply.contentType.isEmpty())
         head += "Content-Type: " + reply.contentType + "\r\n";
     head += reply.chunked ? QByteArray("Transfer-Encoding: chunked\r\n")

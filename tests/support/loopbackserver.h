@@ -54,14 +54,8 @@ public:
     Q_DISABLE_COPY_MOVE(LoopbackServer)
 
     QUrl url(const QString &path = QStringLiteral("/")) const;
-    quint16 port() const;
     void setReply(const Reply &reply) { m_reply = reply; }
     const QList<Request> &requests() const { return m_requests; }
-
-    static QByteArray statusLine(int status);
-
-Q_SIGNALS:
-    void requestReceived();
 
 private:
     void accept();
