@@ -27,12 +27,10 @@ private Q_SLOTS:
     void secondLineIsEngineAndLocalDate();
 
     // --- the view
-    void emptyStateAndClearButton();
-    void clearEmptiesTheStoreForGood();
+    void clearButtonFollowsAndEmptiesTheStoreForGood();
     void escapeAndBackButtonClose_data();
     void escapeAndBackButtonClose();
     void clickingARowSelectsItsEntry();
-    void entryAddedWhileShownAppearsOnTop();
 
     // --- the row
     void splitWidth_data();
@@ -65,6 +63,7 @@ void TestHistoryView::modelFollowsTheStoreConsistently()
     m_store->add(QStringLiteral("one"), QStringLiteral("一"), QStringLiteral("LLM"));
     m_store->add(QStringLiteral("two"), QStringLiteral("二"), QStringLiteral("LLM"));
     QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.index(0).data(HistoryListModel::SourceTextRole).toString(), QStringLiteral("two"));
     m_store->clear();
     QCOMPARE(model.rowCount(), 0);
     m_store->add(QStringLiteral("three"), QStringLiteral("三"), QStringLiteral("系统离线"));
@@ -100,25 +99,16 @@ void TestHistoryView::secondLineIsEngineAndLocalDate()
              QStringLiteral("系统离线") + QStringLiteral(" \u00B7 ") + date);
 }
 
-void TestHistoryView::emptyStateAndClearButton()
+void TestHistoryView::clearButtonFollowsAndEmptiesTheStoreForGood()
 {
     HistoryView view(*m_store);
     auto *clear = view.findChild<ToolkitButton *>(QStringLiteral("clearButton"));
-    QVERIFY(clear);
-    QCOMPARE(clear->text(), QStringLiteral("清空"));
     QVERIFY(view.isShowingEmptyState());
     QVERIFY(!clear->isEnabled());
-
     m_store->add(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("LLM"));
     QVERIFY(!view.isShowingEmptyState());
     QVERIFY(clear->isEnabled());
-}
 
-void TestHistoryView::clearEmptiesTheStoreForGood()
-{
-    m_store->add(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("LLM"));
-    HistoryView view(*m_store);
-    auto *clear = view.findChild<ToolkitButton *>(QStringLiteral("clearButton"));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QTest::mouseClick(clear, Qt::LeftButton);
@@ -127,8 +117,7 @@ void TestHistoryView::clearEmptiesTheStoreForGood()
     QVERIFY(!clear->isEnabled());
     // The next run of the program finds the history empty.
     auto reopened = m_config->reopen();
-    HistoryStore next(HistoryStore::standardKey(), *reopened);
-    QVERIFY(next.entries().isEmpty());
+    QVERIFY(HistoryStore(HistoryStore::standardKey(), *reopened).entries().isEmpty());
     QCOMPARE(reopened->data(HistoryStore::standardKey()), QByteArray("[]"));
 }
 
@@ -153,7 +142,6 @@ void TestHistoryView::escapeAndBackButtonClose()
         QTest::keyClick(&view, Qt::Key_Escape);
     } else {
         auto *back = view.findChild<QAbstractButton *>(QStringLiteral("backButton"));
-        QCOMPARE(back->toolTip(), QStringLiteral("返回"));
         QTest::mouseClick(back, Qt::LeftButton);
     }
     QCOMPARE(closed.count(), 1);
@@ -177,15 +165,6 @@ void TestHistoryView::clickingARowSelectsItsEntry()
     QCOMPARE(selected.count(), 1);
     QCOMPARE(selected.first().first().value<HistoryEntry>(), m_store->entries().at(1));
     QCOMPARE(m_store->entries().size(), 3);
-}
-
-void TestHistoryView::entryAddedWhileShownAppearsOnTop()
-{
-    m_store->add(QStringLiteral("old"), QStringLiteral("旧"), QStringLiteral("LLM"));
-    HistoryView view(*m_store);
-    m_store->add(QStringLiteral("new"), QStringLiteral("新"), QStringLiteral("LLM"));
-    QCOMPARE(view.model()->rowCount(), 2);
-    QCOMPARE(view.model()->index(0).data(HistoryListModel::SourceTextRole).toString(), QStringLiteral("new"));
 }
 
 void TestHistoryView::splitWidth_data()

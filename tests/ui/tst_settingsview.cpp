@@ -100,7 +100,6 @@ class TestSettingsView : public QObject
 
 private Q_SLOTS:
     // --- keys
-    void saveIsEnabledByAnyText_data();
     void saveIsEnabledByAnyText();
     void writeOutcomes_data();
     void writeOutcomes();
@@ -120,38 +119,20 @@ private Q_SLOTS:
     void returnInAFieldDoesNothingElse();
 };
 
-void TestSettingsView::saveIsEnabledByAnyText_data()
-{
-    QTest::addColumn<KeychainAccount>("account");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("saveEnabled");
-
-    for (KeychainAccount account : allCases<KeychainAccount>()) {
-        const QByteArray name = rawValue(account).toLatin1();
-        QTest::newRow(name + ", empty") << account << QString() << false;
-        QTest::newRow(name + ", spaces") << account << QStringLiteral("   ") << true;
-        QTest::newRow(name + ", key with spaces") << account << QStringLiteral(" sk-1 ") << true;
-    }
-}
-
-// Whatever enables "保存" is saved exactly as typed; "清除" is always there.
+// Any text enables "保存", blanks included (what is typed is saved exactly,
+// see writeOutcomes); "清除" is always there.
 void TestSettingsView::saveIsEnabledByAnyText()
 {
-    QFETCH(KeychainAccount, account);
-    QFETCH(QString, typed);
-    QFETCH(bool, saveEnabled);
-
     Settings s;
     QVERIFY(s.show());
-    s.type(account, QStringLiteral("x"));
-    s.type(account, typed);
-    QCOMPARE(s.saveButton(account)->isEnabled(), saveEnabled);
-    QVERIFY(s.clearButton(account)->isEnabled());
-    if (!saveEnabled)
-        return;
-    QTest::mouseClick(s.saveButton(account), Qt::LeftButton);
-    QCOMPARE(s.secrets.stored(account), std::optional<QString>(typed));
-    QCOMPARE(s.view->keyInput(account), typed);
+    for (KeychainAccount account : allCases<KeychainAccount>()) {
+        s.type(account, QStringLiteral("x"));
+        s.type(account, QString());
+        QVERIFY(!s.saveButton(account)->isEnabled());
+        QVERIFY(s.clearButton(account)->isEnabled());
+        s.type(account, QStringLiteral("   "));
+        QVERIFY(s.saveButton(account)->isEnabled());
+    }
 }
 
 void TestSettingsView::writeOutcomes_data()
@@ -164,7 +145,7 @@ void TestSettingsView::writeOutcomes_data()
     QTest::addColumn<QString>("fieldAfter");
 
     const QString old = QStringLiteral("sk-old");
-    const QString typed = QStringLiteral("sk-new");
+    const QString typed = QStringLiteral(" sk-new ");
     const QString locked = QStringLiteral("密钥环已锁定");
     for (KeychainAccount account : allCases<KeychainAccount>()) {
         const QByteArray name = rawValue(account).toLatin1();
@@ -195,7 +176,7 @@ void TestSettingsView::writeOutcomes()
     s.secrets.setStored(account, QStringLiteral("sk-old"));
     QVERIFY(s.show());
     QTRY_COMPARE(s.view->keyInput(account), QStringLiteral("sk-old"));
-    s.type(account, QStringLiteral("sk-new"));
+    s.type(account, QStringLiteral(" sk-new "));
     s.secrets.failWritesWith(failure);
     QTest::mouseClick(clearing ? s.clearButton(account) : s.saveButton(account), Qt::LeftButton);
 
@@ -346,7 +327,6 @@ void TestSettingsView::providerSwitchSwapsRowsAndKeepsKeys()
     QVERIFY(!s.rows("openAIRows")->isVisible());
 
     auto *picker = part<SegmentedPicker>(s.view.get(), QStringLiteral("providerPicker"));
-    QCOMPARE(picker->labels(), QStringList({QStringLiteral("Anthropic"), QStringLiteral("OpenAI 兼容")}));
     QTest::mouseClick(picker, Qt::LeftButton, {}, picker->segmentRect(1).center());
     QCOMPARE(s.settings.llmProvider(), LLMProvider::OpenAICompatible);
     QVERIFY(!s.rows("anthropicRows")->isVisible());
@@ -419,7 +399,6 @@ void TestSettingsView::generalCardWritesThrough()
     Settings s;
     QVERIFY(s.show());
     auto *engine = part<QComboBox>(s.view.get(), QStringLiteral("defaultEnginePicker"));
-    QCOMPARE(engine->width(), 140);
     QCOMPARE(engine->currentText(), QStringLiteral("系统离线"));
     engine->setFocus();
     QTest::keyClick(engine, Qt::Key_Down);
