@@ -1,4 +1,3 @@
-#include "appsettings.h"
 #include "languagenames.h"
 #include "loopbackserver.h"
 #include "memorysecretstore.h"
@@ -83,13 +82,10 @@ void TestOpenAICompatibleEngine::endpointFollowsBaseURL_data()
     QTest::addColumn<QString>("base");
     QTest::addColumn<QString>("expected"); // empty: unusable
     const QString openAI = QStringLiteral("https://api.openai.com/v1/chat/completions");
-    QTest::newRow("default") << AppSettings::defaultOpenAIBaseURL() << openAI;
     QTest::newRow("trailing slash") << QStringLiteral("https://api.openai.com/v1/") << openAI;
-    QTest::newRow("pasted with blanks") << QStringLiteral("  https://api.openai.com/v1\n") << openAI;
     QTest::newRow("no /v1 added") << QStringLiteral("http://localhost:11434") << QStringLiteral("http://localhost:11434/chat/completions");
     QTest::newRow("path doubled as given") << QStringLiteral("https://x.example/v1/chat/completions")
                                            << QStringLiteral("https://x.example/v1/chat/completions/chat/completions");
-    QTest::newRow("empty") << QString() << QString();
     QTest::newRow("only blanks") << QStringLiteral(" \n\t") << QString();
     QTest::newRow("no scheme") << QStringLiteral("api.openai.com/v1") << QString();
     QTest::newRow("broken host") << QStringLiteral("http://[::1/v1") << QString();
@@ -109,7 +105,6 @@ void TestOpenAICompatibleEngine::replyTextReadsFirstChoiceOnly_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<std::optional<QString>>("expected");
     const std::optional<QString> none;
-    QTest::newRow("first choice") << goodReply << std::optional<QString>(QStringLiteral(" 你好，世界 \n"));
     QTest::newRow("later choices ignored")
         << QByteArray(R"({"choices":[{"message":{"content":"A"}},{"message":{"content":"B"}}]})")
         << std::optional<QString>(QStringLiteral("A"));

@@ -155,7 +155,6 @@ void TestHistoryStore::decodingIsAllOrNothing_data()
         << ("[" + good + R"(,{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","sourceText":"a",)"
                          R"("translatedText":"b","date":1}])");
     QTest::newRow("date as string") << ("[" + storedEntry("\"E621E1F8-C36C-495A-93FC-0C247A3E6E5F\"", "\"1.5\"") + "]");
-    QTest::newRow("date as boolean") << ("[" + storedEntry("\"E621E1F8-C36C-495A-93FC-0C247A3E6E5F\"", "true") + "]");
     QTest::newRow("id with braces") << ("[" + storedEntry("\"{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}\"") + "]");
     QTest::newRow("id not hex") << ("[" + storedEntry("\"G621E1F8-C36C-495A-93FC-0C247A3E6E5F\"") + "]");
     QTest::newRow("id as number") << ("[" + storedEntry("12") + "]");

@@ -23,7 +23,7 @@ private Q_SLOTS:
 
     // --- the list model
     void modelFollowsTheStoreConsistently();
-    void fiftyRowsNewestFirst();
+    void fiftyRowsOverflowAndScroll();
     void secondLineIsEngineAndLocalDate();
 
     // --- the view
@@ -70,15 +70,13 @@ void TestHistoryView::modelFollowsTheStoreConsistently()
     QCOMPARE(model.index(0).data(HistoryListModel::TranslatedTextRole).toString(), QStringLiteral("三"));
 }
 
-void TestHistoryView::fiftyRowsNewestFirst()
+void TestHistoryView::fiftyRowsOverflowAndScroll()
 {
     for (int i = 0; i < 55; ++i)
         m_store->add(QStringLiteral("source %1").arg(i), QStringLiteral("译文 %1").arg(i), QStringLiteral("LLM"));
     HistoryView view(*m_store);
     HistoryListModel *model = view.model();
     QCOMPARE(model->rowCount(), 50);
-    QCOMPARE(model->index(0).data(HistoryListModel::SourceTextRole).toString(), QStringLiteral("source 54"));
-    QCOMPARE(model->index(49).data(HistoryListModel::SourceTextRole).toString(), QStringLiteral("source 5"));
     QCOMPARE(model->entry(3), m_store->entries().at(3));
     // Rows are one fixed height, so 50 of them overflow the panel and scroll.
     view.resize(340, 430);
