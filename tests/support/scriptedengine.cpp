@@ -9,16 +9,11 @@ ScriptedEngine::ScriptedEngine(QString name)
 
 QCoro::Task<QString> ScriptedEngine::translate(QString text, QString from, QString to)
 {
-    const qsizetype index = m_calls.size();
     m_calls.append({text, from, to});
     auto outcome = std::make_shared<Outcome>();
     m_outcomes.append(outcome);
-    if (m_immediate)
-        co_return *m_immediate;
-
     while (!outcome->done)
         co_await qCoro(this, &ScriptedEngine::settled);
-    Q_UNUSED(index);
     if (outcome->error)
         std::rethrow_exception(outcome->error);
     co_return outcome->result;

@@ -8,11 +8,10 @@
 
 #include <exception>
 #include <memory>
-#include <optional>
 
 // An engine whose answers the test decides. Each translate() call is recorded
-// and stays pending until the test settles it by index (so requests can finish
-// in any order), unless an immediate reply was set.
+// and stays pending until the test settles it by index, so requests can finish
+// in any order.
 class ScriptedEngine final : public QObject, public TranslationEngine
 {
     Q_OBJECT
@@ -33,8 +32,6 @@ public:
     void succeed(qsizetype call, const QString &result);
     void fail(qsizetype call, std::exception_ptr error);
     void fail(qsizetype call, const TranslationError &error) { fail(call, std::make_exception_ptr(error)); }
-    // Answer every later call at once with this result.
-    void replyImmediately(const QString &result) { m_immediate = result; }
 
 Q_SIGNALS:
     void settled(qsizetype call);
@@ -49,5 +46,4 @@ private:
     QString m_name;
     QList<Call> m_calls;
     QList<std::shared_ptr<Outcome>> m_outcomes;
-    std::optional<QString> m_immediate;
 };

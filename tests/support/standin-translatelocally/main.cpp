@@ -52,8 +52,6 @@ QList<Model> catalogue()
     return {
         {"zh-en-base0", "zh", "en", "base", zhEn},
         {"en-zh-base0", "en", "zh", "base", enZh},
-        {"zh-en-tiny", "zh-Hans", "en", "tiny", zhEn},
-        {"en-zhhant-base", "en", "zh-Hant", "base", enZh},
     };
 }
 
