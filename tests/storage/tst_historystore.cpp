@@ -47,7 +47,6 @@ private Q_SLOTS:
     void longerStoredListLoadsWholeAndIsTrimmedOnAdd();
     void identicalTranslationsAreTwoEntries();
     void badStoredValueLoadsEmptyAndStaysUntilTheNextWrite();
-    void clearStoresAnEmptyArray();
     void historySurvivesARestart();
 
 private:
@@ -233,18 +232,6 @@ void TestHistoryStore::badStoredValueLoadsEmptyAndStaysUntilTheNextWrite()
         QVERIFY(stored);
         QCOMPARE(HistoryEntry::decodeList(*stored)->size(), 1);
     }
-}
-
-void TestHistoryStore::clearStoresAnEmptyArray()
-{
-    HistoryStore store(key, *m_defaults);
-    store.add(u"a"_qs, u"b"_qs, u"LLM"_qs);
-    store.clear();
-    QVERIFY(store.entries().isEmpty());
-    QCOMPARE(m_defaults->data(key), QByteArray("[]"));
-
-    HistoryStore restarted(key, *m_config->reopen());
-    QVERIFY(restarted.entries().isEmpty());
 }
 
 void TestHistoryStore::historySurvivesARestart()

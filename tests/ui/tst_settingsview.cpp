@@ -347,8 +347,6 @@ void TestSettingsView::textFieldsStoreEveryKeystroke_data()
     // The placeholder is only a placeholder: an emptied field stores "".
     QTest::newRow("model emptied") << QStringLiteral("modelField") << QStringLiteral("gpt-4o") << 6 << QString()
                                    << QString();
-    QTest::newRow("model typed") << QStringLiteral("modelField") << QString() << 0 << QStringLiteral("deepseek-chat")
-                                 << QStringLiteral("deepseek-chat");
     QTest::newRow("base URL edited") << QStringLiteral("baseURLField") << QStringLiteral("https://api.openai.com/v1")
                                      << 2 << QStringLiteral("v2") << QStringLiteral("https://api.openai.com/v2");
 }
