@@ -83,7 +83,6 @@ void TestTranslationViewModel::blankInputOnlySetsTheError_data()
     QTest::addColumn<QString>("input");
     QTest::newRow("empty") << QString();
     QTest::newRow("spaces and line breaks") << u"  \n\t \r\n"_qs;
-    QTest::newRow("ideographic spaces") << u"\u3000\u3000"_qs;
 }
 
 void TestTranslationViewModel::blankInputOnlySetsTheError()
@@ -114,7 +113,6 @@ void TestTranslationViewModel::engineGetsTheUntrimmedTextAndTheDirectionsLanguag
     QTest::newRow("zhToEn even for English") << TranslationDirection::ZhToEn << u"hello"_qs << u"中文"_qs << u"英文"_qs;
     QTest::newRow("auto, Chinese") << TranslationDirection::Auto << u"\n今天天气很好。"_qs << u"中文"_qs << u"英文"_qs;
     QTest::newRow("auto, English") << TranslationDirection::Auto << u"The weather is nice."_qs << u"英文"_qs << u"中文"_qs;
-    QTest::newRow("auto, kana") << TranslationDirection::Auto << u"これはペンです"_qs << u"英文"_qs << u"中文"_qs;
 }
 
 void TestTranslationViewModel::engineGetsTheUntrimmedTextAndTheDirectionsLanguages()
