@@ -112,7 +112,6 @@ private Q_SLOTS:
 
     // --- settings
     void providerSwitchSwapsRowsAndKeepsKeys();
-    void textFieldsStoreEveryKeystroke_data();
     void textFieldsStoreEveryKeystroke();
     void generalCardWritesThrough();
     void returnInAFieldDoesNothingElse_data();
@@ -336,55 +335,33 @@ void TestSettingsView::providerSwitchSwapsRowsAndKeepsKeys()
     QCOMPARE(s.secrets.calls().size(), 2); // the two loads on showing; nothing saved
 }
 
-void TestSettingsView::textFieldsStoreEveryKeystroke_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<int>("backspaces");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("expected");
-
-    // The placeholder is only a placeholder: an emptied field stores "".
-    QTest::newRow("model emptied") << QStringLiteral("modelField") << QStringLiteral("gpt-4o") << 6 << QString()
-                                   << QString();
-    QTest::newRow("base URL edited") << QStringLiteral("baseURLField") << QStringLiteral("https://api.openai.com/v1")
-                                     << 2 << QStringLiteral("v2") << QStringLiteral("https://api.openai.com/v2");
-}
-
 void TestSettingsView::textFieldsStoreEveryKeystroke()
 {
-    QFETCH(QString, field);
-    QFETCH(QString, start);
-    QFETCH(int, backspaces);
-    QFETCH(QString, typed);
-    QFETCH(QString, expected);
-
     Settings s;
-    const bool model = field == QStringLiteral("modelField");
-    const auto stored = [&s, model] { return model ? s.settings.openAIModel() : s.settings.openAIBaseURL(); };
-    if (model)
-        s.settings.setOpenAIModel(start);
-    else
-        s.settings.setOpenAIBaseURL(start);
+    s.settings.setOpenAIModel(QStringLiteral("gpt-4o"));
     s.settings.setLlmProvider(LLMProvider::OpenAICompatible);
     QVERIFY(s.show());
-    RoundedTextField *edit = s.field(field);
-    edit->setFocus();
-    edit->end(false);
-    for (int i = 0; i < backspaces; ++i) {
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QCOMPARE(stored(), start.left(start.size() - i - 1));
-    }
-    for (qsizetype i = 0; i < typed.size(); ++i) {
-        QTest::keyClick(edit, typed.at(i).toLatin1());
-        QCOMPARE(stored(), start.left(start.size() - backspaces) + typed.left(i + 1));
-    }
-    QCOMPARE(edit->text(), expected);
+    // The placeholder is only a placeholder: an emptied field stores "".
+    RoundedTextField *model = s.field(QStringLiteral("modelField"));
+    model->setFocus();
+    model->end(false);
+    for (int i = 0; i < 6; ++i)
+        QTest::keyClick(model, Qt::Key_Backspace);
+    QCOMPARE(s.settings.openAIModel(), QString());
+
+    RoundedTextField *base = s.field(QStringLiteral("baseURLField"));
+    base->setFocus();
+    base->end(false);
+    QTest::keyClick(base, Qt::Key_Backspace);
+    QCOMPARE(s.settings.openAIBaseURL(), QStringLiteral("https://api.openai.com/v"));
+    QTest::keyClick(base, '2');
+    QCOMPARE(s.settings.openAIBaseURL(), QStringLiteral("https://api.openai.com/v2"));
 
     // Written through: the next run of the program reads the same.
     const std::unique_ptr<UserDefaults> reopened = s.config.reopen();
     AppSettings next(*reopened, std::make_unique<LoginItem>(s.config.autostartPath()));
-    QCOMPARE(model ? next.openAIModel() : next.openAIBaseURL(), expected);
+    QCOMPARE(next.openAIModel(), QString());
+    QCOMPARE(next.openAIBaseURL(), QStringLiteral("https://api.openai.com/v2"));
 }
 
 void TestSettingsView::generalCardWritesThrough()
