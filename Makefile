@@ -33,7 +33,7 @@ test: build
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANIS_BUILD_BENCH=ON
 	cmake --build $(BENCH_BUILD)
-	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; \
+	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; \
 	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh scripts/virtual-desktop.sh "$$b" \
 	    --benchmark_counters_tabular=true || exit 1; done
 
