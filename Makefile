@@ -28,11 +28,14 @@ package: build
 test: build
 	scripts/test-session.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 600
 
+# Each benchmark runs on a private X desktop with a tray (bench_shell starts the
+# program there) inside a private D-Bus session.
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANIS_BUILD_BENCH=ON
 	cmake --build $(BENCH_BUILD)
-	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; \
-	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh "$$b" --benchmark_counters_tabular=true || exit 1; done
+	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; \
+	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh scripts/virtual-desktop.sh "$$b" \
+	    --benchmark_counters_tabular=true || exit 1; done
 
 # The translate panel in its main states and the settings window, light and dark, 1x and 2x.
 screenshots: configure

@@ -93,7 +93,7 @@ void BM_LLMHTTPTranslate2KB(benchmark::State &state)
 {
     QNetworkAccessManager manager;
     MemorySecretStore keys;
-    keys.setKey(KeychainAccount::Anthropic, QStringLiteral("bench-key"));
+    keys.setStored(KeychainAccount::Anthropic, QStringLiteral("bench-key"));
     AnthropicEngine engine(keys, LLMHTTP(&manager, 15s), server().url());
     const QString text = twoKilobyteText();
     std::vector<double> samples;
