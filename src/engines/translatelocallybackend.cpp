@@ -134,8 +134,13 @@ QCoro::Task<QString> TranslateLocallyBackend::modelFor(TranslationConfiguration 
     Direction &known = direction(configuration);
     known.modelId = chosen.value_or(QString());
     known.listedForWorker = client->workersStarted();
-    if (!chosen)
+    if (!chosen) {
+        // translateLocally reads its models only when it starts, so this worker
+        // would never see the model the user now installs: end it, and the next
+        // request starts one that reads the list again.
+        client->stop();
         throw TranslateLocallyError(TranslateLocallyError::Kind::NoModel, key(configuration));
+    }
     co_return *chosen;
 }
 
@@ -171,8 +176,12 @@ QCoro::Task<QString> TranslateLocallyBackend::translate(TranslationConfiguration
                 failure = std::current_exception();
         }
     }
-    if (failure)
+    if (failure) {
+        // A refusal leaves the worker running; a failed try must not keep it
+        // (and its idle time) alive with the state that made it fail.
+        client->stop();
         std::rethrow_exception(failure);
+    }
 
     const QString separator = sentenceSeparator(configuration);
     QStringList lines;

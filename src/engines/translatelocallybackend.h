@@ -15,7 +15,8 @@ class TranslateLocallyClient;
 // On-device translation through translateLocally workers: one worker per
 // direction, so each keeps its own model loaded. Chinese input is split into
 // sentences here because the worker does not split it; lines are kept.
-// Workers stop when idle, and all of them when the application quits.
+// Workers stop when idle, after a failed try (a worker knows only the models
+// installed when it started), and all of them when the application quits.
 class TranslateLocallyBackend final : public QObject,
                                       public TranslationBackend,
                                       public std::enable_shared_from_this<TranslateLocallyBackend>

@@ -160,7 +160,12 @@ void TranslateLocallyClient::replyTimedOut()
 void TranslateLocallyClient::stopIdleWorker()
 {
     if (m_pending.isEmpty())
-        discardWorker(TranslateLocallyError(TranslateLocallyError::Kind::Stopped), false);
+        stop();
+}
+
+void TranslateLocallyClient::stop()
+{
+    discardWorker(TranslateLocallyError(TranslateLocallyError::Kind::Stopped), false);
 }
 
 void TranslateLocallyClient::discardWorker(const TranslateLocallyError &error, bool kill)

@@ -23,9 +23,9 @@ class TranslateLocallyError;
 // because the worker also loads models from its working directory. Replies are
 // matched to requests by id, whatever their order. The worker is killed when it
 // stays silent too long with requests pending, stopped by closing its input once
-// it has been idle for a while, and started again by the next request after it
-// crashed or stopped; requests pending at a crash fail, later ones do not.
-// GUI thread only.
+// it has been idle for a while or when its owner ends it, and started again by
+// the next request after it crashed or stopped; requests pending at a crash
+// fail, later ones do not. GUI thread only.
 class TranslateLocallyClient final : public QObject
 {
     Q_OBJECT
@@ -53,6 +53,11 @@ public:
     // How many worker processes this client has started; a new one must be
     // asked for its models again.
     quint64 workersStarted() const { return m_workersStarted; }
+
+    // Ends the worker without waiting: closes its input and kills it if it does
+    // not exit soon. Pending requests fail with Stopped; the next request starts
+    // a new worker, which reads the installed models afresh.
+    void stop();
 
     // Closes the worker's input, waits briefly for it to exit and kills it if it
     // does not; pending requests fail with Stopped. For quitting.

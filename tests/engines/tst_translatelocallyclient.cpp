@@ -118,7 +118,7 @@ void TestTranslateLocallyClient::workerRefusalReachesOnlyItsRequest()
     const auto refusal = QCoro::waitFor(refused).errorAs<TranslateLocallyError>();
     QVERIFY(refusal);
     QCOMPARE(refusal->kind(), Kind::Refused);
-    QCOMPARE(QString::fromStdString(refusal->what()), QStringLiteral("Could not find the necessary translation models."));
+    QCOMPARE(QString::fromStdString(refusal->what()), QStringLiteral("Failed to load the necessary translation models."));
     QCOMPARE(targetText(QCoro::waitFor(served)), QStringLiteral("Hello"));
     QVERIFY(m_client->isRunning());
 }

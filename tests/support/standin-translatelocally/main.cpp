@@ -1,7 +1,12 @@
-// Stands in for `translateLocally -p` in tests: reads native-messaging frames
-// on stdin and answers ListModels and Translate from a tiny dictionary per
-// model. Switches (environment):
-//   STANDIN_MODELS=a,b          installed model ids (default zh-en-base0,en-zh-base0; "none" for none)
+// Stands in for translateLocally in tests, answering as the real program does
+// where tolvanis depends on it. Like the real one it reads its models once, at
+// start, from every folder holding a model_info.json in
+// $XDG_DATA_HOME/translateLocally (~/.local/share/translateLocally) and in its
+// working directory; a model translates from a tiny dictionary chosen by its
+// shortName. English input is split into sentences, which come back joined with
+// the source's spacing; Chinese is not split. `-l` lists the models, `-p` speaks
+// native messaging; without either it dies as the real one does without a
+// display. Switches (environment):
 //   STANDIN_RECORD=file         append "start|<cwd>|<entries in cwd>|<args>" at start
 //   STANDIN_EXIT_AT_START=code  exit with that status before reading anything
 //   STANDIN_SILENT=1            read everything, answer nothing
@@ -12,11 +17,14 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <chrono>
 #include <cstdint>
@@ -28,45 +36,82 @@
 namespace {
 
 struct Model {
-    const char *id;
-    const char *sourceTag;
-    const char *targetTag;
-    const char *type;
+    QString id;
+    QJsonObject info; // model_info.json
+    QString repositoryUrl; // modelMeta.json, written when downloaded from a repository
     QMap<QString, QString> dictionary;
 };
 
-QList<Model> catalogue()
+QMap<QString, QString> dictionary(const QString &shortName)
 {
-    const QMap<QString, QString> zhEn{
-        {QStringLiteral("你好。"), QStringLiteral("Hello.")},
-        {QStringLiteral("你好"), QStringLiteral("Hello")},
-        {QStringLiteral("谢谢！"), QStringLiteral("Thank you!")},
-        {QStringLiteral("今天天气很好。"), QStringLiteral("The weather is nice today.")},
-        {QStringLiteral("留白"), QStringLiteral("  blank margins \n")},
-    };
-    const QMap<QString, QString> enZh{
-        {QStringLiteral("Hello."), QStringLiteral("你好。")},
-        {QStringLiteral("Hello"), QStringLiteral("你好")},
-        {QStringLiteral("Good morning."), QStringLiteral("早上好。")},
-    };
-    return {
-        {"zh-en-base0", "zh", "en", "base", zhEn},
-        {"en-zh-base0", "en", "zh", "base", enZh},
-    };
+    if (shortName == u"zh-en-base") {
+        return {
+            {QStringLiteral("你好。"), QStringLiteral("Hello.")},
+            {QStringLiteral("你好"), QStringLiteral("Hello")},
+            {QStringLiteral("谢谢！"), QStringLiteral("Thank you!")},
+            {QStringLiteral("今天天气很好。"), QStringLiteral("The weather is nice today.")},
+            {QStringLiteral("留白"), QStringLiteral("  blank margins \n")},
+        };
+    }
+    if (shortName == u"en-zh-base") {
+        return {
+            {QStringLiteral("Hello."), QStringLiteral("你好。")},
+            {QStringLiteral("Hello"), QStringLiteral("你好")},
+            {QStringLiteral("Good morning."), QStringLiteral("早上好。")},
+        };
+    }
+    return {};
+}
+
+QJsonObject readJson(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
+void scanForModels(const QString &folder, QList<Model> &models)
+{
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        Model model;
+        model.info = readJson(dir.filePath(name + QStringLiteral("/model_info.json")));
+        const QString shortName = model.info.value("shortName").toString();
+        if (shortName.isEmpty())
+            continue;
+        model.repositoryUrl = readJson(dir.filePath(name + QStringLiteral("/modelMeta.json"))).value("repositoryUrl").toString();
+        // The real program's id, e.g. "zh-en-base0" for a model imported from an archive.
+        model.id = shortName + QString::number(qHash(model.repositoryUrl));
+        model.dictionary = dictionary(shortName);
+        models.append(model);
+    }
 }
 
 QList<Model> installedModels()
 {
-    QByteArray wanted = qgetenv("STANDIN_MODELS");
-    if (wanted.isNull())
-        wanted = "zh-en-base0,en-zh-base0";
     QList<Model> models;
-    const QList<QByteArray> ids = wanted.split(',');
-    for (const Model &model : catalogue()) {
-        if (ids.contains(QByteArray(model.id)))
-            models.append(model);
-    }
+    scanForModels(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                      + QStringLiteral("/translateLocally"),
+                  models);
+    scanForModels(QDir::currentPath(), models);
     return models;
+}
+
+QString translate(const Model &model, const QString &text)
+{
+    static const QRegularExpression sentenceEnd(QStringLiteral("(?<=[.!?])\\s+"));
+    QString result;
+    qsizetype start = 0;
+    auto append = [&](qsizetype end) {
+        const QString sentence = text.mid(start, end - start);
+        result += model.dictionary.value(sentence, QStringLiteral("[%1] %2").arg(model.id, sentence));
+    };
+    for (const QRegularExpressionMatch &match : sentenceEnd.globalMatch(text)) {
+        append(match.capturedStart());
+        result += match.captured();
+        start = match.capturedEnd();
+    }
+    append(text.size());
+    return result;
 }
 
 int envInt(const char *name) { return qEnvironmentVariableIntValue(name); }
@@ -111,12 +156,17 @@ QByteArray answer(const QJsonObject &request, const QList<Model> &models)
     if (command == u"ListModels") {
         QJsonArray list;
         for (const Model &model : models) {
+            const QJsonObject &info = model.info;
             list.append(QJsonObject{{"id", model.id},
-                                    {"shortName", model.id},
-                                    {"srcTags", QJsonObject{{model.sourceTag, "Language"}}},
-                                    {"trgTag", model.targetTag},
-                                    {"type", model.type},
-                                    {"local", true}});
+                                    {"shortname", info.value("shortName")},
+                                    {"modelName", info.value("modelName")},
+                                    {"local", true},
+                                    {"src", info.value("src")},
+                                    {"trg", info.value("trg")},
+                                    {"srcTags", info.value("srcTags").toObject()},
+                                    {"trgTag", info.value("trgTag")},
+                                    {"type", info.value("type")},
+                                    {"repositoryUrl", model.repositoryUrl}});
         }
         return success(id, list);
     }
@@ -125,13 +175,12 @@ QByteArray answer(const QJsonObject &request, const QList<Model> &models)
             std::abort();
         const QString modelId = data.value("model").toString();
         for (const Model &model : models) {
-            if (modelId != QLatin1String(model.id))
-                continue;
-            const QString text = data.value("text").toString();
-            const QString target = model.dictionary.value(text, QStringLiteral("[%1] %2").arg(modelId, text));
-            return success(id, QJsonObject{{"target", QJsonObject{{"text", target}}}});
+            if (model.id == modelId) {
+                const QString target = translate(model, data.value("text").toString());
+                return success(id, QJsonObject{{"target", QJsonObject{{"text", target}}}});
+            }
         }
-        return failure(id, QStringLiteral("Could not find the necessary translation models."));
+        return failure(id, QStringLiteral("Failed to load the necessary translation models."));
     }
     return failure(id, QStringLiteral("Unrecognised message command"));
 }
@@ -151,6 +200,15 @@ int main(int argc, char **argv)
             const auto entries = cwd.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size();
             file.write(QStringLiteral("start|%1|%2|%3\n").arg(cwd.path()).arg(entries).arg(arguments.join(u' ')).toUtf8());
         }
+    }
+    if (arguments.contains(QStringLiteral("-l"))) {
+        for (const Model &model : installedModels()) {
+            const QJsonObject &info = model.info;
+            std::printf("%s-%s type: %s version: %d; To invoke do -m %s\n", qPrintable(info.value("src").toString()),
+                        qPrintable(info.value("trg").toString()), qPrintable(info.value("type").toString()),
+                        info.value("version").toInt(-1), qPrintable(info.value("shortName").toString()));
+        }
+        return 0;
     }
     // Like the real program without -p: it tries to open its window and dies.
     if (!arguments.contains(QStringLiteral("-p"))) {
