@@ -17,9 +17,12 @@ bool isEndMark(QChar c)
     }
 }
 
-// What may follow the end marks and still belong to the sentence: closing
-// quotes and brackets, and the ellipsis of "？……".
-bool closesSentence(QChar c)
+bool isFullWidthEndMark(QChar c)
+{
+    return c == u'。' || c == u'！' || c == u'？';
+}
+
+bool isFullWidthCloser(QChar c)
 {
     switch (c.unicode()) {
     case u'”':
@@ -31,6 +34,19 @@ bool closesSentence(QChar c)
     case u'〉':
     case u'】':
     case u'〕':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What may follow the end marks and still belong to the sentence: closing
+// quotes and brackets, and the ellipsis of "？……".
+bool closesSentence(QChar c)
+{
+    if (isFullWidthCloser(c))
+        return true;
+    switch (c.unicode()) {
     case u'"':
     case u'\'':
     case u')':
@@ -39,6 +55,19 @@ bool closesSentence(QChar c)
     default:
         return false;
     }
+}
+
+// Han ideographs (also beyond the BMP), CJK and full-width punctuation, and the
+// curly opening quotes that Chinese text opens a quotation with.
+bool startsWithCjk(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    const char32_t c = text.size() > 1 && QChar::isSurrogate(text.at(0).unicode())
+        ? QChar::surrogateToUcs4(text.at(0), text.at(1))
+        : text.at(0).unicode();
+    return QChar::script(c) == QChar::Script_Han || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF)
+        || c == u'“' || c == u'‘';
 }
 
 } // namespace
@@ -68,4 +97,26 @@ QStringList ChineseSentences::split(const QString &line)
     }
     flush(size);
     return sentences;
+}
+
+QString ChineseSentences::withoutSpacesBetweenSentences(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    while (i < size) {
+        const bool endMark = isFullWidthEndMark(text.at(i));
+        result.append(text.at(i++));
+        if (!endMark)
+            continue;
+        while (i < size && (isFullWidthEndMark(text.at(i)) || isFullWidthCloser(text.at(i))))
+            result.append(text.at(i++));
+        qsizetype next = i;
+        while (next < size && text.at(next) == u' ')
+            ++next;
+        if (startsWithCjk(QStringView(text).sliced(next)))
+            i = next;
+    }
+    return result;
 }

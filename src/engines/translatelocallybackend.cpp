@@ -60,6 +60,11 @@ bool isChinese(const TranslationConfiguration &configuration)
     return configuration.source == QLatin1String("zh");
 }
 
+bool intoChinese(const TranslationConfiguration &configuration)
+{
+    return configuration.target == QLatin1String("zh");
+}
+
 // Chinese has no spaces between sentences; English does.
 QString sentenceSeparator(const TranslationConfiguration &configuration)
 {
@@ -190,5 +195,6 @@ QCoro::Task<QString> TranslateLocallyBackend::translate(TranslationConfiguration
         lines.append(translations.mid(next, count).join(separator));
         next += count;
     }
-    co_return lines.join(QLatin1Char('\n'));
+    const QString joined = lines.join(QLatin1Char('\n'));
+    co_return intoChinese(configuration) ? ChineseSentences::withoutSpacesBetweenSentences(joined) : joined;
 }

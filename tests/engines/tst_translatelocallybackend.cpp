@@ -84,6 +84,8 @@ void TestTranslateLocallyBackend::translatesThroughTheWorker_data()
         << "今天天气很好。谢谢！" << chinese << english << "The weather is nice today. Thank you!";
     QTest::newRow("lines kept") << "你好。\n\n谢谢！你好。" << chinese << english << "Hello.\n\nThank you! Hello.";
     QTest::newRow("English to Chinese") << "Good morning." << english << chinese << "早上好。";
+    QTest::newRow("no spaces between Chinese sentences")
+        << "Hello. Good morning.\nHello.  Hello" << english << chinese << "你好。早上好。\n你好。你好";
     QTest::newRow("translation untrimmed") << "留白" << chinese << english << "  blank margins \n";
 }
 

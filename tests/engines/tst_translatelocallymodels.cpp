@@ -22,6 +22,8 @@ private Q_SLOTS:
     // Chinese sentences
     void splitsChineseSentences_data();
     void splitsChineseSentences();
+    void dropsSpacesBetweenChineseSentences_data();
+    void dropsSpacesBetweenChineseSentences();
 };
 
 void TestTranslateLocallyModels::normalisesTags_data()
@@ -117,6 +119,30 @@ void TestTranslateLocallyModels::splitsChineseSentences()
     QFETCH(QString, line);
     QFETCH(QStringList, sentences);
     QCOMPARE(ChineseSentences::split(line), sentences);
+}
+
+void TestTranslateLocallyModels::dropsSpacesBetweenChineseSentences_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("after 。") << "你好。 早上好。" << "你好。早上好。";
+    QTest::newRow("run after ！ and ？") << "好！   走吧？  好。" << "好！走吧？好。";
+    QTest::newRow("after a closing quote") << "他说：“好。” 然后走了。" << "他说：“好。”然后走了。";
+    QTest::newRow("before punctuation and quotes") << "（见上。） 「早。」 “好”" << "（见上。）「早。」“好”";
+    QTest::newRow("before a Han character beyond the BMP") << "好。 𠀀" << "好。𠀀";
+    QTest::newRow("line breaks kept") << "你好。 \n早上好。\n 再见。" << "你好。 \n早上好。\n 再见。";
+    QTest::newRow("before Latin kept") << "我用 Linux。 Linux 很好。" << "我用 Linux。 Linux 很好。";
+    QTest::newRow("without a sentence end kept") << "你好 世界，” 是的" << "你好 世界，” 是的";
+    QTest::newRow("after half-width marks kept") << "Hello. 你好! 再见" << "Hello. 你好! 再见";
+    QTest::newRow("other spaces kept") << "你好。\t早。　早。" << "你好。\t早。　早。";
+    QTest::newRow("trailing spaces kept") << "你好。  " << "你好。  ";
+}
+
+void TestTranslateLocallyModels::dropsSpacesBetweenChineseSentences()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(ChineseSentences::withoutSpacesBetweenSentences(text), expected);
 }
 
 QTEST_GUILESS_MAIN(TestTranslateLocallyModels)
