@@ -49,7 +49,7 @@ QCoro::Task<QString> AnthropicEngine::translate(QString text, QString from, QStr
     if (input.isEmpty())
         throw TranslationError::emptyInput();
     const SecretLookup key = co_await m_keys.load(KeychainAccount::Anthropic);
-    if (!key.value || key.value->isEmpty())
+    if (!key.value || key.value->isEmpty() || apiKeyDefect(*key.value))
         throw TranslationError::apiKeyMissing();
 
     const LLMHTTP::Headers headers = requestHeaders(*key.value);

@@ -22,12 +22,6 @@ QNetworkAccessManager &sharedManager()
     return *manager;
 }
 
-bool isHttpUrl(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
-}
-
 // Errors of the connection itself, below HTTP: whatever status line may have
 // arrived before them, the reply is not complete.
 bool isTransportError(QNetworkReply::NetworkError error)
@@ -58,11 +52,20 @@ QNetworkAccessManager &LLMHTTP::manager() const
     return m_ownManager ? sharedManager() : *m_manager;
 }
 
+bool LLMHTTP::isHttpUrl(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+}
+
 QNetworkRequest LLMHTTP::buildRequest(const QUrl &url, const Headers &headers, std::chrono::milliseconds timeout)
 {
     QNetworkRequest request(url);
     // An inactivity timeout, as the transfer restarts the clock with every byte.
     request.setTransferTimeout(static_cast<int>(timeout.count()));
+    // Qt copies every header into a redirected request, so a redirect to
+    // another origin would hand it the key.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     request.setRawHeader("Content-Type", "application/json");
     for (const auto &[name, value] : headers)
         request.setRawHeader(name, value);

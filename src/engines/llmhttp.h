@@ -38,8 +38,11 @@ public:
     // The body of a 2xx reply, unparsed. Throws TranslationError.
     QCoro::Task<QByteArray> post(QUrl url, Headers headers, QJsonObject body) const;
 
+    // An http or https URL with a host: the only kind post() sends to.
+    static bool isHttpUrl(const QUrl &url);
     // "application/json" first, then the caller's headers, each replacing any
-    // header of the same name; the body compact JSON.
+    // header of the same name; the body compact JSON. Redirects are followed
+    // only within the same origin, as the headers carry the API key.
     static QNetworkRequest buildRequest(const QUrl &url, const Headers &headers, std::chrono::milliseconds timeout);
     static QByteArray encodeBody(const QJsonObject &body);
     // The service's own message: the string at error.message, else nothing.

@@ -22,8 +22,9 @@ std::optional<QUrl> OpenAICompatibleEngine::endpointFor(const QString &baseURL)
     if (base.isEmpty())
         return std::nullopt;
     const QString path = base.endsWith(u'/') ? QStringLiteral("chat/completions") : QStringLiteral("/chat/completions");
+    // "localhost:11434/v1" parses as scheme "localhost": only http(s) with a host is a base URL.
     const QUrl url(base + path, QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative())
+    if (!LLMHTTP::isHttpUrl(url))
         return std::nullopt;
     return url;
 }
@@ -61,7 +62,7 @@ QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString fro
     if (input.isEmpty())
         throw TranslationError::emptyInput();
     const SecretLookup key = co_await m_keys.load(KeychainAccount::OpenAICompatible);
-    if (!key.value || key.value->isEmpty())
+    if (!key.value || key.value->isEmpty() || apiKeyDefect(*key.value))
         throw TranslationError::apiKeyMissing();
 
     // Both settings in one visit, so a change mid-request cannot mix them.

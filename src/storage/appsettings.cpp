@@ -3,8 +3,6 @@
 #include "loginitem.h"
 #include "userdefaults.h"
 
-#include <cstdio>
-
 namespace {
 
 const QString defaultEngineKey = QStringLiteral("com.quendrix.tolvanis.defaultEngine");
@@ -37,8 +35,12 @@ AppSettings::AppSettings(UserDefaults &defaults, std::unique_ptr<LoginItem> logi
                         : LLMProvider::Anthropic)
     , m_openAIBaseURL(defaults.string(openAIBaseURLKey).value_or(defaultOpenAIBaseURL()))
     , m_openAIModel(defaults.string(openAIModelKey).value_or(defaultOpenAIModel()))
-    , m_launchAtLogin(m_loginItem->isEnabled())
+    , m_launchAtLogin(false)
 {
+    // An entry left by a moved or older binary would start nothing at login.
+    if (m_loginItem->isEnabled() && !m_loginItem->startsThisProgram())
+        m_loginItem->registerItem();
+    m_launchAtLogin = loginItemStartsUs();
 }
 
 AppSettings::~AppSettings() = default;
@@ -85,20 +87,22 @@ void AppSettings::setOpenAIModel(const QString &model)
 
 void AppSettings::setLaunchAtLogin(bool enabled)
 {
-    assign(this, m_launchAtLogin, enabled, &AppSettings::launchAtLoginChanged);
-    updateLaunchAtLogin(enabled);
+    std::optional<QString> failure;
+    if (enabled && !loginItemStartsUs())
+        failure = m_loginItem->registerItem();
+    else if (!enabled && m_loginItem->isEnabled())
+        failure = m_loginItem->unregisterItem();
+    const bool actual = loginItemStartsUs();
+    // The switch that asked already shows `enabled`: it must hear when that is not so.
+    if (actual != m_launchAtLogin || actual != enabled) {
+        m_launchAtLogin = actual;
+        Q_EMIT launchAtLoginChanged();
+    }
+    if (failure)
+        Q_EMIT launchAtLoginFailed(*failure);
 }
 
-void AppSettings::updateLaunchAtLogin(bool wanted)
+bool AppSettings::loginItemStartsUs() const
 {
-    const bool enabled = m_loginItem->isEnabled();
-    if (wanted == enabled)
-        return;
-    const std::optional<QString> failure = wanted ? m_loginItem->registerItem() : m_loginItem->unregisterItem();
-    if (failure) {
-        // The flag keeps the user's choice; only this line reports the failure.
-        const QByteArray line = QStringLiteral("登录项更新失败: %1\n").arg(*failure).toUtf8();
-        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
-        std::fflush(stdout);
-    }
+    return m_loginItem->isEnabled() && m_loginItem->startsThisProgram();
 }

@@ -13,7 +13,8 @@ class UserDefaults;
 
 // The user's preferences. The four stored settings are read once at
 // construction and written through to the user-defaults store on every
-// assignment; the login flag mirrors the XDG autostart entry.
+// assignment; the login flag mirrors the XDG autostart entry: on only while
+// the entry is enabled and starts this program, which it is made to at start.
 class AppSettings final : public QObject
 {
     Q_OBJECT
@@ -52,9 +53,11 @@ Q_SIGNALS:
     void openAIBaseURLChanged();
     void openAIModelChanged();
     void launchAtLoginChanged();
+    // The autostart entry could not be written or removed; the flag shows what is.
+    void launchAtLoginFailed(const QString &reason);
 
 private:
-    void updateLaunchAtLogin(bool wanted);
+    bool loginItemStartsUs() const;
 
     UserDefaults &m_defaults;
     std::unique_ptr<LoginItem> m_loginItem;

@@ -103,19 +103,29 @@ QByteArray HistoryEntry::encodeList(const QList<HistoryEntry> &entries)
     return json;
 }
 
-std::optional<QList<HistoryEntry>> HistoryEntry::decodeList(const QByteArray &json)
+QList<HistoryEntry> HistoryEntry::decodeReadable(const QByteArray &json, bool &complete)
 {
     const Json document = Json::parse(json.constData(), json.constData() + json.size(), nullptr,
                                       /*allow_exceptions=*/false);
-    if (!document.is_array())
-        return std::nullopt;
+    complete = document.is_array();
     QList<HistoryEntry> entries;
+    if (!complete)
+        return entries;
     entries.reserve(static_cast<qsizetype>(document.size()));
     for (const Json &element : document) {
-        std::optional<HistoryEntry> entry = decodeEntry(element);
-        if (!entry)
-            return std::nullopt;
-        entries.append(std::move(*entry));
+        if (std::optional<HistoryEntry> entry = decodeEntry(element))
+            entries.append(std::move(*entry));
+        else
+            complete = false;
     }
+    return entries;
+}
+
+std::optional<QList<HistoryEntry>> HistoryEntry::decodeList(const QByteArray &json)
+{
+    bool complete = false;
+    QList<HistoryEntry> entries = decodeReadable(json, complete);
+    if (!complete)
+        return std::nullopt;
     return entries;
 }

@@ -30,6 +30,9 @@ struct HistoryEntry {
     // sourceText, translatedText, engineName, date; no whitespace; "/" written
     // as "\/"; upper-case UUIDs.
     static QByteArray encodeList(const QList<HistoryEntry> &entries);
+    // The elements that are complete entries, in order; `complete` tells
+    // whether the document was an array of nothing else.
+    static QList<HistoryEntry> decodeReadable(const QByteArray &json, bool &complete);
     // All or nothing: no value unless every element is a complete entry.
     static std::optional<QList<HistoryEntry>> decodeList(const QByteArray &json);
 };

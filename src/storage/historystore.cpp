@@ -29,16 +29,24 @@ void HistoryStore::clear()
 
 void HistoryStore::load()
 {
-    // A missing value, a value of another type and an undecodable document all
-    // leave the list empty; the stored bytes stay until the next save.
-    const std::optional<QByteArray> stored = m_defaults.data(m_defaultsKey);
-    if (!stored)
+    if (!m_defaults.contains(m_defaultsKey))
         return;
-    if (std::optional<QList<HistoryEntry>> decoded = HistoryEntry::decodeList(*stored))
-        m_entries = std::move(*decoded);
+    // A value of another type holds no entries, but it is still the user's.
+    const std::optional<QByteArray> stored = m_defaults.data(m_defaultsKey);
+    bool complete = false;
+    if (stored)
+        m_entries = HistoryEntry::decodeReadable(*stored, complete);
+    if (!complete)
+        m_unreadable = stored.value_or(m_defaults.string(m_defaultsKey).value_or(QString()).toUtf8());
 }
 
 void HistoryStore::save()
 {
+    // Hand edits or a newer version's format must not vanish with the first
+    // translation: keep the value as it was before replacing it.
+    if (m_unreadable) {
+        m_defaults.setData(unreadableKey(m_defaultsKey), *m_unreadable);
+        m_unreadable.reset();
+    }
     m_defaults.setData(m_defaultsKey, HistoryEntry::encodeList(m_entries));
 }

@@ -8,6 +8,8 @@ class UserDefaults;
 
 // The most recent successful translations, newest first, at most 50 after each
 // addition, saved as one JSON document under a user-defaults key after every change.
+// Entries that do not decode are left out; the stored value they were part of
+// is copied once to `<key>.unreadable` before the first save replaces it.
 class HistoryStore final : public QObject
 {
     Q_OBJECT
@@ -16,6 +18,7 @@ class HistoryStore final : public QObject
 public:
     static constexpr qsizetype maximumEntries = 50;
     static QString standardKey() { return QStringLiteral("com.quendrix.tolvanis.history"); }
+    static QString unreadableKey(const QString &key) { return key + QStringLiteral(".unreadable"); }
 
     HistoryStore(QString defaultsKey, UserDefaults &defaults, QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(HistoryStore)
@@ -36,4 +39,6 @@ private:
     QString m_defaultsKey;
     UserDefaults &m_defaults;
     QList<HistoryEntry> m_entries;
+    // The stored value as loaded, while it did not decode completely and no save has replaced it.
+    std::optional<QByteArray> m_unreadable;
 };

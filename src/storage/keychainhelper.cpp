@@ -137,58 +137,77 @@ QString KeychainHelper::label(KeychainAccount account)
     return QStringLiteral("tolvanis: ") + rawValue(account);
 }
 
+// An operation that ran into an unanswered or refused call while migrating
+// fails with it at once: asking again would mean another wait or another
+// unlock prompt for the same answer.
 QCoro::Task<SecretLookup> KeychainHelper::load(KeychainAccount account)
 {
-    co_await ensureMigrated();
+    const QString failure = co_await ensureMigrated();
+    if (!failure.isEmpty())
+        co_return SecretLookup{std::nullopt, failure};
     co_return co_await lookup(m_service, account);
 }
 
 QCoro::Task<SecretWriteResult> KeychainHelper::save(QString key, KeychainAccount account)
 {
-    co_await ensureMigrated();
+    const QString failure = co_await ensureMigrated();
+    if (!failure.isEmpty())
+        co_return SecretWriteResult::failed(failure);
     co_return co_await write(m_service, account, std::move(key));
 }
 
 QCoro::Task<SecretWriteResult> KeychainHelper::remove(KeychainAccount account)
 {
-    co_await ensureMigrated();
+    const QString failure = co_await ensureMigrated();
+    if (!failure.isEmpty())
+        co_return SecretWriteResult::failed(failure);
     co_return co_await write(m_service, account, QString());
 }
 
-QCoro::Task<> KeychainHelper::ensureMigrated()
+QCoro::Task<QString> KeychainHelper::ensureMigrated()
 {
     if (m_migration == Migration::Done)
-        co_return;
+        co_return QString();
     if (m_migration == Migration::Running) {
         co_await qCoro(this, &KeychainHelper::migrationFinished);
-        co_return;
+        co_return QString();
     }
     m_migration = Migration::Running;
-    co_await migrateLegacyKeys();
+    const QString failure = co_await migrateLegacyKeys();
+    // Attempted once per run, whatever the outcome.
     m_migration = Migration::Done;
     Q_EMIT migrationFinished();
+    co_return failure;
 }
 
 // A legacy key moves only when the current service certainly has none, and
 // the legacy item is deleted only after the copy has been read back equal:
-// a failed or partial save never loses the key.
-QCoro::Task<> KeychainHelper::migrateLegacyKeys()
+// a failed or partial save never loses the key. The first call that goes
+// unanswered or is refused ends the attempt.
+QCoro::Task<QString> KeychainHelper::migrateLegacyKeys()
 {
     for (KeychainAccount account : allCases<KeychainAccount>()) {
         const SecretLookup current = co_await lookup(m_service, account);
-        if (current.value || !current.failure.isEmpty())
+        if (!current.failure.isEmpty())
+            co_return current.failure;
+        if (current.value)
             continue;
         const SecretLookup legacy = co_await lookup(m_legacyService, account);
+        if (!legacy.failure.isEmpty())
+            co_return legacy.failure;
         if (!legacy.value)
             continue;
         const SecretWriteResult saved = co_await write(m_service, account, *legacy.value);
         if (!saved.succeeded)
-            continue;
+            co_return saved.reason;
         const SecretLookup copy = co_await lookup(m_service, account);
-        if (!copy.failure.isEmpty() || copy.value.value_or(QString()) != *legacy.value)
+        if (!copy.failure.isEmpty())
+            co_return copy.failure;
+        if (copy.value.value_or(QString()) != *legacy.value)
             continue;
         co_await write(m_legacyService, account, QString());
     }
+    co_return QString();
 }
 
 QCoro::Task<SecretLookup> KeychainHelper::lookup(QString service, KeychainAccount account)
@@ -237,8 +256,11 @@ QCoro::Task<SecretWriteResult> KeychainHelper::write(QString service, KeychainAc
             co_return SecretWriteResult::failed(*refused);
     }
 
+    // Without a default collection, storing makes the service ask the user for
+    // a new keyring's password: that prompt may take as long as the user takes.
+    // The lock check above has already shown that the service answers.
     const auto writing = startWrite(service, accountName, label(account), key.toUtf8());
-    const std::optional<QString> failure = co_await finish(writing, m_responseLimit);
+    const std::optional<QString> failure = co_await finish(writing, key.isEmpty() ? m_responseLimit : noLimit);
     if (!failure)
         co_return SecretWriteResult::failed(unresponsiveText());
     if (!failure->isEmpty())

@@ -9,12 +9,12 @@
 // The API keys in the desktop's Secret Service (GNOME Keyring, KWallet, …):
 // one item per (service, account), the key stored as its UTF-8 bytes. The
 // first operation moves keys that an earlier version stored under the legacy
-// service name; every operation waits for that move.
+// service name, once per run; every operation waits for that move.
 //
 // Each Secret Service call runs on a worker thread with a cancellable, and the
 // GUI thread never waits for one. A service that does not answer within
-// `responseLimit` is given up on; an unlock prompt may take as long as the
-// user takes.
+// `responseLimit` is given up on; a call that may prompt (an unlock, a store
+// that creates the default keyring) may take as long as the user takes.
 class KeychainHelper final : public QObject, public SecretStore
 {
     Q_OBJECT
@@ -44,8 +44,9 @@ Q_SIGNALS:
 private:
     enum class Migration { Pending, Running, Done };
 
-    QCoro::Task<> ensureMigrated();
-    QCoro::Task<> migrateLegacyKeys();
+    // The failure that ended the migration, for the operation that ran it.
+    QCoro::Task<QString> ensureMigrated();
+    QCoro::Task<QString> migrateLegacyKeys();
     QCoro::Task<SecretLookup> lookup(QString service, KeychainAccount account);
     QCoro::Task<SecretWriteResult> write(QString service, KeychainAccount account, QString key);
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -25,6 +26,53 @@ QString quotedExecArgument(const QString &path)
     return u'"' + quoted + u'"';
 }
 
+// The keys of the [Desktop Entry] group, values trimmed; empty when the file cannot be read.
+QHash<QString, QString> mainGroup(const QString &path)
+{
+    QHash<QString, QString> values;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return values;
+    bool inMainGroup = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(u'[')) {
+            inMainGroup = line == QLatin1StringView("[Desktop Entry]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (inMainGroup && equals > 0)
+            values.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    }
+    return values;
+}
+
+// The program an Exec= value runs: its first argument, undoing first the
+// string-value escapes and then the argument quoting that quotedExecArgument adds.
+QString execProgram(const QString &exec)
+{
+    QString text;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        QChar c = exec[i];
+        if (c == u'\\' && i + 1 < exec.size()) {
+            c = exec[++i];
+            c = c == u's' ? QChar(u' ') : c == u'n' ? QChar(u'\n') : c == u't' ? QChar(u'\t') : c == u'r' ? QChar(u'\r') : c;
+        }
+        text += c;
+    }
+    QString program;
+    if (!text.startsWith(u'"')) {
+        program = text.section(u' ', 0, 0);
+    } else {
+        for (qsizetype i = 1; i < text.size() && text[i] != u'"'; ++i) {
+            if (text[i] == u'\\' && i + 1 < text.size())
+                ++i;
+            program += text[i];
+        }
+    }
+    return program.replace(QStringLiteral("%%"), QStringLiteral("%"));
+}
+
 } // namespace
 
 LoginItem::LoginItem(QString desktopFilePath, QString executablePath)
@@ -41,36 +89,33 @@ QString LoginItem::standardFilePath()
 
 bool LoginItem::isEnabled() const
 {
-    QFile file(m_desktopFilePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!QFileInfo(m_desktopFilePath).isReadable())
         return false;
+    const QHash<QString, QString> entry = mainGroup(m_desktopFilePath);
+    return entry.value(QStringLiteral("Hidden")) != QLatin1StringView("true")
+        && entry.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1StringView("false");
+}
 
-    bool inMainGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[')) {
-            inMainGroup = line == QLatin1StringView("[Desktop Entry]");
-            continue;
-        }
-        if (!inMainGroup)
-            continue;
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals < 0)
-            continue;
-        const QString key = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed();
-        if (key == QLatin1StringView("Hidden") && value == QLatin1StringView("true"))
-            return false;
-        if (key == QLatin1StringView("X-GNOME-Autostart-enabled") && value == QLatin1StringView("false"))
-            return false;
-    }
-    return true;
+bool LoginItem::startsThisProgram() const
+{
+    const QString program = execProgram(mainGroup(m_desktopFilePath).value(QStringLiteral("Exec")));
+    const QString path = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return false;
+    const QFileInfo started(path);
+    const QFileInfo ours(executable());
+    if (started.absoluteFilePath() == ours.absoluteFilePath())
+        return true;
+    return !started.canonicalFilePath().isEmpty() && started.canonicalFilePath() == ours.canonicalFilePath();
+}
+
+QString LoginItem::executable() const
+{
+    return m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : m_executablePath;
 }
 
 QString LoginItem::desktopEntry() const
 {
-    const QString executable = m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath()
-                                                          : m_executablePath;
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=tolvanis\n"
@@ -79,7 +124,7 @@ QString LoginItem::desktopEntry() const
                           "Icon=tolvanis\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(quotedExecArgument(QFileInfo(executable).absoluteFilePath()));
+        .arg(quotedExecArgument(QFileInfo(executable()).absoluteFilePath()));
 }
 
 std::optional<QString> LoginItem::registerItem()

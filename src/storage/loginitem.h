@@ -6,7 +6,8 @@
 
 // Start at login through the XDG autostart directory: the program is a login
 // item when <config>/autostart/tolvanis.desktop exists and is not switched off
-// by Hidden=true or X-GNOME-Autostart-enabled=false.
+// by Hidden=true or X-GNOME-Autostart-enabled=false. An entry whose Exec= runs
+// another program (a moved or older binary) is enabled but starts nothing of ours.
 class LoginItem
 {
 public:
@@ -17,6 +18,8 @@ public:
     static QString standardFilePath();
 
     virtual bool isEnabled() const;
+    // Whether the entry's Exec= starts the executable this item is for.
+    virtual bool startsThisProgram() const;
     // Each returns the reason on failure, nothing on success.
     virtual std::optional<QString> registerItem();
     virtual std::optional<QString> unregisterItem();
@@ -25,6 +28,8 @@ public:
     QString desktopEntry() const;
 
 private:
+    QString executable() const;
+
     QString m_desktopFilePath;
     QString m_executablePath;
 };

@@ -88,6 +88,58 @@ CollectionPtr defaultCollection(SecretService *secretService, GCancellable *canc
     return CollectionPtr(collection);
 }
 
+QByteArray secretOf(SecretItem *item)
+{
+    SecretValue *value = secret_item_get_secret(item);
+    if (!value)
+        return {};
+    gsize length = 0;
+    const gchar *bytes = secret_value_get(value, &length);
+    QByteArray secret(bytes, static_cast<qsizetype>(length));
+    secret_value_unref(value);
+    return secret;
+}
+
+QByteArray objectPath(gpointer proxy)
+{
+    return QByteArray(g_dbus_proxy_get_object_path(G_DBUS_PROXY(proxy)));
+}
+
+// Lookups take the first unlocked item with the attributes, whatever its schema
+// or collection, so an older item elsewhere could still be the key loaded:
+// every unlocked match but the one just stored is deleted.
+QString deleteOtherItems(SecretService *secretService, const QString &service, const QString &account,
+                         const QByteArray &secret, GCancellable *cancellable)
+{
+    QString failure;
+    CollectionPtr collection = defaultCollection(secretService, cancellable, failure);
+    const auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS);
+    ItemList items = search(secretService, service, account, flags, cancellable, failure);
+    if (!collection || !failure.isEmpty())
+        return failure;
+    const QByteArray inDefault = objectPath(collection.get()) + '/';
+    SecretItem *stored = nullptr;
+    for (GList *node = items.get(); node && !stored; node = node->next) {
+        auto *item = static_cast<SecretItem *>(node->data);
+        if (!secret_item_get_locked(item) && objectPath(item).startsWith(inDefault) && secretOf(item) == secret)
+            stored = item;
+    }
+    // Without the new item in sight, deleting could take the only copy of the key.
+    if (!stored)
+        return {};
+    for (GList *node = items.get(); node; node = node->next) {
+        auto *item = static_cast<SecretItem *>(node->data);
+        if (item == stored || secret_item_get_locked(item))
+            continue;
+        GError *error = nullptr;
+        secret_item_delete_sync(item, cancellable, &error);
+        ErrorPtr guard(error);
+        if (error)
+            return describe(error);
+    }
+    return {};
+}
+
 } // namespace
 
 std::shared_ptr<GCancellable> makeCancellable()
@@ -188,7 +240,7 @@ QString store(const QString &service, const QString &account, const QString &lab
     secret_value_unref(value);
     if (!stored)
         return describe(error);
-    return {};
+    return deleteOtherItems(secretService.get(), service, account, secret, cancellable);
 }
 
 QString clear(const QString &service, const QString &account, GCancellable *cancellable)

@@ -36,7 +36,9 @@ bool defaultCollectionLocked(GCancellable *cancellable, QString &failure);
 // (service, account); the desktop shows its own prompt. Empty on success.
 QString unlock(const QString &service, const QString &account, GCancellable *cancellable);
 
-// Creates the item or replaces its secret in one step. Empty on success.
+// Creates the item or replaces its secret in one step, then deletes every other
+// unlocked item of (service, account). Empty on success. May prompt for a new
+// keyring's password when there is no default collection.
 QString store(const QString &service, const QString &account, const QString &label, const QByteArray &secret,
               GCancellable *cancellable);
 

@@ -24,6 +24,18 @@ struct SecretWriteResult {
     static SecretWriteResult failed(QString why) { return {false, std::move(why)}; }
 };
 
+// Why `key` cannot be used as an API key, or nothing. Keys go into an HTTP
+// header as they are, where a line break or another control character would
+// end the header or add one of the sender's choosing.
+inline std::optional<QString> apiKeyDefect(const QString &key)
+{
+    for (const QChar c : key) {
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("API Key 含有换行符或控制字符");
+    }
+    return std::nullopt;
+}
+
 // Where the API keys live. Every operation is asynchronous and must be awaited
 // on the GUI thread; none of them blocks it.
 class SecretStore

@@ -1,7 +1,37 @@
 #include "userdefaults.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+
+namespace {
+
+// The file holds every translated text, so it is for the user's eyes only.
+constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions groupOrOther = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+    | QFile::WriteOther | QFile::ExeOther;
+
+// QSettings creates a missing folder and file with the umask's modes, but
+// replaces an existing file keeping its mode: so the folder and an empty file
+// are made private first, and an existing file loses other users' access.
+void makePrivate(const QString &filePath)
+{
+    const QFileInfo file(filePath);
+    const QString folder = file.absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        QDir().mkdir(folder, ownerOnly | QFile::ExeOwner);
+    }
+    if (!file.exists()) {
+        QFile created(filePath);
+        created.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly);
+    } else if (file.permissions() & groupOrOther) {
+        QFile::setPermissions(filePath, ownerOnly);
+    }
+}
+
+} // namespace
 
 UserDefaults::UserDefaults(const QString &filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
@@ -49,12 +79,18 @@ std::optional<QByteArray> UserDefaults::data(const QString &key) const
 void UserDefaults::setString(const QString &key, const QString &value)
 {
     m_settings->setValue(key, value);
-    m_settings->sync();
+    sync();
 }
 
 void UserDefaults::setData(const QString &key, const QByteArray &value)
 {
     m_settings->setValue(key, value);
+    sync();
+}
+
+void UserDefaults::sync()
+{
+    makePrivate(m_settings->fileName());
     m_settings->sync();
 }
 

@@ -10,7 +10,8 @@ class QSettings;
 
 // The user-defaults store: an INI file of string and byte-array values under
 // <XDG config dir>/tolvanis/tolvanis.conf. Every write is synced at once;
-// QSettings writes through QSaveFile, so the file is replaced atomically.
+// QSettings writes through QSaveFile, so the file is replaced atomically. The
+// file is private to the user (0600), and so is its folder when created here.
 // Write failures (an unwritable directory, a full disk) are not reported: the
 // callers keep their in-memory state, which stays the truth while running.
 class UserDefaults final
@@ -32,5 +33,7 @@ public:
     bool contains(const QString &key) const;
 
 private:
+    void sync();
+
     std::unique_ptr<QSettings> m_settings;
 };

@@ -299,6 +299,9 @@ void SettingsView::connectSettings()
     connect(&m_settings, &AppSettings::openAIModelChanged, this, &SettingsView::syncModel);
     connect(&m_settings, &AppSettings::defaultEngineChanged, this, &SettingsView::syncDefaultEngine);
     connect(&m_settings, &AppSettings::launchAtLoginChanged, this, &SettingsView::syncLaunchAtLogin);
+    connect(&m_settings, &AppSettings::launchAtLoginFailed, this, [this](const QString &reason) {
+        showStatus(failureText(QStringLiteral("登录项更新失败："), reason), Outcome::Failed);
+    });
     syncProvider();
     syncBaseURL();
     syncModel();
@@ -355,7 +358,12 @@ QCoro::Task<> SettingsView::saveKey(KeychainAccount account)
 {
     const QPointer<SettingsView> self(this);
     // Exactly as typed: white space is part of what the user entered.
-    auto saving = m_secrets.save(editor(account).field->text(), account);
+    const QString key = editor(account).field->text();
+    if (const std::optional<QString> defect = apiKeyDefect(key)) {
+        showStatus(failureText(QStringLiteral("保存失败："), *defect), Outcome::Failed);
+        co_return;
+    }
+    auto saving = m_secrets.save(key, account);
     const SecretWriteResult result = co_await std::move(saving);
     if (!self)
         co_return;

@@ -119,11 +119,11 @@ void TranslationViewModel::translate()
     const QString from = fromChinese ? LanguageName::chinese() : LanguageName::english();
     const QString to = fromChinese ? LanguageName::english() : LanguageName::chinese();
     // Not awaited: the coroutine starts at once and finishes on its own.
-    run(std::move(engine), source, from, to);
+    run(std::move(engine), source, from, to, ++m_latestRequest);
 }
 
 QCoro::Task<> TranslationViewModel::run(std::shared_ptr<TranslationEngine> engine, QString source, QString from,
-                                        QString to)
+                                        QString to, quint64 request)
 {
     const std::shared_ptr<TranslationViewModel> keepAlive = shared_from_this();
     std::optional<QString> failure;
@@ -138,12 +138,16 @@ QCoro::Task<> TranslationViewModel::run(std::shared_ptr<TranslationEngine> engin
         failure = QStringLiteral("未知错误");
     }
 
-    if (failure) {
-        setErrorMessage(std::move(failure));
-    } else {
-        setOutputText(result);
+    // An older request is still a correct translation of what was asked, but
+    // the panel by now shows newer input and waits for a newer answer.
+    if (!failure)
         m_historyStore.add(source, result, engine->name());
-    }
+    if (request != m_latestRequest)
+        co_return;
+    if (failure)
+        setErrorMessage(std::move(failure));
+    else
+        setOutputText(result);
     setTranslating(false);
 }
 

@@ -16,8 +16,9 @@ class TranslationEngine;
 
 // What the translate panel shows and edits, and one translation request from
 // the input to the output and the history. Requests run as coroutines on the
-// GUI thread; each keeps the view model alive until it completes, and outcomes
-// apply in completion order. Create it through create().
+// GUI thread; each keeps the view model alive until it completes. Every
+// success is recorded in the history, but only the latest request sets the
+// output, the error line and the busy state. Create it through create().
 class TranslationViewModel final : public QObject, public std::enable_shared_from_this<TranslationViewModel>
 {
     Q_OBJECT
@@ -68,7 +69,8 @@ private:
     TranslationViewModel(std::shared_ptr<TranslationEngine> systemEngine, std::shared_ptr<TranslationEngine> llmEngine,
                          HistoryStore &historyStore, AppSettings &settings);
 
-    QCoro::Task<> run(std::shared_ptr<TranslationEngine> engine, QString source, QString from, QString to);
+    QCoro::Task<> run(std::shared_ptr<TranslationEngine> engine, QString source, QString from, QString to,
+                      quint64 request);
     void setTranslating(bool translating);
     void setErrorMessage(std::optional<QString> message);
 
@@ -77,6 +79,7 @@ private:
     TranslationDirection m_direction = TranslationDirection::Auto;
     EngineKind m_selectedEngine;
     bool m_isTranslating = false;
+    quint64 m_latestRequest = 0;
     std::optional<QString> m_errorMessage;
     HistoryStore &m_historyStore;
     AppSettings &m_settings;

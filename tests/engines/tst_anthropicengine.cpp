@@ -138,6 +138,8 @@ void TestAnthropicEngine::failuresInCheckOrder_data()
                             << E(TranslationError::apiKeyMissing()) << 1 << 0;
     QTest::newRow("empty key") << QStringLiteral("hi") << std::optional<QString>(QString()) << fine << 200 << good
                                << E(TranslationError::apiKeyMissing()) << 1 << 0;
+    QTest::newRow("key with a control character") << QStringLiteral("hi") << std::optional<QString>(u"sk-ant\x01"_qs)
+                                                  << fine << 200 << good << E(TranslationError::apiKeyMissing()) << 1 << 0;
     QTest::newRow("store cannot answer") << QStringLiteral("hi") << key << QStringLiteral("钥匙环已锁定") << 200 << good
                                          << E(TranslationError::apiKeyMissing()) << 1 << 0;
     QTest::newRow("service error passes through")

@@ -61,6 +61,7 @@ private Q_SLOTS:
     void selfSignedCertificateFails();
     void onlyHttpUrlsAreSent_data();
     void onlyHttpUrlsAreSent();
+    void redirectToAnotherOriginGetsNoKey();
 };
 
 void TestLLMHTTP::statusDecidesOutcome_data()
@@ -240,6 +241,23 @@ void TestLLMHTTP::selfSignedCertificateFails()
     QVERIFY(outcome.error);
     QCOMPARE(outcome.error->kind(), TranslationError::Kind::Network);
     QVERIFY(!outcome.error->message().isEmpty());
+}
+
+void TestLLMHTTP::redirectToAnotherOriginGetsNoKey()
+{
+    LoopbackServer service;
+    LoopbackServer elsewhere; // another port: another origin
+    elsewhere.setReply({200, "{}"});
+    LoopbackServer::Reply moved{307, {}};
+    moved.headers = {{"Location", elsewhere.url(QStringLiteral("/v1/messages")).toEncoded()}};
+    service.setReply(moved);
+    QNetworkAccessManager manager;
+
+    const Outcome outcome = post(manager, service.url(QStringLiteral("/v1/messages")), {{"x-api-key", "sk-secret"}});
+    QVERIFY(!outcome.value);
+    QVERIFY(!outcome.description().isEmpty());
+    QTest::qWait(50);
+    QVERIFY(elsewhere.requests().isEmpty());
 }
 
 void TestLLMHTTP::onlyHttpUrlsAreSent_data()

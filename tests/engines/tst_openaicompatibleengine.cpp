@@ -88,6 +88,8 @@ void TestOpenAICompatibleEngine::endpointFollowsBaseURL_data()
                                            << QStringLiteral("https://x.example/v1/chat/completions/chat/completions");
     QTest::newRow("only blanks") << QStringLiteral(" \n\t") << QString();
     QTest::newRow("no scheme") << QStringLiteral("api.openai.com/v1") << QString();
+    QTest::newRow("host:port, no scheme") << QStringLiteral("localhost:11434/v1") << QString();
+    QTest::newRow("not http") << QStringLiteral("file:///etc") << QString();
     QTest::newRow("broken host") << QStringLiteral("http://[::1/v1") << QString();
     QTest::newRow("inner blank") << QStringLiteral("https://api.open ai.com/v1") << QString();
 }
@@ -173,8 +175,10 @@ void TestOpenAICompatibleEngine::failuresInCheckOrder_data()
                                            << goodReply << baseErrorText() << 0;
     QTest::newRow("blank model") << QStringLiteral("hi") << key << QStringLiteral("@") << QStringLiteral(" \t")
                                  << goodReply << modelErrorText() << 0;
-    QTest::newRow("non-http base URL") << QStringLiteral("hi") << key << QStringLiteral("file:///etc") << model
-                                       << goodReply << TranslationError::invalidResponse().errorDescription() << 0;
+    QTest::newRow("host:port, no scheme") << QStringLiteral("hi") << key << QStringLiteral("localhost:11434/v1")
+                                          << model << goodReply << baseErrorText() << 0;
+    QTest::newRow("key with a line break") << QStringLiteral("hi") << QStringLiteral("sk-o\r\nX-Injected: 1")
+                                           << QStringLiteral("@") << model << goodReply << missingKey << 0;
     QTest::newRow("content null") << QStringLiteral("hi") << key << QStringLiteral("@") << model
                                   << QByteArray(R"({"choices":[{"message":{"content":null}}]})")
                                   << TranslationError::invalidResponse().errorDescription() << 1;

@@ -46,7 +46,8 @@ private Q_SLOTS:
     void addKeepsTheNewestFiftyAndSavesEachTime();
     void longerStoredListLoadsWholeAndIsTrimmedOnAdd();
     void identicalTranslationsAreTwoEntries();
-    void badStoredValueLoadsEmptyAndStaysUntilTheNextWrite();
+    void unreadableEntriesAreDroppedAndTheValueKeptOnce_data();
+    void unreadableEntriesAreDroppedAndTheValueKeptOnce();
     void historySurvivesARestart();
 
 private:
@@ -211,27 +212,47 @@ void TestHistoryStore::identicalTranslationsAreTwoEntries()
     QCOMPARE(store.entries().at(0).sourceText, u" same "_qs);
 }
 
-void TestHistoryStore::badStoredValueLoadsEmptyAndStaysUntilTheNextWrite()
+void TestHistoryStore::unreadableEntriesAreDroppedAndTheValueKeptOnce_data()
 {
-    for (const bool asString : {true, false}) {
-        if (asString)
-            m_defaults->setString(key, u"[]"_qs);
-        else
-            m_defaults->setData(key, "[{\"id\":1}]");
+    QTest::addColumn<bool>("asString");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QStringList>("kept");
 
-        HistoryStore store(key, *m_defaults);
-        QVERIFY(store.entries().isEmpty());
-        // Loading never overwrites what it could not read.
-        if (asString)
-            QCOMPARE(m_defaults->string(key), u"[]"_qs);
-        else
-            QCOMPARE(m_defaults->data(key), QByteArray("[{\"id\":1}]"));
+    const QByteArray second = storedEntry("\"00000000-0000-4000-8000-000000000002\"").replace("\"a\"", "\"second\"");
+    QTest::newRow("one bad entry among good ones")
+        << false << ("[" + storedEntry() + ",{\"id\":1}," + second + "]") << QStringList{u"a"_qs, u"second"_qs};
+    QTest::newRow("not JSON") << false << QByteArray("[{\"id\":") << QStringList();
+    QTest::newRow("a string, not bytes") << true << QByteArray("[]") << QStringList();
+}
 
-        store.add(u"a"_qs, u"b"_qs, u"LLM"_qs);
-        const auto stored = m_defaults->data(key);
-        QVERIFY(stored);
-        QCOMPARE(HistoryEntry::decodeList(*stored)->size(), 1);
-    }
+void TestHistoryStore::unreadableEntriesAreDroppedAndTheValueKeptOnce()
+{
+    QFETCH(bool, asString);
+    QFETCH(QByteArray, stored);
+    QFETCH(QStringList, kept);
+    const QString sideKey = key + u".unreadable"_qs;
+    if (asString)
+        m_defaults->setString(key, QString::fromUtf8(stored));
+    else
+        m_defaults->setData(key, stored);
+
+    const auto sources = [](const QList<HistoryEntry> &entries) {
+        QStringList texts;
+        for (const HistoryEntry &entry : entries)
+            texts.append(entry.sourceText);
+        return texts;
+    };
+    HistoryStore store(key, *m_defaults);
+    QCOMPARE(sources(store.entries()), kept);
+    QVERIFY(!m_defaults->contains(sideKey)); // loading never writes
+    store.add(u"new"_qs, u"新"_qs, u"LLM"_qs);
+    QCOMPARE(m_defaults->data(sideKey), stored);
+
+    // Kept once: later writes replace a readable value and leave the side key alone.
+    m_defaults->setData(sideKey, "earlier");
+    store.add(u"newer"_qs, u"更新"_qs, u"LLM"_qs);
+    QCOMPARE(m_defaults->data(sideKey), QByteArray("earlier"));
+    QCOMPARE(sources(*HistoryEntry::decodeList(*m_defaults->data(key))), QStringList({u"newer"_qs, u"new"_qs}) + kept);
 }
 
 void TestHistoryStore::historySurvivesARestart()

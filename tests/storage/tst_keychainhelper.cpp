@@ -3,6 +3,7 @@
 #include "keychainhelper.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -53,13 +54,14 @@ GHashTable *attributesFor(const QString &service, KeychainAccount account)
 }
 
 // Writes an item directly, the way an earlier version or another tool might.
-void storeRaw(const QString &service, KeychainAccount account, const QByteArray &bytes)
+void storeRaw(const QString &service, KeychainAccount account, const QByteArray &bytes,
+              const char *collection = SECRET_COLLECTION_DEFAULT)
 {
     SecretValue *value = secret_value_new(bytes.constData(), bytes.size(), "text/plain");
     GHashTable *attributes = attributesFor(service, account);
     GError *error = nullptr;
-    const bool stored = secret_service_store_sync(secretService(), &probeSchema, attributes, SECRET_COLLECTION_DEFAULT,
-                                                  "probe", value, nullptr, &error);
+    const bool stored = secret_service_store_sync(secretService(), &probeSchema, attributes, collection, "probe", value,
+                                                  nullptr, &error);
     g_hash_table_unref(attributes);
     secret_value_unref(value);
     QVERIFY2(stored, error ? error->message : "store failed");
@@ -119,9 +121,10 @@ void lockLoginCollection()
                             "Lock", g_variant_new("(^ao)", paths)));
 }
 
-// What the user's typed password does: gnome-keyring's own interface, over one
-// connection so the plain-text session belongs to the caller.
-void unlockLoginCollection()
+// What the user's typed password does, through gnome-keyring's own interface
+// and over one connection, so the plain-text session belongs to the caller:
+// unlocks the login collection or, when `create`, makes a new one the default.
+void withMasterPassword(bool create)
 {
     GDBusConnection *bus = g_dbus_connection_new_for_address_sync(
         g_getenv("DBUS_SESSION_BUS_ADDRESS"),
@@ -138,32 +141,96 @@ void unlockLoginCollection()
     GVariant *value = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, password.constData(),
                                                 static_cast<gsize>(password.size()), 1);
     GVariant *secret = g_variant_new("(o@ay@ays)", session, parameters, value, "text/plain");
-    g_variant_unref(busCall("org.freedesktop.secrets", "/org/freedesktop/secrets",
-                            "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface", "UnlockWithMasterPassword",
-                            g_variant_new("(o@(oayays))", loginCollection, secret), bus));
+    const char *internal = "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface";
+    if (create) {
+        GVariantBuilder properties;
+        g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
+        g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Collection.Label",
+                              g_variant_new_string("login"));
+        GVariant *created = busCall("org.freedesktop.secrets", "/org/freedesktop/secrets", internal,
+                                    "CreateWithMasterPassword", g_variant_new("(a{sv}@(oayays))", &properties, secret),
+                                    bus);
+        const gchar *path = nullptr;
+        g_variant_get(created, "(&o)", &path);
+        g_variant_unref(busCall("org.freedesktop.secrets", "/org/freedesktop/secrets", "org.freedesktop.Secret.Service",
+                                "SetAlias", g_variant_new("(so)", "default", path), bus));
+        g_variant_unref(created);
+    } else {
+        g_variant_unref(busCall("org.freedesktop.secrets", "/org/freedesktop/secrets", internal,
+                                "UnlockWithMasterPassword", g_variant_new("(o@(oayays))", loginCollection, secret),
+                                bus));
+    }
     g_variant_unref(opened);
     g_object_unref(bus);
 }
 
-// Keeps unlock prompts off any screen: prompters that the bus starts from now
-// on see no display and give up at once, so no test waits for a user.
-class HeadlessPrompts final
+void unlockLoginCollection()
+{
+    withMasterPassword(false);
+}
+
+// Stands in for the desktop's prompter (gcr-prompter): counts the prompts the
+// keyring opens and turns each down after `answerAfter`, as a user who
+// cancels. No prompt reaches a screen, and no test waits for a user.
+class FakePrompter final
 {
 public:
-    HeadlessPrompts() { setPromptDisplays(QByteArray(), QByteArray()); }
-    ~HeadlessPrompts() { setPromptDisplays(qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY")); }
-    Q_DISABLE_COPY_MOVE(HeadlessPrompts)
+    explicit FakePrompter(std::chrono::milliseconds answerAfter = 0ms)
+        : m_answerAfter(answerAfter)
+        , m_bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
+    {
+        GDBusNodeInfo *node = g_dbus_node_info_new_for_xml(
+            "<node><interface name='org.gnome.keyring.internal.Prompter'>"
+            "<method name='BeginPrompting'><arg type='o' direction='in'/></method>"
+            "<method name='PerformPrompt'><arg type='o' direction='in'/><arg type='s' direction='in'/>"
+            "<arg type='a{sv}' direction='in'/><arg type='s' direction='in'/></method>"
+            "<method name='StopPrompting'><arg type='o' direction='in'/></method></interface></node>",
+            nullptr);
+        static const GDBusInterfaceVTable vtable = {&FakePrompter::called, nullptr, nullptr, {}};
+        m_object = g_dbus_connection_register_object(m_bus, "/org/gnome/keyring/Prompter", node->interfaces[0],
+                                                     &vtable, this, nullptr, nullptr);
+        g_dbus_node_info_unref(node);
+        // 4: do not queue; 1: now the primary owner.
+        GVariant *owned = busCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                  "RequestName", g_variant_new("(su)", name, 4u), m_bus);
+        guint32 result = 0;
+        g_variant_get(owned, "(u)", &result);
+        g_variant_unref(owned);
+        if (result != 1)
+            qFatal("another prompter owns %s", name);
+    }
+    ~FakePrompter()
+    {
+        g_variant_unref(busCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                "ReleaseName", g_variant_new("(s)", name), m_bus));
+        g_dbus_connection_unregister_object(m_bus, m_object);
+        g_object_unref(m_bus);
+    }
+    Q_DISABLE_COPY_MOVE(FakePrompter)
+
+    int prompts() const { return m_prompts; }
 
 private:
-    static void setPromptDisplays(const QByteArray &x11, const QByteArray &wayland)
+    static constexpr const char *name = "org.gnome.keyring.SystemPrompter";
+
+    static void called(GDBusConnection *, const gchar *, const gchar *, const gchar *, const gchar *method,
+                       GVariant *, GDBusMethodInvocation *invocation, gpointer data)
     {
-        GVariantBuilder environment;
-        g_variant_builder_init(&environment, G_VARIANT_TYPE("a{ss}"));
-        g_variant_builder_add(&environment, "{ss}", "DISPLAY", x11.constData());
-        g_variant_builder_add(&environment, "{ss}", "WAYLAND_DISPLAY", wayland.constData());
-        g_variant_unref(busCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                "UpdateActivationEnvironment", g_variant_new("(a{ss})", &environment)));
+        auto *self = static_cast<FakePrompter *>(data);
+        if (qstrcmp(method, "BeginPrompting") != 0) {
+            g_dbus_method_invocation_return_value(invocation, nullptr);
+            return;
+        }
+        ++self->m_prompts;
+        QTimer::singleShot(self->m_answerAfter, [invocation] {
+            g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed", "cancelled");
+        });
     }
+
+    std::chrono::milliseconds m_answerAfter;
+    GDBusConnection *m_bus;
+    guint m_object = 0;
+    int m_prompts = 0;
 };
 
 // Freezes the keyring daemon: its D-Bus calls then hang as a stuck provider's do.
@@ -220,6 +287,7 @@ private Q_SLOTS:
     void savedKeyLoadsExactly_data();
     void savedKeyLoadsExactly();
     void emptySaveAndRemoveDeleteTheKey();
+    void saveDeletesOtherItemsOfTheAccount();
 
     // -- What a lookup finds, legacy migration included
     void lookupOfStoredItems_data();
@@ -229,6 +297,7 @@ private Q_SLOTS:
     // -- Faults
     void hungServiceIsGivenUpAndKeepsOldKey();
     void lockedCollectionIsNotAMissingKey();
+    void keyringCreationPromptHasNoTimeLimit();
     void missingServiceFails();
 };
 
@@ -275,6 +344,22 @@ void TestKeychainHelper::emptySaveAndRemoveDeleteTheKey()
     QVERIFY(itemsOf(service, KeychainAccount::Anthropic).isEmpty());
     // Removing a key that is not there is no failure.
     QVERIFY(QCoro::waitFor(helper.remove(KeychainAccount::Anthropic)).succeeded);
+}
+
+void TestKeychainHelper::saveDeletesOtherItemsOfTheAccount()
+{
+    const QString service = uniqueService("others");
+    storeRaw(service, KeychainAccount::Anthropic, "sk-other-schema");
+    storeRaw(service, KeychainAccount::Anthropic, "sk-other-collection", SECRET_COLLECTION_SESSION);
+    storeRaw(service, KeychainAccount::OpenAICompatible, "sk-other-account");
+    KeychainHelper helper(service, uniqueService("legacy"));
+
+    QVERIFY(save(helper, QStringLiteral("sk-new"), KeychainAccount::Anthropic).succeeded);
+    QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-new")));
+    const QList<StoredItem> items = itemsOf(service, KeychainAccount::Anthropic);
+    QCOMPARE(items.size(), 1);
+    QCOMPARE(items.first().secret, QByteArray("sk-new"));
+    QCOMPARE(itemsOf(service, KeychainAccount::OpenAICompatible).size(), 1);
 }
 
 void TestKeychainHelper::lookupOfStoredItems_data()
@@ -352,6 +437,14 @@ void TestKeychainHelper::hungServiceIsGivenUpAndKeepsOldKey()
         const SecretWriteResult saved = save(helper, QStringLiteral("sk-new"), KeychainAccount::Anthropic);
         QVERIFY(!saved.succeeded);
         QCOMPARE(saved.reason, QStringLiteral("系统钥匙环服务没有响应"));
+
+        // A first run's migration gives up with its first unanswered call,
+        // and the load with it, instead of asking once per account and again.
+        KeychainHelper fresh(uniqueService("hung"), uniqueService("legacy"), 500ms);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(load(fresh, KeychainAccount::Anthropic).failure, QStringLiteral("系统钥匙环服务没有响应"));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     }
     QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-old")));
 }
@@ -362,18 +455,47 @@ void TestKeychainHelper::lockedCollectionIsNotAMissingKey()
     KeychainHelper helper(service, uniqueService("legacy"));
     QVERIFY(save(helper, QStringLiteral("sk-locked"), KeychainAccount::Anthropic).succeeded);
 
-    HeadlessPrompts headless;
+    FakePrompter prompter;
     lockLoginCollection();
-    // The unlock prompt cannot be shown, so it is refused: the lookup reports
-    // the lock instead of "no key".
     const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
     const SecretWriteResult saved = save(helper, QStringLiteral("sk-other"), KeychainAccount::Anthropic);
+    // A first run migrates before it loads: the refusal ends both.
+    KeychainHelper fresh(service, uniqueService("legacy"));
+    const SecretLookup freshLookup = load(fresh, KeychainAccount::Anthropic);
     unlockLoginCollection();
 
     QVERIFY(!lookup.value);
     QVERIFY2(lookup.failure.contains(QStringLiteral("锁定")), qPrintable(lookup.failure));
     QVERIFY(!saved.succeeded);
+    QVERIFY2(freshLookup.failure.contains(QStringLiteral("锁定")), qPrintable(freshLookup.failure));
+    QCOMPARE(prompter.prompts(), 3); // one per operation
     QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-locked")));
+}
+
+// Without a default keyring, saving asks the user for a new keyring's
+// password; that prompt may outlast any limit on the service's answers.
+void TestKeychainHelper::keyringCreationPromptHasNoTimeLimit()
+{
+    KeychainHelper helper(uniqueService("prompt"), uniqueService("legacy"), 300ms);
+    QVERIFY(load(helper, KeychainAccount::Anthropic).failure.isEmpty()); // migrated
+    g_variant_unref(busCall("org.freedesktop.secrets", loginCollection, "org.freedesktop.Secret.Collection", "Delete",
+                            nullptr));
+    SecretWriteResult saved;
+    int prompts = 0;
+    QElapsedTimer clock;
+    {
+        FakePrompter prompter(1000ms);
+        clock.start();
+        saved = save(helper, QStringLiteral("sk-new"), KeychainAccount::Anthropic);
+        prompts = prompter.prompts();
+    }
+    const qint64 elapsed = clock.elapsed();
+    withMasterPassword(true);
+
+    QCOMPARE(prompts, 1);
+    QVERIFY(!saved.succeeded); // the user cancelled
+    QVERIFY2(saved.reason != QStringLiteral("系统钥匙环服务没有响应"), qPrintable(saved.reason));
+    QVERIFY2(elapsed >= 1000, qPrintable(QString::number(elapsed)));
 }
 
 void TestKeychainHelper::missingServiceFails()

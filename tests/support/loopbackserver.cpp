@@ -1,6 +1,7 @@
 #include "loopbackserver.h"
 
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -93,13 +94,20 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
         request.body = buffer.mid(headerEnd + 4, length);
         buffer.remove(0, headerEnd + 4 + length);
         m_requests.append(request);
-        answer(socket);
+        if (m_reply.randomDelayMs > 0) {
+            const int delay = QRandomGenerator::global()->bounded(m_reply.randomDelayMs + 1);
+            QTimer::singleShot(delay, socket, [this, socket, request] { answer(socket, request); });
+        } else {
+            answer(socket, request);
+        }
     }
 }
 
-void LoopbackServer::answer(QTcpSocket *socket)
+void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
 {
-    const Reply reply = m_reply;
+    Reply reply = m_reply;
+    if (reply.bodyFor)
+        reply.body = reply.bodyFor(request);
     if (reply.behaviour == Behaviour::NeverAnswer)
         return;
     if (reply.behaviour == Behaviour::Raw) {
@@ -112,6 +120,8 @@ void LoopbackServer::answer(QTcpSocket *socket)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\n";
     if (!reply.contentType.isEmpty())
         head += "Content-Type: " + reply.contentType + "\r\n";
+    for (const auto &[name, value] : reply.headers)
+        head += name + ": " + value + "\r\n";
     head += reply.chunked ? QByteArray("Transfer-Encoding: chunked\r\n")
                           : "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     head += "\r\n";

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <functional>
 #include <utility>
 
 class QTcpServer;
@@ -28,16 +29,6 @@ public:
         Raw,               // `body` as the only bytes, no status line
     };
 
-    struct Reply {
-        int status = 200;
-        QByteArray body;
-        QByteArray contentType = "application/json";
-        Behaviour behaviour = Behaviour::Answer;
-        int dripIntervalMs = 20;
-        // Sent without Content-Length, chunked, so the size is not known ahead.
-        bool chunked = false;
-    };
-
     struct Request {
         QByteArray method;
         QByteArray path;
@@ -47,6 +38,21 @@ public:
         // The value of the first header of that name (case-insensitive), or a null array.
         QByteArray header(const QByteArray &name) const;
         int headerCount(const QByteArray &name) const;
+    };
+
+    struct Reply {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+        Behaviour behaviour = Behaviour::Answer;
+        int dripIntervalMs = 20;
+        // Sent without Content-Length, chunked, so the size is not known ahead.
+        bool chunked = false;
+        QList<std::pair<QByteArray, QByteArray>> headers = {};
+        // When set, makes each request's body from that request instead of `body`.
+        std::function<QByteArray(const Request &)> bodyFor = {};
+        // Each answer waits a random time up to this, so overlapping requests end out of order.
+        int randomDelayMs = 0;
     };
 
     explicit LoopbackServer(QObject *parent = nullptr);
@@ -60,7 +66,7 @@ public:
 private:
     void accept();
     void readFrom(QTcpSocket *socket);
-    void answer(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const Request &request);
 
     QTcpServer *m_server;
     Reply m_reply;

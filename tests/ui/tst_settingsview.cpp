@@ -12,8 +12,10 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
@@ -103,6 +105,7 @@ private Q_SLOTS:
     void saveIsEnabledByAnyText();
     void writeOutcomes_data();
     void writeOutcomes();
+    void keyWithControlCharactersIsRefused();
     void keyFieldsFillOnEachShow();
     void laterLoadOrTypingWinsOverAnEarlierLoad();
 
@@ -199,6 +202,19 @@ void TestSettingsView::writeOutcomes()
 }
 
 // Each showing replaces the fields with what is stored then, whatever they held.
+// Such a key would break the request header it goes into.
+void TestSettingsView::keyWithControlCharactersIsRefused()
+{
+    Settings s;
+    QVERIFY(s.show());
+    s.type(KeychainAccount::Anthropic, QStringLiteral("x"));
+    s.keyField(KeychainAccount::Anthropic)->setText(QStringLiteral("sk-new\r\nX-Other: 1"));
+    QTest::mouseClick(s.saveButton(KeychainAccount::Anthropic), Qt::LeftButton);
+    QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("保存失败：API Key 含有换行符或控制字符")));
+    QCOMPARE(s.statusLine()->foreground(), Foreground::Red);
+    QCOMPARE(s.secrets.stored(KeychainAccount::Anthropic), std::nullopt);
+}
+
 void TestSettingsView::keyFieldsFillOnEachShow()
 {
     Settings s;
@@ -387,6 +403,18 @@ void TestSettingsView::generalCardWritesThrough()
     QVERIFY(!QFile::exists(s.config.autostartPath()));
     s.settings.setLaunchAtLogin(true);
     QVERIFY(login->isChecked());
+
+    // A refused change: the switch goes back to what is, and the status line says why.
+    s.settings.setLaunchAtLogin(false);
+    const QString autostart = QFileInfo(s.config.autostartPath()).absolutePath();
+    QVERIFY(QDir(autostart).removeRecursively());
+    QFile blocker(autostart);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QTest::mouseClick(login, Qt::LeftButton);
+    QVERIFY(!login->isChecked());
+    QVERIFY(s.view->statusMessage().value_or(QString()).startsWith(QStringLiteral("登录项更新失败：")));
+    QCOMPARE(s.statusLine()->symbol(), Symbol::ExclamationmarkTriangleFill);
+    QCOMPARE(s.statusLine()->foreground(), Foreground::Red);
 }
 
 void TestSettingsView::returnInAFieldDoesNothingElse_data()

@@ -157,7 +157,12 @@ void TestTranslatePanelView::busyDisablesTheButtonButReturnStillSubmits()
     QTest::keyClick(p.input(), Qt::Key_Return);
     QCOMPARE(p.system->calls().size(), 2);
 
-    p.system->succeed(0, QStringLiteral("你好"));
+    // The older request ending first leaves the panel waiting for the newer one.
+    p.system->succeed(0, QStringLiteral("旧"));
+    QTRY_COMPARE(p.model->historyStore().entries().size(), 1);
+    QVERIFY(p.busy()->isVisible());
+    QVERIFY(!p.translateButton()->isEnabled());
+    p.system->succeed(1, QStringLiteral("你好"));
     QTRY_VERIFY(p.busy()->isHidden());
     QVERIFY(p.translateButton()->isEnabled());
     QCOMPARE(p.resultText()->text(), QStringLiteral("你好"));

@@ -1,6 +1,9 @@
+#include "anthropicengine.h"
 #include "appsettings.h"
 #include "historystore.h"
 #include "loginitem.h"
+#include "loopbackserver.h"
+#include "memorysecretstore.h"
 #include "scriptedengine.h"
 #include "temporaryconfig.h"
 #include "translationviewmodel.h"
@@ -10,6 +13,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -32,7 +36,8 @@ private Q_SLOTS:
     void successSetsOutputAndRecordsHistory();
     void failureKeepsTheOutputAndWritesNoHistory_data();
     void failureKeepsTheOutputAndWritesNoHistory();
-    void overlappingRequestsApplyInCompletionOrder();
+    void onlyTheLatestRequestSetsOutputErrorAndBusy();
+    void overlappingRequestsUnderLoad();
     void requestOutlivesItsLastOwner();
     void unavailableEngineShowsItsReason();
 
@@ -203,23 +208,79 @@ void TestTranslationViewModel::failureKeepsTheOutputAndWritesNoHistory()
     QCOMPARE(m_history->entries().size(), 1);
 }
 
-void TestTranslationViewModel::overlappingRequestsApplyInCompletionOrder()
+void TestTranslationViewModel::onlyTheLatestRequestSetsOutputErrorAndBusy()
 {
-    m_model->setInputText(u"one"_qs);
-    m_model->translate();
-    m_model->setInputText(u"two"_qs);
-    m_model->translate(); // not refused while busy
-    QCOMPARE(m_system->calls().size(), 2);
-
-    m_system->succeed(1, u"二"_qs);
-    QTRY_COMPARE(m_model->outputText(), u"二"_qs);
-    QVERIFY(!m_model->isTranslating()); // the first to complete clears the flag
+    for (const char *input : {"one", "two", "three"}) {
+        m_model->setInputText(QString::fromLatin1(input));
+        m_model->translate(); // not refused while busy
+    }
+    QCOMPARE(m_system->calls().size(), 3);
+    QSignalSpy busy(m_model.get(), &TranslationViewModel::isTranslatingChanged);
 
     m_system->succeed(0, u"一"_qs);
-    QTRY_COMPARE(m_model->outputText(), u"一"_qs);
+    QTRY_COMPARE(m_history->entries().size(), 1);
+    QVERIFY(m_model->isTranslating());
+    QCOMPARE(m_model->outputText(), QString());
+
+    m_system->succeed(2, u"三"_qs);
+    QTRY_VERIFY(!m_model->isTranslating());
+    QCOMPARE(m_model->outputText(), u"三"_qs);
+
+    m_system->fail(1, TranslationError::timeout());
+    QTest::qWait(10);
+    QCOMPARE(m_model->outputText(), u"三"_qs);
+    QCOMPARE(m_model->errorMessage(), std::nullopt);
+    QCOMPARE(busy.count(), 1);
     QCOMPARE(m_history->entries().size(), 2);
-    QCOMPARE(m_history->entries().at(0).sourceText, u"one"_qs);
-    QCOMPARE(m_history->entries().at(1).sourceText, u"two"_qs);
+    QCOMPARE(m_history->entries().at(0).sourceText, u"three"_qs);
+}
+
+// Real HTTP requests that the server answers in random order: each answer
+// names the text it translates, so a stale one would show under the wrong input.
+void TestTranslationViewModel::overlappingRequestsUnderLoad()
+{
+    constexpr int requests = 100;
+    LoopbackServer server;
+    LoopbackServer::Reply reply;
+    reply.randomDelayMs = 30;
+    reply.bodyFor = [](const LoopbackServer::Request &request) {
+        static const QRegularExpression number(QStringLiteral("text (\\d+)"));
+        const QString n = number.match(QString::fromUtf8(request.body)).captured(1);
+        return QStringLiteral(R"({"content":[{"type":"text","text":"译文 %1"}]})").arg(n).toUtf8();
+    };
+    server.setReply(reply);
+    MemorySecretStore keys;
+    keys.setStored(KeychainAccount::Anthropic, u"sk-load"_qs);
+    m_model = TranslationViewModel::create(
+        m_system, std::make_shared<AnthropicEngine>(keys, LLMHTTP(), server.url(u"/v1/messages"_qs)), *m_history,
+        *m_settings);
+    m_model->setSelectedEngine(EngineKind::Llm);
+    m_model->setDirection(TranslationDirection::EnToZh);
+    QStringList shownWhenIdle; // the output each time busy goes off
+    connect(m_model.get(), &TranslationViewModel::isTranslatingChanged, this, [this, &shownWhenIdle] {
+        if (!m_model->isTranslating())
+            shownWhenIdle.append(m_model->outputText());
+    });
+    QSignalSpy recorded(m_history.get(), &HistoryStore::entriesChanged);
+
+    for (int i = 1; i <= requests; ++i) {
+        m_model->setInputText(u"text %1"_qs.arg(i));
+        m_model->translate();
+        QCoreApplication::processEvents(); // lets earlier requests finish among later ones
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(recorded.count(), requests, 30000);
+
+    QCOMPARE(shownWhenIdle, QStringList{u"译文 %1"_qs.arg(requests)});
+    QVERIFY(!m_model->isTranslating());
+    QCOMPARE(m_model->outputText(), u"译文 %1"_qs.arg(requests));
+    QCOMPARE(m_model->errorMessage(), std::nullopt);
+    // The history keeps the newest 50 of the 100 additions: each one once, with its own result.
+    QSet<QString> sources;
+    for (const HistoryEntry &entry : m_history->entries()) {
+        QCOMPARE(entry.translatedText, u"译文 "_qs + entry.sourceText.mid(5));
+        sources.insert(entry.sourceText);
+    }
+    QCOMPARE(sources.size(), HistoryStore::maximumEntries);
 }
 
 void TestTranslationViewModel::requestOutlivesItsLastOwner()
