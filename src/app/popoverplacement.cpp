@@ -25,8 +25,10 @@ QPoint clamped(QPoint topLeft, QSize popover, QRect available)
 
 } // namespace
 
-QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> pointer, QRect available)
+QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> currentPointer, QRect available,
+                std::optional<QPoint> hostPoint)
 {
+    const std::optional<QPoint> pointer = hostPoint ? hostPoint : currentPointer;
     QPoint topLeft;
     if (trayIcon && trayIcon->isValid())
         topLeft = anchoredTo(popover, *trayIcon, available);
