@@ -29,6 +29,9 @@ constexpr int trayGraceMs = 3000;
 // A tray click that arrives this soon after the panel lost the focus is the
 // click that took the focus away.
 constexpr int reopenGuardMs = 300;
+// The panel is built this long after launch: past the tray's embedding of the
+// icon, which waits for our event loop, and before anyone aims at a new icon.
+constexpr int preparePanelAfterMs = 250;
 
 // Only a plain X11 session always knows where the pointer is. XWayland learns
 // it only while the pointer is over an X11 window, so after a click on a
@@ -91,6 +94,12 @@ void AppDelegate::applicationDidFinishLaunching()
     });
     m_popover = new PopoverWindow(m_panel);
     connect(m_popover, &PopoverWindow::escapePressed, this, [this] {
+        // Also while the panel is still turning to the history list, before
+        // the list has the focus that would take the key itself.
+        if (m_panel->isHistoryShown()) {
+            m_panel->hideHistory();
+            return;
+        }
         if (m_trayless)
             return; // an ordinary window, with no icon to bring it back
         closePopover();
@@ -103,7 +112,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // Shown even without a tray: Qt embeds the icon when a tray appears later.
     m_statusItem->show();
     // Built once the icon is up, so that the first click only maps the panel.
-    QTimer::singleShot(0, m_popover, &PopoverWindow::prepare);
+    QTimer::singleShot(preparePanelAfterMs, m_popover, &PopoverWindow::prepare);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         QTimer::singleShot(trayGraceMs, this, [this] {
             if (!QSystemTrayIcon::isSystemTrayAvailable())

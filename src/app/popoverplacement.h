@@ -15,6 +15,10 @@ namespace PopoverPlacement {
 
 constexpr int gap = 4;
 
+// The top-left nearest to `topLeft` that keeps the popover inside `available`
+// (its top-left corner when the popover is larger).
+QPoint keptInside(QPoint topLeft, QSize popover, QRect available);
+
 QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> currentPointer, QRect available,
                 std::optional<QPoint> hostPoint = std::nullopt);
 

@@ -1,12 +1,14 @@
 #include "popoverwindow.h"
 
 #include "continuouscorners.h"
+#include "popoverplacement.h"
 #include "toolkitcolors.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <xcb/xcb.h>
@@ -55,9 +57,15 @@ PopoverWindow::PopoverWindow(QWidget *content, QWidget *parent)
 
 void PopoverWindow::prepare()
 {
-    ensurePolished();
-    layout()->activate();
-    winId();
+    if (m_prepared)
+        return;
+    m_prepared = true;
+    // One show and hide that never reach the screen run everything a first
+    // show does (polish, layout, show events, native window) ahead of time.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    show();
+    hide();
+    setAttribute(Qt::WA_DontShowOnScreen, false);
 }
 
 void PopoverWindow::open(QPoint topLeft)
@@ -90,6 +98,16 @@ void PopoverWindow::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void PopoverWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // The content grew while shown (an error line came): stay wholly on screen,
+    // which also keeps a panel above a bottom tray clear of it. Not once the
+    // panel has become an ordinary, framed window: that one the user places.
+    if (isVisible() && screen() && windowFlags().testFlag(Qt::FramelessWindowHint))
+        move(PopoverPlacement::keptInside(pos(), size(), screen()->availableGeometry()));
 }
 
 void PopoverWindow::paintEvent(QPaintEvent *)
