@@ -15,6 +15,8 @@ packages=(
   # tests: a private Secret Service, a virtual X display with a tray, clicks, clipboard
   dbus-daemon dbus-bin gnome-keyring
   xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
+  # tests: a compositing manager, so the panel's corners and shadow show
+  picom
   openssl curl
 )
 

@@ -1,13 +1,13 @@
-// Renders the translate panel in each of its main states, as it would sit in
-// its 340 × 430 popover, and the settings window's content with each provider
+// Renders the translate panel in each of its main states, in the panel window
+// as it looks without a compositing manager, and the settings window's content with each provider
 // and with its status line, in a light and a dark palette, at 1x and 2x:
 //   tolvanis_screenshots <output directory>
 #include "appsettings.h"
-#include "continuouscorners.h"
 #include "flipcontainer.h"
 #include "historystore.h"
 #include "loginitem.h"
 #include "memorysecretstore.h"
+#include "popoverwindow.h"
 #include "scriptedengine.h"
 #include "segmentedpicker.h"
 #include "settingsview.h"
@@ -72,28 +72,6 @@ QPalette darkPalette()
     return palette;
 }
 
-// The popover the panel sits in: window background, rounded, with a hairline edge.
-class Popover final : public QWidget
-{
-public:
-    Popover()
-    {
-        setFixedSize(TranslatePanelView::panelWidth, 430);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QPainterPath shape = ContinuousCorners::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10);
-        painter.fillPath(shape, palette().color(QPalette::Window));
-        painter.setPen(QPen(palette().color(QPalette::WindowText).darker(), 0.5));
-        painter.setOpacity(0.25);
-        painter.drawPath(shape);
-    }
-};
-
 struct Fixture {
     TemporaryConfig config;
     UserDefaults defaults{config.defaultsPath()};
@@ -125,8 +103,8 @@ const std::vector<std::pair<QString, std::function<void(Fixture &, TranslatePane
      [](Fixture &f, TranslatePanelView &) {
          f.model->setInputText(QStringLiteral("The quick brown fox jumps over the lazy dog, then takes a long nap "
                                               "in the afternoon sun."));
-         f.engine->replyImmediately(QStringLiteral("敏捷的棕色狐狸跳过了那只懒狗，然后在午后的阳光下美美地睡了一大觉。"));
          f.model->translate();
+         f.engine->succeed(0, QStringLiteral("敏捷的棕色狐狸跳过了那只懒狗，然后在午后的阳光下美美地睡了一大觉。"));
      }},
     {QStringLiteral("error"),
      [](Fixture &f, TranslatePanelView &) {
@@ -168,11 +146,8 @@ void renderPanels(const QString &directory)
         for (const auto &[stateName, prepare] : states) {
             QGuiApplication::clipboard()->clear();
             Fixture fixture;
-            Popover popover;
-            auto *panel = new TranslatePanelView(fixture.model, &popover);
-            auto *layout = new QVBoxLayout(&popover);
-            layout->setContentsMargins(0, 0, 0, 0);
-            layout->addWidget(panel);
+            auto *panel = new TranslatePanelView(fixture.model);
+            PopoverWindow popover(panel);
             popover.show();
             settle();
             prepare(fixture, *panel);

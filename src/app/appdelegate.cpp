@@ -29,7 +29,20 @@ constexpr int trayGraceMs = 3000;
 // A tray click that arrives this soon after the panel lost the focus is the
 // click that took the focus away.
 constexpr int reopenGuardMs = 300;
+// The panel is built this long after launch: past the tray's embedding of the
+// icon, which waits for our event loop, and before anyone aims at a new icon.
+constexpr int preparePanelAfterMs = 250;
 
+// Only a plain X11 session always knows where the pointer is. XWayland learns
+// it only while the pointer is over an X11 window, so after a click on a
+// Wayland bar QCursor::pos() still holds where it last left one; a native
+// Wayland client is never told.
+bool pointerPositionIsCurrent()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// The screen under the point, else the primary screen.
 QRect availableGeometryAt(QPoint point)
 {
     QScreen *screen = QGuiApplication::screenAt(point);
@@ -80,12 +93,26 @@ void AppDelegate::applicationDidFinishLaunching()
             self->openSettings();
     });
     m_popover = new PopoverWindow(m_panel);
+    connect(m_popover, &PopoverWindow::escapePressed, this, [this] {
+        // Also while the panel is still turning to the history list, before
+        // the list has the focus that would take the key itself.
+        if (m_panel->isHistoryShown()) {
+            m_panel->hideHistory();
+            return;
+        }
+        if (m_trayless)
+            return; // an ordinary window, with no icon to bring it back
+        closePopover();
+        removeEventMonitor();
+    });
     addQuitShortcut(m_popover);
     if (*m_systemTranslationBridge)
         m_bridgeHost = new SystemTranslationHost(*m_systemTranslationBridge, m_popover);
 
     // Shown even without a tray: Qt embeds the icon when a tray appears later.
     m_statusItem->show();
+    // Built once the icon is up, so that the first click only maps the panel.
+    QTimer::singleShot(preparePanelAfterMs, m_popover, &PopoverWindow::prepare);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         QTimer::singleShot(trayGraceMs, this, [this] {
             if (!QSystemTrayIcon::isSystemTrayAvailable())
@@ -153,7 +180,7 @@ void AppDelegate::togglePopover()
     showPopover();
 }
 
-void AppDelegate::showPopover()
+void AppDelegate::showPopover(std::optional<QPoint> hostAnchor)
 {
     if (!m_popover || isPopoverShown())
         return;
@@ -163,7 +190,8 @@ void AppDelegate::showPopover()
         m_popover->raise();
         m_popover->activateWindow();
     } else {
-        m_popover->open(popoverPosition());
+        m_popover->prepare();
+        m_popover->open(popoverPosition(hostAnchor));
     }
     if (m_bridgeHost)
         m_bridgeHost->appear();
@@ -195,16 +223,17 @@ void AppDelegate::removeEventMonitor()
     m_eventMonitor.reset();
 }
 
-QPoint AppDelegate::popoverPosition() const
+QPoint AppDelegate::popoverPosition(std::optional<QPoint> hostAnchor) const
 {
     std::optional<QRect> icon;
     if (m_statusItem && m_statusItem->geometry().isValid())
         icon = m_statusItem->geometry();
-    // Where the tray reports no geometry (StatusNotifierItem, Wayland), the
-    // pointer is where the user just clicked.
-    const QPoint pointer = QCursor::pos();
-    const QPoint reference = icon ? icon->center() : pointer;
-    return PopoverPlacement::position(PopoverWindow::contentSize, icon, pointer, availableGeometryAt(reference));
+    std::optional<QPoint> pointer;
+    if (pointerPositionIsCurrent())
+        pointer = QCursor::pos();
+    const std::optional<QPoint> reference = icon ? icon->center() : hostAnchor ? hostAnchor : pointer;
+    const QRect available = availableGeometryAt(reference.value_or(QPoint()));
+    return PopoverPlacement::position(m_popover->size(), icon, pointer, available, hostAnchor);
 }
 
 void AppDelegate::openSettings()
@@ -236,7 +265,7 @@ void AppDelegate::showWithoutTray()
     removeEventMonitor();
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("tolvanis"));
-    m_popover->setFixedSize(PopoverWindow::contentSize);
+    m_popover->prepare();
     const QRect screen = availableGeometryAt(QCursor::pos());
     m_popover->move(screen.center() - QPoint(m_popover->width() / 2, m_popover->height() / 2));
     showPopover();

@@ -32,8 +32,9 @@ public:
     void applicationDidFinishLaunching();
 
     void togglePopover();
-    // Opens the panel unless it is open (another launch asked for it).
-    void showPopover();
+    // Opens the panel unless it is open (another launch asked for it). The
+    // tray host may tell where it was activated.
+    void showPopover(std::optional<QPoint> hostAnchor = std::nullopt);
     void showStatusMenu();
     void openSettings();
     void removeEventMonitor();
@@ -53,7 +54,7 @@ private:
     void statusItemClicked(QSystemTrayIcon::ActivationReason reason);
     void closePopover();
     void showWithoutTray();
-    QPoint popoverPosition() const;
+    QPoint popoverPosition(std::optional<QPoint> hostAnchor) const;
     void addQuitShortcut(QWidget *window);
 
     QSystemTrayIcon *m_statusItem = nullptr;

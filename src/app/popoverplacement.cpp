@@ -16,17 +16,19 @@ QPoint anchoredTo(QSize popover, QRect anchor, QRect available)
     return {x, y};
 }
 
-QPoint clamped(QPoint topLeft, QSize popover, QRect available)
+} // namespace
+
+QPoint keptInside(QPoint topLeft, QSize popover, QRect available)
 {
     const int maxX = std::max(available.left(), available.right() + 1 - popover.width());
     const int maxY = std::max(available.top(), available.bottom() + 1 - popover.height());
     return {std::clamp(topLeft.x(), available.left(), maxX), std::clamp(topLeft.y(), available.top(), maxY)};
 }
 
-} // namespace
-
-QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> pointer, QRect available)
+QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> currentPointer, QRect available,
+                std::optional<QPoint> hostPoint)
 {
+    const std::optional<QPoint> pointer = hostPoint ? hostPoint : currentPointer;
     QPoint topLeft;
     if (trayIcon && trayIcon->isValid())
         topLeft = anchoredTo(popover, *trayIcon, available);
@@ -34,7 +36,7 @@ QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoi
         topLeft = anchoredTo(popover, QRect(*pointer, QSize(1, 1)), available);
     else
         topLeft = {available.right() + 1 - popover.width() - gap, available.top() + gap};
-    return clamped(topLeft, popover, available);
+    return keptInside(topLeft, popover, available);
 }
 
 } // namespace PopoverPlacement

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# End to end on a real X server with a real tray: clicks by xdotool, the
-# clipboard by xclip, the key in a real gnome-keyring, a loopback
-# chat-completions server. Run inside scripts/test-session.sh, which
-# provides the D-Bus session and the unlocked keyring.
+# End to end on a real X server with a real tray and a compositing manager
+# (picom): clicks by xdotool, the clipboard by xclip, the key in a real
+# gnome-keyring, a loopback chat-completions server. The README's pictures
+# are the panel.png and settings.png this run leaves in the screenshot dir.
+# Run inside scripts/test-session.sh, which provides the D-Bus session and the
+# unlocked keyring.
 #   endtoend.sh <tolvanis> <fakechatserver> <screenshot dir>
 # Fails (never skips) when the X server, the tray or the keyring cannot start.
 set -euo pipefail
@@ -46,6 +48,23 @@ waitfor() {
   return 1
 }
 visible() { xdotool search --onlyvisible --name "$1"; }
+# The colour of one pixel of a PNG, as ImageMagick names it.
+pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+# Crops a window's area, with room around it for the shadow and the title bar,
+# from the last numbered root shot. xwininfo: xdotool misplaces framed windows.
+crop() {
+  local id=$1 out=$2 pad=${3:-0}
+  eval "$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {print "X=" $4} /Absolute upper-left Y/ {print "Y=" $4}
+    /Width:/ {print "WIDTH=" $2} /Height:/ {print "HEIGHT=" $2}')"
+  convert "$(ls "$shots"/[0-9]*.png | tail -n1)" \
+    -crop "$((WIDTH + 2 * pad))x$((HEIGHT + 2 * pad))+$((X - pad))+$((Y - pad))" +repage "$out"
+}
+
+# A compositing manager with shadows, so the panel shows its rounded corners.
+picom --backend xrender --config /dev/null --shadow >"$work/picom.log" 2>&1 &
+picom=$!
+pids+=($picom)
+waitfor 50 bash -c "xwininfo -root -tree | grep -qi picom" || fail "picom did not start"
 
 # A private home: settings point at the loopback server.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
@@ -92,11 +111,25 @@ xdotool mousemove "$icon_x" "$icon_y" click 1
 waitfor 50 visible '^tolvanis$' || fail "a left click did not open the panel"
 panel=$(visible '^tolvanis$' | head -n1)
 eval "$(xdotool getwindowgeometry --shell "$panel")"
-panel_x=$X panel_y=$Y
-[[ $WIDTH -eq 340 && $HEIGHT -eq 430 ]] || fail "the panel is ${WIDTH}x${HEIGHT}, not 340x430"
+panel_x=$X panel_y=$Y panel_h=$HEIGHT
+[[ $WIDTH -eq 340 ]] || fail "the panel is $WIDTH wide, not 340"
 (( panel_y >= icon_y )) || fail "the panel is not under the icon"
+screen=$(xdotool getdisplaygeometry)
+(( X >= 0 && Y >= 0 && X + WIDTH <= ${screen% *} && Y + HEIGHT <= ${screen#* } )) \
+  || fail "the panel at $X,$Y ${WIDTH}x$HEIGHT is not wholly on the $screen screen"
 sleep 0.3
 shot panel-prefilled
+crop "$panel" "$work/panel.png"
+# The corner shows what lies behind; the top edge is a line darker than the
+# panel's background just below it.
+inside=$(pixel "$work/panel.png" 170 4)
+[[ $(pixel "$work/panel.png" 0 0) != "$inside" ]] || fail "the panel's corner is not rounded"
+[[ $(pixel "$work/panel.png" 170 0) != "$inside" ]] || fail "the panel has no outline"
+# No blank strip: inside the corners and the outline, what differs from the
+# background (the translate button) ends one padding above the bottom edge.
+content=$(convert "$work/panel.png" -shave 10x10 -fuzz 2% -trim -format '%h %@' info:)
+bottom=$(( $(sed -E 's/.*x([0-9]+)\+[0-9]+\+([0-9]+)$/\1 + \2/' <<<"${content#* }") ))
+(( panel_h - 20 - bottom <= 8 )) || fail "a blank strip of $((panel_h - 20 - bottom)) px under the content"
 
 # Return translates: the server receives the exact request.
 xdotool key Return
@@ -107,6 +140,7 @@ grep -q "\"model\":\"e2e-model\"" "$work/requests.log" || fail "the model was no
 grep -q "$source_text" "$work/requests.log" || fail "the clipboard text was not translated"
 sleep 0.5
 shot result-shown
+crop "$panel" "$shots/panel.png" 24
 
 # The copy button sits in the result card's top trailing corner.
 xdotool mousemove $((panel_x + ${TOLVANIS_E2E_COPY_X:-313})) $((panel_y + ${TOLVANIS_E2E_COPY_Y:-262})) click 1
@@ -125,6 +159,15 @@ waitfor 50 visible '^tolvanis$' || fail "the panel did not open again"
 xdotool mousemove $((panel_x + ${TOLVANIS_E2E_HISTORY_X:-285})) $((panel_y + ${TOLVANIS_E2E_HISTORY_Y:-25})) click 1
 sleep 0.8
 shot history
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+(( HEIGHT == panel_h )) || fail "the history face is $HEIGHT high, the translate face $panel_h"
+
+# Escape turns back from the history first, then closes the panel.
+xdotool key Escape
+sleep 0.6
+visible '^tolvanis$' >/dev/null || fail "Escape in the history closed the panel"
+xdotool key Escape
+waitfor 30 bash -c "! xdotool search --onlyvisible --name '^tolvanis\$'" || fail "Escape did not close the panel"
 
 # Right click: the status menu; "设置…" twice gives one window titled 设置.
 for attempt in 1 2; do
@@ -137,6 +180,7 @@ done
 [[ $(visible '^设置$' | wc -l) -eq 1 ]] || fail "the settings window opened more than once"
 sleep 0.3
 shot settings
+crop "$(visible '^设置$' | head -n1)" "$shots/settings.png" 24
 
 # A click in another X client closes the panel.
 xdotool mousemove "$icon_x" "$icon_y" click 1
@@ -148,6 +192,21 @@ eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --name
 xdotool mousemove $((X + 20)) $((Y + 10)) click 1
 waitfor 30 bash -c "! xdotool search --onlyvisible --name '^tolvanis\$'" || fail "an outside click did not close the panel"
 shot outside-click
+
+# Without a compositing manager: square corners in the colour of a 1-px edge.
+kill "$picom"
+waitfor 50 bash -c "! xwininfo -root -tree | grep -qi picom" || fail "picom did not stop"
+sleep 0.4
+xdotool mousemove "$icon_x" "$icon_y" click 1
+waitfor 50 visible '^tolvanis$' || fail "the panel did not open without a compositor"
+sleep 0.3
+shot no-compositor
+crop "$panel" "$work/plain.png"
+edge=$(pixel "$work/plain.png" 170 0)
+[[ $(pixel "$work/plain.png" 0 0) == "$edge" && $edge != $(pixel "$work/plain.png" 170 4) ]] \
+  || fail "without a compositor the panel has no 1-px edge"
+xdotool key Escape
+waitfor 30 bash -c "! xdotool search --onlyvisible --name '^tolvanis\$'" || fail "Escape did not close the panel"
 
 # "退出 tolvanis" ends the program with status 0.
 xdotool mousemove "$icon_x" "$icon_y" click 3

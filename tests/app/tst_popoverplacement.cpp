@@ -19,34 +19,54 @@ void TestPopoverPlacement::placement_data()
     QTest::addColumn<std::optional<QPoint>>("pointer");
     QTest::addColumn<QRect>("available");
     QTest::addColumn<QPoint>("expected");
+    QTest::addColumn<std::optional<QPoint>>("hostPoint");
 
-    const QSize panel(340, 430);
     const QRect screen(0, 28, 1280, 772); // a top panel of 28 takes the first rows
-    Q_UNUSED(panel);
+    const QRect aboveBottomBar(0, 0, 1280, 772);
 
     QTest::newRow("centred under a top tray icon")
         << std::optional<QRect>(QRect(600, 2, 24, 24)) << std::optional<QPoint>() << screen
-        << QPoint(612 - 170, 26 + gap);
+        << QPoint(612 - 170, 26 + gap) << std::optional<QPoint>();
     QTest::newRow("right edge: kept inside")
         << std::optional<QRect>(QRect(1250, 2, 24, 24)) << std::optional<QPoint>() << screen
-        << QPoint(1280 - 340, 26 + gap);
+        << QPoint(1280 - 340, 26 + gap) << std::optional<QPoint>();
     QTest::newRow("left edge: kept inside")
-        << std::optional<QRect>(QRect(0, 2, 24, 24)) << std::optional<QPoint>() << screen << QPoint(0, 26 + gap);
+        << std::optional<QRect>(QRect(0, 2, 24, 24)) << std::optional<QPoint>() << screen
+        << QPoint(0, 26 + gap) << std::optional<QPoint>();
     QTest::newRow("bottom tray: opens upwards")
         << std::optional<QRect>(QRect(600, 776, 24, 24)) << std::optional<QPoint>() << QRect(0, 0, 1280, 772)
-        << QPoint(612 - 170, 776 - gap - 430);
+        << QPoint(612 - 170, 776 - gap - 430) << std::optional<QPoint>();
     QTest::newRow("no icon geometry: under the pointer")
-        << std::optional<QRect>() << std::optional<QPoint>(QPoint(900, 10)) << screen << QPoint(900 - 170, 28);
+        << std::optional<QRect>() << std::optional<QPoint>(QPoint(900, 10)) << screen
+        << QPoint(900 - 170, 28) << std::optional<QPoint>();
     QTest::newRow("invalid icon geometry counts as none")
-        << std::optional<QRect>(QRect()) << std::optional<QPoint>(QPoint(900, 10)) << screen << QPoint(730, 28);
-    QTest::newRow("nothing known: top right")
-        << std::optional<QRect>() << std::optional<QPoint>() << screen << QPoint(1280 - 340 - gap, 28 + gap);
+        << std::optional<QRect>(QRect()) << std::optional<QPoint>(QPoint(900, 10)) << screen
+        << QPoint(730, 28) << std::optional<QPoint>();
+    QTest::newRow("nothing known or the pointer stale: top right")
+        << std::optional<QRect>() << std::optional<QPoint>() << screen
+        << QPoint(1280 - 340 - gap, 28 + gap) << std::optional<QPoint>();
     QTest::newRow("screen smaller than the panel: top-left of it")
         << std::optional<QRect>(QRect(100, 0, 24, 24)) << std::optional<QPoint>() << QRect(50, 0, 300, 400)
-        << QPoint(50, 0);
+        << QPoint(50, 0) << std::optional<QPoint>();
     QTest::newRow("second monitor to the right")
         << std::optional<QRect>(QRect(2500, 0, 24, 24)) << std::optional<QPoint>() << QRect(1280, 24, 1280, 1000)
-        << QPoint(2560 - 340, 24 + gap);
+        << QPoint(2560 - 340, 24 + gap) << std::optional<QPoint>();
+    QTest::newRow("bottom-left corner icon")
+        << std::optional<QRect>(QRect(0, 776, 24, 24)) << std::optional<QPoint>() << aboveBottomBar
+        << QPoint(0, 776 - gap - 430) << std::optional<QPoint>();
+    QTest::newRow("bottom-right corner icon")
+        << std::optional<QRect>(QRect(1256, 776, 24, 24)) << std::optional<QPoint>() << aboveBottomBar
+        << QPoint(1280 - 340, 776 - gap - 430) << std::optional<QPoint>();
+    QTest::newRow("host point on a bottom bar: opens upwards, not off screen")
+        << std::optional<QRect>() << std::optional<QPoint>() << aboveBottomBar << QPoint(1280 - 340, 772 - 430)
+        << std::optional<QPoint>(QPoint(1270, 790));
+    QTest::newRow("host point wins over the pointer")
+        << std::optional<QRect>() << std::optional<QPoint>(QPoint(100, 500)) << screen << QPoint(900 - 170, 28)
+        << std::optional<QPoint>(QPoint(900, 10));
+    QTest::newRow("icon wins over the host point")
+        << std::optional<QRect>(QRect(600, 2, 24, 24)) << std::optional<QPoint>() << screen
+        << QPoint(612 - 170, 26 + gap)
+        << std::optional<QPoint>(QPoint(10, 10));
 }
 
 void TestPopoverPlacement::placement()
@@ -55,8 +75,9 @@ void TestPopoverPlacement::placement()
     QFETCH(std::optional<QPoint>, pointer);
     QFETCH(QRect, available);
     QFETCH(QPoint, expected);
+    QFETCH(std::optional<QPoint>, hostPoint);
 
-    const QPoint topLeft = PopoverPlacement::position(QSize(340, 430), icon, pointer, available);
+    const QPoint topLeft = PopoverPlacement::position(QSize(340, 430), icon, pointer, available, hostPoint);
     QCOMPARE(topLeft, expected);
     if (available.width() >= 340 && available.height() >= 430)
         QVERIFY(available.contains(QRect(topLeft, QSize(340, 430))));
