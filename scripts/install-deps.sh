@@ -16,6 +16,8 @@ packages=(
   dbus-daemon dbus-bin gnome-keyring
   xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
   openssl curl
+  # tests: the accessibility bus and a screen reader's view of it
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 )
 
 missing=()
