@@ -92,21 +92,24 @@ try:
     def key(name):
         subprocess.run(["xdotool", "key", name], check=True)
 
-    def tab_stops(root):
-        """(role, name) of every control Tab reaches, once round the window."""
-        stops = []
-        for _ in range(30):
-            key("Tab")
-            time.sleep(0.15)
-            focused = pyatspi.findAllDescendants(root, lambda n: {"focused", "focusable"} <= states(n))
-            stop = tuple((n.getRoleName(), n.name) for n in focused)
-            if stops and stop == stops[0]:
-                return {control for stop in stops for control in stop}
-            stops.append(stop)
-        sys.exit(f"FAIL: Tab does not come round: {stops}")
+    def focused(root):
+        found = pyatspi.findAllDescendants(root, lambda n: {"focused", "focusable"} <= states(n))
+        return tuple((n.getRoleName(), n.name) for n in found)
 
-    def tab_to(node):
-        until(f"Tab does not reach {node.name!r}", lambda: "focused" in states(node) or key("Tab"), 5)
+    def tab(root):
+        before = focused(root)
+        key("Tab")
+        return until("Tab does not move the focus", lambda: (after := focused(root)) != before and after, 3)
+
+    def tab_stops(root):
+        """Every control Tab reaches, once round the window, as (role, name)."""
+        stops = []
+        while (stop := tab(root)) not in stops and len(stops) < 30:
+            stops.append(stop)
+        return {control for stop in stops for control in stop}
+
+    def tab_to(root, role, name):
+        until(f"Tab does not reach {name!r}", lambda: (role, name) in focused(root) or not tab(root), 30)
 
     # A second launch opens the running instance's panel.
     until("the second launch did not reach the first", lambda: subprocess.run([tolvanis], env=env).returncode == 0)
@@ -138,14 +141,15 @@ try:
                     ("page tab", "LLM"), ("text", "输入"), ("push button", "中 → 英"), ("filler", "翻译结果"),
                     ("push button", "复制翻译结果"), ("push button", "翻译")]:
         assert control in reached, (control, reached)
-    tab_to(picker)
+    tab_to(panel, "page tab list", "翻译引擎")
     key("Left")
     until("Left did not choose 系统离线", lambda: "selected" in states(picker[0]))
     field = find(panel, "text", "输入")
     field.queryEditableText().setTextContents("x")
-    tab_to(find(panel, "push button", "历史记录"))
+    tab_to(panel, "push button", "历史记录")
     key("Return")
-    tab_to(shown(panel, "list", "历史记录"))
+    shown(panel, "list", "历史记录")
+    tab_to(panel, "list", "历史记录")
     key("Return")
     until("Return on a history entry did not bring it back",
           lambda: field.queryText().getText(0, -1) == "今天天气很好" and not find(panel, "list", "历史记录"))
