@@ -69,7 +69,8 @@ try:
     subprocess.run(["secret-tool", "store", "--label=tolvanis: openai-compatible-api-key", "service",
                     "com.quendrix.tolvanis.llmkey", "account", "openai-compatible-api-key"],
                    input="sk-a11y", text=True, check=True)
-    env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    env = dict(os.environ, XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+               PATH=work)
     start(tolvanis, env=env)
     desktop = pyatspi.Registry.getDesktop(0)
     app = until("tolvanis is not on the accessibility bus",
@@ -122,12 +123,16 @@ try:
     engines = [(tab.getRoleName(), tab.name, "selected" in states(tab)) for tab in picker]
     assert engines == [("page tab", "系统离线", True), ("page tab", "LLM", False)], engines
 
-    # Only accessibility actions: choose LLM, advance the direction, type, translate.
+    # Only accessibility actions: type and translate on the missing on-device
+    # engine (PATH holds no translateLocally), read the error; then on LLM.
+    field = find(panel, "text", "输入")
+    field.queryEditableText().setTextContents("今天天气很好")
+    act(find(panel, "push button", "翻译"))
+    shown(panel, "label", "网络请求失败：系统翻译需要安装 translateLocally")
     act(picker[1])
     until("LLM was not chosen", lambda: "selected" in states(picker[1]) and "selected" not in states(picker[0]))
     act(find(panel, "push button", "自动识别"))
     shown(panel, "push button", "中 → 英")
-    shown(panel, "text", "输入").queryEditableText().setTextContents("今天天气很好")
     act(find(panel, "push button", "翻译"))
     shown(panel, "label", reply)
     shown(panel, "push button", "复制翻译结果")
@@ -144,7 +149,6 @@ try:
     tab_to(panel, "page tab list", "翻译引擎")
     key("Left")
     until("Left did not choose 系统离线", lambda: "selected" in states(picker[0]))
-    field = find(panel, "text", "输入")
     field.queryEditableText().setTextContents("x")
     tab_to(panel, "push button", "历史记录")
     key("Return")
