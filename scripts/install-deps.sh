@@ -18,6 +18,8 @@ packages=(
   # tests: a compositing manager, so the panel's corners and shadow show
   picom
   openssl curl
+  # tests: the accessibility bus and a screen reader's view of it
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 )
 
 missing=()

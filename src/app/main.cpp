@@ -1,3 +1,4 @@
+#include "accessibility.h"
 #include "appdelegate.h"
 #include "heaptuning.h"
 #include "singleinstance.h"
@@ -24,6 +25,9 @@ int main(int argc, char *argv[])
     HeapTuning::keepFreedMemoryForReuse();
     preferXWaylandForPlacement();
     QApplication app(argc, argv);
+    // After the application (Qt asks the factory installed last first, so ours
+    // comes before Qt's own) and before anything asks for the application's.
+    Accessibility::install();
     QApplication::setApplicationName(QStringLiteral("tolvanis"));
     QApplication::setDesktopFileName(QStringLiteral("tolvanis"));
 

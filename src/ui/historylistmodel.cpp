@@ -41,6 +41,7 @@ QVariant HistoryListModel::data(const QModelIndex &index, int role) const
     case DetailRole:
         return entry.engineName + QStringLiteral(" · ") + formatDate(entry);
     case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole:
         return entry.sourceText + QStringLiteral("\n→ ") + entry.translatedText;
     case IdRole:
         return entry.id;

@@ -47,7 +47,8 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->setRenderHint(QPainter::Antialiasing);
     const QPalette &pal = option.palette;
     const QRectF row = QRectF(option.rect).adjusted(insetX, 1, -insetX, -1);
-    const bool hovered = option.state & QStyle::State_MouseOver;
+    // The keyboard's current row shows the hover wash, so arrow keys show where Return goes.
+    const bool hovered = option.state & (QStyle::State_MouseOver | QStyle::State_HasFocus);
     const bool pressed = (option.state & QStyle::State_Sunken) || (option.state & QStyle::State_Selected && hovered);
     if (hovered || pressed)
         painter->fillPath(ContinuousCorners::roundedRect(row, 6),

@@ -118,9 +118,11 @@ HistoryView::HistoryView(HistoryStore &store, QWidget *parent)
     m_list->viewport()->setAutoFillBackground(false);
     m_list->setAutoFillBackground(false);
     m_list->setSpacing(0);
-    m_list->setFocusPolicy(Qt::NoFocus);
-    connect(m_list, &QListView::clicked, this,
-            [this](const QModelIndex &index) { Q_EMIT entrySelected(m_model->entry(index.row())); });
+    m_list->setFocusPolicy(Qt::TabFocus);
+    m_list->setAccessibleName(QStringLiteral("历史记录"));
+    // Clicked for the pointer, activated for Return on the current row.
+    for (auto signal : {&QListView::clicked, &QListView::activated})
+        connect(m_list, signal, this, [this](const QModelIndex &index) { Q_EMIT entrySelected(m_model->entry(index.row())); });
 
     m_content->addWidget(m_emptyState);
     m_content->addWidget(m_list);

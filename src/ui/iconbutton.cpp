@@ -2,6 +2,7 @@
 
 #include "continuouscorners.h"
 #include "focusring.h"
+#include "toolkitbutton.h"
 #include "toolkitcolors.h"
 
 #include <QPainter>
@@ -47,6 +48,11 @@ void IconButton::setSide(int side)
 {
     m_side = side;
     setFixedSize(side, side);
+}
+
+bool IconButton::event(QEvent *event)
+{
+    return ToolkitButton::pressOnReturn(this, event) || QAbstractButton::event(event);
 }
 
 QSize IconButton::sizeHint() const

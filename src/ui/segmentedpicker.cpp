@@ -1,6 +1,8 @@
 #include "segmentedpicker.h"
 
+#include "accessibility.h"
 #include "continuouscorners.h"
+#include "segmentedpickeraccessible.h"
 #include "focusring.h"
 #include "toolkitcolors.h"
 #include "toolkitfonts.h"
@@ -23,14 +25,17 @@ SegmentedPicker::SegmentedPicker(const QStringList &labels, QWidget *parent)
     FocusRing::track(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
+    Accessibility::install();
 }
 
 void SegmentedPicker::setCurrentIndex(int index)
 {
     if (index < 0 || index >= m_labels.size() || index == m_current)
         return;
+    const int previous = m_current;
     m_current = index;
     update();
+    SegmentedPickerAccessible::notifySelectionChanged(this, previous, index);
     Q_EMIT currentIndexChanged(index);
 }
 

@@ -18,6 +18,8 @@ public:
     void setCurrentIndex(int index);
     // The segment's rectangle, for hit tests and for tests that click it.
     QRect segmentRect(int index) const;
+    // Chooses a segment as a click on it does, for keys and assistive technology.
+    void choose(int index);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -33,8 +35,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void choose(int index);
-
     QStringList m_labels;
     int m_current = 0;
 };

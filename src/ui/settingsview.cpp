@@ -188,6 +188,7 @@ TitledCard *SettingsView::buildLanguageModelCard(QWidget *parent)
 
     m_providerPicker = new SegmentedPicker(displayNames<LLMProvider>(), body);
     m_providerPicker->setObjectName(QStringLiteral("providerPicker"));
+    m_providerPicker->setAccessibleName(QStringLiteral("LLM 引擎"));
     connect(m_providerPicker, &SegmentedPicker::activated, this,
             [this](int index) { m_settings.setLlmProvider(allCases<LLMProvider>().at(index)); });
     card->bodyLayout()->addWidget(m_providerPicker);
@@ -243,10 +244,13 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
     QWidget *body = card->surface();
 
     auto *engineRow = new QHBoxLayout;
-    engineRow->addWidget(rowLabel(QStringLiteral("默认引擎"), body));
+    QLabel *engineLabel = rowLabel(QStringLiteral("默认引擎"), body);
+    engineRow->addWidget(engineLabel);
     engineRow->addStretch(1);
     m_defaultEnginePicker = new PopUpPicker(body);
     m_defaultEnginePicker->setObjectName(QStringLiteral("defaultEnginePicker"));
+    // A combo box's accessible name is its current choice; its label names it.
+    engineLabel->setBuddy(m_defaultEnginePicker);
     m_defaultEnginePicker->addItems(displayNames<EngineKind>());
     m_defaultEnginePicker->setFixedWidth(140);
     connect(m_defaultEnginePicker, &QComboBox::activated, this,

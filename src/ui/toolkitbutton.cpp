@@ -5,6 +5,7 @@
 #include "toolkitcolors.h"
 #include "toolkitfonts.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace {
@@ -21,6 +22,25 @@ ToolkitButton::ToolkitButton(Kind kind, const QString &text, QWidget *parent)
     FocusRing::track(this);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+bool ToolkitButton::pressOnReturn(QAbstractButton *button, QEvent *event)
+{
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const bool isReturn = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!isReturn || (key->modifiers() & ~Qt::KeypadModifier))
+        return false;
+    event->accept();
+    if (event->type() == QEvent::KeyPress && !key->isAutoRepeat())
+        button->animateClick();
+    return true;
+}
+
+bool ToolkitButton::event(QEvent *event)
+{
+    return pressOnReturn(this, event) || QAbstractButton::event(event);
 }
 
 void ToolkitButton::setSymbol(std::optional<Symbol> symbol)

@@ -36,8 +36,13 @@ public:
     // look like a bordered button (the pop-up picker).
     static void paintBorderedSurface(QPainter &painter, const QPainterPath &shape, const QPalette &palette,
                                      bool down);
+    // Return and Enter press a focused button as Space does, before any
+    // shortcut of the window (the panel's translate key) can take them. For
+    // event(); true when the event was taken.
+    static bool pressOnReturn(QAbstractButton *button, QEvent *event);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -107,6 +107,7 @@ QWidget *TranslatePanelView::buildTranslateContent()
         engines.append(displayName(kind));
     m_enginePicker = new SegmentedPicker(engines, content);
     m_enginePicker->setObjectName(QStringLiteral("enginePicker"));
+    m_enginePicker->setAccessibleName(QStringLiteral("翻译引擎"));
     connect(m_enginePicker, &SegmentedPicker::activated, this,
             [this](int index) { m_viewModel->setSelectedEngine(allCases<EngineKind>().at(index)); });
     column->addWidget(m_enginePicker);
@@ -115,6 +116,7 @@ QWidget *TranslatePanelView::buildTranslateContent()
     inputCard->setObjectName(QStringLiteral("inputCard"));
     m_input = new SubmitTextView(inputCard->surface());
     m_input->setObjectName(QStringLiteral("inputField"));
+    m_input->setAccessibleName(QStringLiteral("输入"));
     m_input->setFixedHeight(cardContentHeight);
     inputCard->bodyLayout()->addWidget(m_input);
     connect(m_input, &SubmitTextView::textEdited, this, [this](const QString &text) { m_viewModel->setInputText(text); });
@@ -199,6 +201,8 @@ TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
     pageLayout->addStretch(1);
     QScrollArea *scroll = OverlayScrollBars::transparentScrollArea(page, card->surface());
     scroll->setObjectName(QStringLiteral("resultScroll"));
+    // It takes the focus for scrolling by keys, and tells what it holds.
+    scroll->setAccessibleName(QStringLiteral("翻译结果"));
     scroll->setFixedHeight(cardContentHeight);
     card->bodyLayout()->addWidget(scroll);
 
