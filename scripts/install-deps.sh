@@ -15,6 +15,8 @@ packages=(
   # tests: a private Secret Service, a virtual X display with a tray, clicks, clipboard
   dbus-daemon dbus-bin gnome-keyring
   xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
+  # tests: the StatusNotifierItem host (Gio from Debian's python)
+  python3-gi
   openssl curl
 )
 

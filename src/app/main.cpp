@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
     instance.listen();
 
     AppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::showPopover);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, [&delegate] { delegate.showPopover(); });
     delegate.applicationDidFinishLaunching();
     app.exec();
     return 0;
