@@ -55,6 +55,7 @@ int main(int argc, char **argv)
     QPainter painter;
     if (!painter.begin(&svg))
         return 1;
-    TolvanisMark::paint(painter, QRectF(0, 0, StatusBarIcon::side, StatusBarIcon::side), QColor(0xbe, 0xbe, 0xbe));
+    TolvanisMark::paint(painter, QRectF(0, 0, StatusBarIcon::side, StatusBarIcon::side),
+                        StatusBarIcon::symbolicColor());
     return painter.end() ? 0 : 1;
 }

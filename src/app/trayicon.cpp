@@ -115,8 +115,13 @@ void TrayIcon::xembedActivated(QSystemTrayIcon::ActivationReason reason)
 
 void TrayIcon::recolor()
 {
-    // Hosts that recolour take the symbolic icon by name; the pixmap is for the rest.
-    m_item->setIconImage(StatusBarIcon::renderImage(StatusBarIcon::markColor({{}, {}, m_colors->scheme()})));
+    // Hosts that recolour take the symbolic icon by name; the pixmap is for
+    // the rest, whose default bars are dark (waybar): without a colour scheme
+    // it looks like the symbolic icon.
+    const StatusBarIcon::ColorScheme scheme = m_colors->scheme();
+    m_item->setIconImage(StatusBarIcon::renderImage(scheme == StatusBarIcon::ColorScheme::NoPreference
+                                                        ? StatusBarIcon::symbolicColor()
+                                                        : StatusBarIcon::markColor({{}, {}, scheme})));
     if (m_xembed) {
         m_probedGeometry = m_xembed->geometry();
         m_xembed->setIcon(renderStatusBarIcon(StatusBarIcon::markColor(m_colors->xembedHints(m_probedGeometry))));

@@ -24,6 +24,11 @@ QString accessibleName()
     return QStringLiteral("tolvanis");
 }
 
+QColor symbolicColor()
+{
+    return QColor(0xbe, 0xbe, 0xbe);
+}
+
 qreal contrastRatio(const QColor &a, const QColor &b)
 {
     const qreal la = relativeLuminance(a);

@@ -30,6 +30,8 @@ struct BarHints {
 };
 
 QString accessibleName();
+// The symbolic icon's own colour, for hosts that draw it unchanged.
+QColor symbolicColor();
 QColor markColor(const BarHints &hints);
 // WCAG contrast ratio of two opaque colours, 1 to 21.
 qreal contrastRatio(const QColor &a, const QColor &b);
