@@ -17,6 +17,8 @@ packages=(
   xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
   # tests: a compositing manager, so the panel's corners and shadow show
   picom
+  # tests: the StatusNotifierItem host (Gio from Debian's python)
+  python3-gi
   openssl curl
   # tests: the accessibility bus and a screen reader's view of it
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0

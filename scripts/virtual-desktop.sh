@@ -32,8 +32,12 @@ for _ in $(seq 1 100); do
   sleep 0.05
 done
 
+# TOLVANIS_TRAY_TINT paints the tray in that colour (trayer applies a tint
+# only to a "transparent" tray; alpha 0 makes it opaque).
+tray_colour=(--transparent false --tint 0xe8e8e8)
+[[ -n "${TOLVANIS_TRAY_TINT:-}" ]] && tray_colour=(--transparent true --alpha 0 --tint "$TOLVANIS_TRAY_TINT")
 trayer --edge top --align right --SetDockType true --SetPartialStrut true --expand true \
-  --widthtype request --height 28 --transparent false --tint 0xe8e8e8 --monitor primary >/dev/null 2>&1 &
+  --widthtype request --height 28 "${tray_colour[@]}" --monitor primary >/dev/null 2>&1 &
 pids+=($!)
 # trayer maps more than one window; the tray itself is the one docked at the
 # top edge, 28 high. Commands find it as TOLVANIS_TRAY_WINDOW.

@@ -1,12 +1,17 @@
-// Renders the brand logo into PNG files for the desktop's icon theme:
+// Renders the brand logo into PNG files for the desktop's icon theme, and the
+// mark alone as the symbolic tray icon:
 //   rendericon <output directory> <size> [<size> ...]
-// writes <dir>/<size>x<size>/apps/tolvanis.png for each size.
+// writes <dir>/<size>x<size>/apps/tolvanis.png for each size and
+// <dir>/scalable/apps/tolvanis-symbolic.svg.
+#include "statusbaricon.h"
 #include "tolvanislogo.h"
+#include "tolvanismark.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSvgGenerator>
 
 #include <cstdio>
 
@@ -35,5 +40,22 @@ int main(int argc, char **argv)
         if (!QDir().mkpath(dir) || !image.save(dir + QStringLiteral("/tolvanis.png")))
             return 1;
     }
-    return 0;
+
+    // GNOME and KDE hosts repaint a symbolic icon in the bar's text colour;
+    // hosts that draw it as it is (waybar) get this light grey, which their
+    // dark default bars show.
+    const QString scalable = root + QStringLiteral("/scalable/apps");
+    if (!QDir().mkpath(scalable))
+        return 1;
+    QSvgGenerator svg;
+    svg.setFileName(scalable + QStringLiteral("/%1.svg").arg(QLatin1String(StatusBarIcon::symbolicName)));
+    svg.setSize(QSize(StatusBarIcon::side, StatusBarIcon::side));
+    svg.setViewBox(QRect(0, 0, StatusBarIcon::side, StatusBarIcon::side));
+    svg.setTitle(StatusBarIcon::accessibleName());
+    QPainter painter;
+    if (!painter.begin(&svg))
+        return 1;
+    TolvanisMark::paint(painter, QRectF(0, 0, StatusBarIcon::side, StatusBarIcon::side),
+                        StatusBarIcon::symbolicColor());
+    return painter.end() ? 0 : 1;
 }

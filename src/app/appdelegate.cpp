@@ -12,6 +12,7 @@
 #include "systemtranslationhost.h"
 #include "translatepanelview.h"
 #include "translationviewmodel.h"
+#include "trayicon.h"
 #include "userdefaults.h"
 
 #include <QAction>
@@ -83,9 +84,10 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     QApplication::setQuitOnLastWindowClosed(false);
 
-    m_statusItem = new QSystemTrayIcon(renderStatusBarIcon(), this);
-    m_statusItem->setToolTip(QStringLiteral("tolvanis"));
-    connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemClicked);
+    m_exportedMenu.reset(buildStatusMenu());
+    m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
+    connect(m_statusItem, &TrayIcon::activated, this, [this](std::optional<QPoint> at) { togglePopover(at); });
+    connect(m_statusItem, &TrayIcon::menuRequested, this, [this](std::optional<QPoint> at) { showStatusMenu(at); });
 
     m_panel = new TranslatePanelView(viewModel());
     connect(m_panel, &TranslatePanelView::openSettingsRequested, this, [self = QPointer(this)] {
@@ -109,16 +111,14 @@ void AppDelegate::applicationDidFinishLaunching()
     if (*m_systemTranslationBridge)
         m_bridgeHost = new SystemTranslationHost(*m_systemTranslationBridge, m_popover);
 
-    // Shown even without a tray: Qt embeds the icon when a tray appears later.
+    // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
     // Built once the icon is up, so that the first click only maps the panel.
     QTimer::singleShot(preparePanelAfterMs, m_popover, &PopoverWindow::prepare);
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        QTimer::singleShot(trayGraceMs, this, [this] {
-            if (!QSystemTrayIcon::isSystemTrayAvailable())
-                showWithoutTray();
-        });
-    }
+    QTimer::singleShot(trayGraceMs, this, [this] {
+        if (!m_statusItem->isInTray())
+            showWithoutTray();
+    });
 }
 
 QIcon AppDelegate::renderStatusBarIcon()
@@ -126,33 +126,36 @@ QIcon AppDelegate::renderStatusBarIcon()
     return ::renderStatusBarIcon();
 }
 
-void AppDelegate::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
+QMenu *AppDelegate::buildStatusMenu()
 {
-    const bool controlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
-    if (reason == QSystemTrayIcon::Context || (reason == QSystemTrayIcon::Trigger && controlHeld)) {
-        showStatusMenu();
-        return;
-    }
-    if (reason == QSystemTrayIcon::Trigger)
-        togglePopover();
-}
-
-void AppDelegate::showStatusMenu()
-{
-    // Built anew for every click and gone once it closes, so no menu stays
-    // attached to the icon to swallow the next left click.
     auto *menu = new QMenu;
-    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // First, for hosts that show the menu on a left click (GNOME's AppIndicator extension).
+    menu->addAction(QStringLiteral("打开翻译面板"), this, [this] { showPopover(); });
+    menu->addSeparator();
     QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &AppDelegate::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->setShortcutVisibleInContextMenu(true);
-    menu->addSeparator();
     QAction *quit = menu->addAction(QStringLiteral("退出 tolvanis"), qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
+    return menu;
+}
+
+void AppDelegate::showStatusMenu(std::optional<QPoint> hostAnchor)
+{
+    // A menu without a parent window becomes an ordinary tiled window on a
+    // Wayland compositor; there the host's own menu (or the panel) is the way.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        togglePopover(hostAnchor);
+        return;
+    }
+    // Built anew for every click and gone once it closes, so no menu stays
+    // attached to the icon to swallow the next left click.
+    QMenu *menu = buildStatusMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     m_statusMenu = menu;
 
-    QPoint at = QCursor::pos();
+    QPoint at = hostAnchor.value_or(QCursor::pos());
     const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
     if (icon.isValid())
         at = PopoverPlacement::position(menu->sizeHint(), icon, std::nullopt, availableGeometryAt(icon.center()));
@@ -164,7 +167,7 @@ bool AppDelegate::isPopoverShown() const
     return m_popover && m_popover->isVisible();
 }
 
-void AppDelegate::togglePopover()
+void AppDelegate::togglePopover(std::optional<QPoint> hostAnchor)
 {
     if (!m_popover)
         return;
@@ -177,7 +180,7 @@ void AppDelegate::togglePopover()
         m_closedByDeactivation.invalidate();
         return;
     }
-    showPopover();
+    showPopover(hostAnchor);
 }
 
 void AppDelegate::showPopover(std::optional<QPoint> hostAnchor)

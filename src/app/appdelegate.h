@@ -4,7 +4,6 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
-#include <QSystemTrayIcon>
 
 #include <memory>
 #include <optional>
@@ -16,6 +15,7 @@ class SystemTranslationBridge;
 class SystemTranslationHost;
 class TranslatePanelView;
 class TranslationViewModel;
+class TrayIcon;
 
 // The tray application: the tray icon, the panel that opens under it, the
 // status menu, the settings window, and the engines and view model behind the
@@ -31,18 +31,19 @@ public:
 
     void applicationDidFinishLaunching();
 
-    void togglePopover();
-    // Opens the panel unless it is open (another launch asked for it). The
-    // tray host may tell where it was activated.
+    // `hostAnchor`: where a StatusNotifierItem host says its icon was clicked;
+    // the panel opens there instead of under the pointer.
+    void togglePopover(std::optional<QPoint> hostAnchor = std::nullopt);
+    // Opens the panel unless it is open (another launch, or the menu, asked for it).
     void showPopover(std::optional<QPoint> hostAnchor = std::nullopt);
-    void showStatusMenu();
+    void showStatusMenu(std::optional<QPoint> hostAnchor = std::nullopt);
     void openSettings();
     void removeEventMonitor();
     static QIcon renderStatusBarIcon();
 
     std::shared_ptr<TranslationViewModel> viewModel();
     HistoryStore &historyStore() const { return *m_historyStore; }
-    QSystemTrayIcon *statusItem() const { return m_statusItem; }
+    TrayIcon *statusItem() const { return m_statusItem; }
     PopoverWindow *popover() const { return m_popover; }
     TranslatePanelView *panel() const { return m_panel; }
     QWidget *settingsWindow() const { return m_settingsWindow; }
@@ -51,13 +52,15 @@ public:
     bool hasEventMonitor() const { return m_eventMonitor.has_value(); }
 
 private:
-    void statusItemClicked(QSystemTrayIcon::ActivationReason reason);
+    QMenu *buildStatusMenu();
     void closePopover();
     void showWithoutTray();
     QPoint popoverPosition(std::optional<QPoint> hostAnchor) const;
     void addQuitShortcut(QWidget *window);
 
-    QSystemTrayIcon *m_statusItem = nullptr;
+    TrayIcon *m_statusItem = nullptr;
+    // The menu StatusNotifierItem hosts draw themselves; never shown by us.
+    std::unique_ptr<QMenu> m_exportedMenu;
     PopoverWindow *m_popover = nullptr;
     TranslatePanelView *m_panel = nullptr;
     QPointer<QWidget> m_settingsWindow;

@@ -1,20 +1,42 @@
 #pragma once
 
+#include <QColor>
 #include <QIcon>
 #include <QImage>
 #include <QString>
 
-// The status-bar (tray) image: the mark in black, 18 × 18 pixels drawn at
-// scale 2 (36 × 36), flagged as a mask so that a desktop that recolours
-// monochrome tray icons for a light or dark panel may do so.
+#include <optional>
+
+// The status-bar (tray) image: the mark, 18 × 18 pixels drawn at scale 2
+// (36 × 36), black unless the bar asks for another colour. Linux tray hosts
+// ignore the mask flag, so the tray code picks a colour the bar can show
+// (markColor) or hands hosts that recolour icons a symbolic icon by name.
 namespace StatusBarIcon {
 
 inline constexpr int side = 18;
 inline constexpr qreal scale = 2.0;
+// Installed in the hicolor theme; GNOME and KDE hosts draw it in the bar's text colour.
+inline constexpr auto symbolicName = "tolvanis-symbolic";
+
+enum class ColorScheme { NoPreference, Dark, Light };
+
+// What is known about the bar, best source first: the foreground colour the
+// tray itself announces, the bar's measured background, the desktop's colour
+// scheme.
+struct BarHints {
+    std::optional<QColor> trayForeground;
+    std::optional<QColor> background;
+    ColorScheme scheme = ColorScheme::NoPreference;
+};
 
 QString accessibleName();
-QImage renderImage();
+// The symbolic icon's own colour, for hosts that draw it unchanged.
+QColor symbolicColor();
+QColor markColor(const BarHints &hints);
+// WCAG contrast ratio of two opaque colours, 1 to 21.
+qreal contrastRatio(const QColor &a, const QColor &b);
+QImage renderImage(const QColor &color = Qt::black);
 
 } // namespace StatusBarIcon
 
-QIcon renderStatusBarIcon();
+QIcon renderStatusBarIcon(const QColor &color = Qt::black);

@@ -174,7 +174,7 @@ for attempt in 1 2; do
   xdotool mousemove "$icon_x" "$icon_y" click 3
   sleep 0.5
   [[ $attempt == 1 ]] && shot status-menu
-  xdotool key Down Return
+  xdotool key Down Down Return
   waitfor 50 visible '^设置$' || fail "设置… did not open the settings window"
 done
 [[ $(visible '^设置$' | wc -l) -eq 1 ]] || fail "the settings window opened more than once"

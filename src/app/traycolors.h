@@ -1,0 +1,35 @@
+#pragma once
+
+#include "statusbaricon.h"
+
+#include <QDBusMessage>
+#include <QObject>
+#include <QRect>
+
+// Where the tray icon's colour comes from: the desktop's colour scheme (the
+// Settings portal, followed while running), and for an XEmbed tray the
+// colours its manager announces (_NET_SYSTEM_TRAY_COLORS) or, failing that,
+// the bar's own pixels around the icon.
+class TrayColors final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TrayColors(QObject *parent = nullptr);
+    Q_DISABLE_COPY_MOVE(TrayColors)
+
+    StatusBarIcon::ColorScheme scheme() const { return m_scheme; }
+    // Hints for an icon embedded at `icon` in an XEmbed tray (an invalid rect: not yet embedded).
+    StatusBarIcon::BarHints xembedHints(QRect icon) const;
+
+Q_SIGNALS:
+    void schemeChanged();
+
+private Q_SLOTS:
+    void settingChanged(const QDBusMessage &signal);
+
+private:
+    void setScheme(const QVariant &value);
+
+    StatusBarIcon::ColorScheme m_scheme = StatusBarIcon::ColorScheme::NoPreference;
+};
