@@ -16,6 +16,9 @@ packages=(
   dbus-daemon dbus-bin gnome-keyring
   xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
   openssl curl
+  # tests: a headless Wayland desktop (sway, XWayland, waybar's tray), its
+  # screenshots and pointer, the program on Wayland, screenshot pixels
+  sway xwayland waybar grim libwayland-dev libwayland-bin qt6-wayland python3-pil
 )
 
 missing=()
