@@ -65,7 +65,7 @@ const PopupMenu = imports.ui.popupMenu;
 const PROBE = `<node><interface name="com.quendrix.tolvanis.ShellProbe">
   <method name="Screenshot"><arg type="s" direction="in" name="path"/></method>
   <method name="Click"><arg type="i" direction="in"/><arg type="i" direction="in"/>
-    <arg type="u" direction="in" name="evdevButton"/></method>
+    <arg type="u" direction="in" name="button"/><arg type="u" direction="in" name="count"/></method>
   <method name="State"><arg type="s" direction="out" name="json"/></method>
 </interface></node>`;
 
@@ -91,16 +91,17 @@ class Probe {
         });
     }
 
-    Click(x, y, button) {
+    Click(x, y, button, count) {
         if (!this._pointer) {
             const seat = Clutter.get_default_backend().get_default_seat();
             this._pointer = seat.create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
         }
         this._pointer.notify_absolute_motion(GLib.get_monotonic_time(), x, y);
+        let left = count;
         GLib.timeout_add(GLib.PRIORITY_DEFAULT, 100, () => {
             this._pointer.notify_button(GLib.get_monotonic_time(), button, Clutter.ButtonState.PRESSED);
             this._pointer.notify_button(GLib.get_monotonic_time(), button, Clutter.ButtonState.RELEASED);
-            return GLib.SOURCE_REMOVE;
+            return --left > 0 ? GLib.SOURCE_CONTINUE : GLib.SOURCE_REMOVE;
         });
     }
 
@@ -115,7 +116,7 @@ class Probe {
             const r = w.get_frame_rect();
             return { title: w.get_title(), pid: w.get_pid(), x: r.x, y: r.y, w: r.width, h: r.height };
         });
-        return JSON.stringify({ items, windows });
+        return JSON.stringify({ overview: Main.overview.visible, items, windows });
     }
 }
 
@@ -186,7 +187,7 @@ for _ in $(seq 1 100); do
   item=$(state | /usr/bin/python3 -c 'import json, sys
 for i in json.load(sys.stdin)["items"]:
     if "appindicator" in i["role"].lower() or ":1." in i["role"]:
-        print(i["x"] + i["w"] // 2, i["y"] + i["h"] // 2); break')
+        print(i["x"] + i["w"] // 2, i["y"] + i["h"] // 2); break') || true
   [[ -n "$item" ]] && break
   sleep 0.1
 done
@@ -194,16 +195,23 @@ done
 sleep 1
 shot icon
 read -r x y <<<"$item"
-BTN_LEFT=272 BTN_RIGHT=273
+# Clutter button numbers, not evdev codes.
 
-call Click "$x" "$y" $BTN_LEFT >/dev/null
+call Click "$x" "$y" 1 1 >/dev/null
 sleep 1.5
 shot left-click
 # Whatever opened, Escape-like: a click on the empty desktop closes menus and
 # takes focus from the panel.
-call Click 640 700 $BTN_LEFT >/dev/null
+call Click 640 700 1 1 >/dev/null
 sleep 1
-call Click "$x" "$y" $BTN_RIGHT >/dev/null
+# The extension sends Activate only for a double click.
+call Click "$x" "$y" 1 2 >/dev/null
+sleep 1.5
+shot double-click
+call Click 640 700 1 1 >/dev/null
+sleep 1
+shot click-elsewhere
+call Click "$x" "$y" 3 1 >/dev/null
 sleep 1.5
 shot right-click
 # The last entry of the menu, if any, is where "退出 tolvanis" should be.
@@ -214,7 +222,7 @@ for i in json.load(sys.stdin)["items"]:
         print(labels[-1]["x"] + labels[-1]["w"] // 2, labels[-1]["y"] + labels[-1]["h"] // 2); break')
 if [[ -n "$quit" ]]; then
   read -r x y <<<"$quit"
-  call Click "$x" "$y" $BTN_LEFT >/dev/null
+  call Click "$x" "$y" 1 1 >/dev/null
   for _ in $(seq 1 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$app" 2>/dev/null; then
     echo "gnome-session: the menu's last item did not end the program"
