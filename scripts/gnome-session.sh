@@ -116,7 +116,7 @@ class Probe {
             const r = w.get_frame_rect();
             return { title: w.get_title(), pid: w.get_pid(), x: r.x, y: r.y, w: r.width, h: r.height };
         });
-        return JSON.stringify({ overview: Main.overview.visible, items, windows });
+        return JSON.stringify({ display: GLib.getenv('DISPLAY'), xauthority: GLib.getenv('XAUTHORITY'), overview: Main.overview.visible, items, windows });
     }
 }
 
@@ -177,7 +177,13 @@ sleep 3
 shot desktop
 
 export WAYLAND_DISPLAY=wayland-0 QT_QPA_PLATFORM=$platform
-[[ $platform == xcb ]] && export DISPLAY=:0
+# XWayland's display and its key are the ones the shell gives its children.
+if [[ $platform == xcb ]]; then
+  read -r DISPLAY XAUTHORITY < <(state | /usr/bin/python3 -c 'import json, sys
+d = json.load(sys.stdin)
+print(d["display"], d["xauthority"])')
+  export DISPLAY XAUTHORITY
+fi
 "$program" >"$out/tolvanis.log" 2>&1 &
 app=$!
 pids+=("$app")
