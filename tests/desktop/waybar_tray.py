@@ -131,32 +131,34 @@ def check_panel_on_screen(how):
 
 
 def menu_rows(before, after):
-    """The menu's item rows and separators, from the pixels the popup drew."""
+    """The menu's item rows and separators, from the pixels the popup drew:
+    its background is the colour most of the change has, and its inside the
+    box of that colour, less the rounded corners."""
     box = changed_box(before, after)
     if not box:
         return box, [], 0
-    menu = after.crop(box)
-    width, height = menu.size
-    colors = menu.getcolors(width * height)
-    background = max(colors)[1]
-    items, separators, in_text, in_line, gap = [], 0, False, False, 0
-    for y in range(2, height - 2):
-        row = [menu.getpixel((x, y)) for x in range(2, width - 2)]
-        ink = sum(contrast(p, background) >= 2 for p in row)
-        line = sum(max(abs(a - b) for a, b in zip(p, background)) > 6 for p in row)
+    drawn = after.crop(box)
+    background = max(drawn.getcolors(drawn.width * drawn.height))[1]
+    plain = Image.new("RGB", drawn.size, background)
+    inside = ImageChops.difference(drawn, plain).convert("L").point(lambda v: 255 if v == 0 else 0).getbbox()
+    menu = drawn.crop(inside)
+    left, top = box[0] + inside[0], box[1] + inside[1]
+    items, separators, gap, in_line = [], 0, 99, False
+    for y in range(menu.height):
+        row = [menu.getpixel((x, y)) for x in range(6, menu.width - 6)]
+        ink = any(contrast(p, background) >= 2 for p in row)
         if ink:
-            if not in_text and (not items or gap > 2):
+            if gap > 2:
                 items.append([y, y])
             items[-1][1] = y
-            in_text, gap = True, 0
+            gap = 0
         else:
             gap += 1
-            in_text = gap <= 2 and in_text
-        is_line = not ink and line >= 0.6 * len(row)
-        separators += is_line and not in_line
-        in_line = is_line
-    rows = [(box[0] + width // 2, box[1] + (top + bottom) // 2) for top, bottom in items]
-    return box, rows, separators
+        line = not ink and sum(max(abs(a - b) for a, b in zip(p, background)) > 6 for p in row) >= 0.6 * len(row)
+        separators += line and not in_line
+        in_line = line
+    rows = [(left + menu.width // 2, top + (first + last) // 2) for first, last in items]
+    return (left, top, left + menu.width, top + menu.height), rows, separators
 
 
 def open_menu():
@@ -246,8 +248,9 @@ try:
 except subprocess.TimeoutExpired:
     app.kill()
     fail("the menu's last item did not end the program")
+print(f"{platform}: the menu's last item ended the program with status {status}")
 if status != 0:
     fail(f"the program ended with status {status}")
 if failures:
-    sys.exit(1)
+    sys.exit(f"FAIL ({platform}): {len(failures)} of the checks failed")
 print(f"{platform}: every step passed; screenshots in {shots}")
