@@ -103,9 +103,9 @@ def click(x, y, button):
     seat(f"release {button}")
 
 
-def windows(pid=None):
+def windows(pid):
     def walk(node):
-        if node.get("pid") and node.get("visible") and (pid is None or node["pid"] == pid):
+        if node.get("pid") == pid and node.get("visible"):
             yield node
         for child in node.get("nodes", []) + node.get("floating_nodes", []):
             yield from walk(child)
@@ -195,11 +195,12 @@ app = subprocess.Popen([os.environ["TOLVANIS_AS_USER"], binary], stdout=log, std
 # background, in some styles), its mark every pixel that differs from it.
 if not waitfor(lambda: changed_box(empty_bar, grab(bar)), 15):
     fail("no icon appeared in waybar's tray")
-tray = settled(bar).crop(changed_box(empty_bar, grab(bar)))
+with_icon = settled(bar)
 grab(name="icon")
+box = changed_box(empty_bar, with_icon)
+tray = with_icon.crop(box)
 background = max(tray.getcolors(tray.width * tray.height))[1]
 mark = [(x, y) for x in range(tray.width) for y in range(tray.height) if tray.getpixel((x, y)) != background]
-box = changed_box(empty_bar, grab(bar))
 icon_x = box[0] + (min(x for x, _ in mark) + max(x for x, _ in mark)) // 2
 icon_y = box[1] + (min(y for _, y in mark) + max(y for _, y in mark)) // 2
 ratios = sorted((contrast(background, tray.getpixel(p)) for p in mark), reverse=True) + [1.0] * 20
@@ -215,9 +216,7 @@ settled()
 grab(name="panel")
 other = subprocess.Popen([os.environ["TOLVANIS_AS_USER"], "xmessage", "-name", "other", "another window"])
 try:
-    def other_window():
-        return [w for w in windows(other.pid)]
-    found = waitfor(other_window, 5)
+    found = waitfor(lambda: windows(other.pid), 5)
     if not found:
         fail("the other window did not appear")
     r = found[0]["rect"]
