@@ -201,6 +201,22 @@ done
 sleep 1
 shot icon
 read -r x y <<<"$item"
+# The icon's contrast (WCAG) against the bar: its most distinct pixel in the
+# button, against the colour most of the button has.
+/usr/bin/python3 - "$out/$(printf %02d $step)-icon.png" "$x" "$y" <<'PY'
+import sys
+from PIL import Image
+x, y = int(sys.argv[2]), int(sys.argv[3])
+button = Image.open(sys.argv[1]).convert("RGB").crop((x - 12, y - 12, x + 12, y + 12))
+def lum(c):
+    c = [v / 255 for v in c]
+    c = [v / 12.92 if v <= 0.03928 else ((v + 0.055) / 1.055) ** 2.4 for v in c]
+    return 0.2126 * c[0] + 0.7152 * c[1] + 0.0722 * c[2]
+bar = max(button.getcolors(24 * 24))[1]
+best = max(button.getdata(), key=lambda c: abs(lum(c) - lum(bar)))
+high, low = sorted((lum(bar), lum(best)), reverse=True)
+print(f"gnome-session: the icon's mark {best} on the bar {bar}: {(high + 0.05) / (low + 0.05):.1f}:1")
+PY
 # Clutter button numbers, not evdev codes.
 
 call Click "$x" "$y" 1 1 >/dev/null
