@@ -22,6 +22,9 @@ packages=(
   openssl curl
   # tests: the accessibility bus and a screen reader's view of it
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+  # tests: a headless Wayland desktop (sway, XWayland, waybar's tray), its
+  # screenshots and pointer, the program on Wayland, screenshot pixels
+  sway xwayland waybar grim libwayland-dev libwayland-bin qt6-wayland python3-pil
 )
 
 missing=()
