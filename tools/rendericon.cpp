@@ -42,8 +42,9 @@ int main(int argc, char **argv)
     }
 
     // GNOME and KDE hosts repaint a symbolic icon in the bar's text colour;
-    // hosts that draw it as it is (waybar) get this light grey, which their
-    // dark default bars show.
+    // hosts that draw it as it is (waybar) get white, which shows on their
+    // dark default bars and on the blue patch waybar's default style puts
+    // behind its tray.
     const QString scalable = root + QStringLiteral("/scalable/apps");
     if (!QDir().mkpath(scalable))
         return 1;

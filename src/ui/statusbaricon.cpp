@@ -26,7 +26,7 @@ QString accessibleName()
 
 QColor symbolicColor()
 {
-    return QColor(0xbe, 0xbe, 0xbe);
+    return QColor(Qt::white);
 }
 
 qreal contrastRatio(const QColor &a, const QColor &b)

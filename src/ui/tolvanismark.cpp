@@ -4,6 +4,7 @@
 #include "symbols.h"
 
 #include <QPainter>
+#include <QPainterPathStroker>
 
 TolvanisMark::TolvanisMark(const QColor &color, QWidget *parent)
     : QWidget(parent)
@@ -29,18 +30,24 @@ void TolvanisMark::paint(QPainter &painter, const QRectF &space, const QColor &c
     painter.setRenderHint(QPainter::Antialiasing);
 
     // The outline lies entirely inside the square: the stroke is centred on a
-    // rectangle inset by half its width, whose radius shrinks by as much.
-    QPen pen(color, g.lineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-    pen.setMiterLimit(10);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
+    // rectangle inset by half its width, whose radius shrinks by as much. It is
+    // filled as an outline rather than stroked, so that every part of the mark
+    // is a fill: GNOME repaints a symbolic icon by overriding the fill of every
+    // path, which would flood a stroked outline's inside.
+    QPainterPathStroker stroker;
+    stroker.setWidth(g.lineWidth);
+    stroker.setCapStyle(Qt::FlatCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    stroker.setMiterLimit(10);
     const qreal half = g.lineWidth / 2;
-    painter.drawPath(ContinuousCorners::roundedRect(square.adjusted(half, half, -half, -half), g.cornerRadius - half));
+    painter.setPen(Qt::NoPen);
+    painter.fillPath(stroker.createStroke(ContinuousCorners::roundedRect(square.adjusted(half, half, -half, -half),
+                                                                         g.cornerRadius - half)),
+                     color);
 
     // The bar spans the inset column's full width from its top; only its top
     // corners are rounded.
     const QRectF bar(square.left() + half, square.top() + half, s - g.lineWidth, g.barHeight);
-    painter.setPen(Qt::NoPen);
     painter.fillPath(ContinuousCorners::roundedRect(bar, {g.barRadius, g.barRadius, 0, 0}), color);
 
     // The arrows and their top padding are centred together, which puts the

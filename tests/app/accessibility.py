@@ -167,14 +167,16 @@ try:
     menu = until("the status menu is not in the tree", lambda: next(
         (w for w in app if w.getRoleName() == "popup menu" and "showing" in states(w)), None))
     items = [(item.getRoleName(), item.name) for item in menu if item.getRoleName() != "separator"]
-    assert items == [("menu item", "设置…"), ("menu item", "退出 tolvanis")], items
-    act(menu[0])
+    assert items == [("menu item", "打开翻译面板"), ("menu item", "设置…"), ("menu item", "退出 tolvanis")], items
+    act(next(item for item in menu if item.name == "设置…"))
 
     settings = shown(app, "frame", "设置")
     providers = shown(settings, "page tab list", "LLM 引擎")
     assert [(tab.name, "selected" in states(tab)) for tab in providers] == [("Anthropic", False), ("OpenAI 兼容", True)]
     for role, name in [("text", "Base URL"), ("text", "模型名称"), ("password text", "API Key")]:
         shown(settings, role, name)
+    # 保存 is enabled, and so pressable, once the key field holds text.
+    find(settings, "password text", "API Key").queryEditableText().setTextContents("sk-test")
     engine = shown(settings, "combo box", "系统离线")
     labels = [r.getTarget(0).name for r in engine.getRelationSet() if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
     assert labels == ["默认引擎"], labels
