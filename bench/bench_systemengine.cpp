@@ -1,13 +1,10 @@
-// Per-request cost of the on-device path (engine, bridge, host, session and the
-// worker protocol) against the translateLocally stand-in, next to a raw
-// write/read of the same frames over the same kind of pipe to the same program.
-// The difference of the medians is what the path adds per request.
+// Per-request cost of the on-device path (the engine and the worker protocol)
+// against the translateLocally stand-in, next to a raw write/read of the same
+// frames over the same kind of pipe to the same program. The difference of the
+// medians is what the path adds per request.
 #include "nativemessagecodec.h"
 #include "systemengine.h"
-#include "systemtranslationbridge.h"
-#include "systemtranslationhost.h"
 #include "taskoutcome.h"
-#include "translatelocallybackend.h"
 #include "translatelocallystandin.h"
 
 #include <QCoreApplication>
@@ -44,21 +41,18 @@ void systemEngineRequest(benchmark::State &state)
     application();
     Q_ASSERT(text.size() == 200);
     TranslateLocallyStandIn standIn;
-    auto backend = TranslateLocallyBackend::create();
-    auto bridge = std::make_shared<SystemTranslationBridge>();
-    SystemTranslationHost host(bridge, backend);
-    SystemEngine engine(bridge);
+    const auto engine = SystemEngine::create();
     const QString from = QStringLiteral("英文"), to = QStringLiteral("中文");
     // Start the worker and choose the model outside the measurement.
-    if (!outcomeOf(engine.translate(text, from, to)).value) {
+    if (!outcomeOf(engine->translate(text, from, to)).value) {
         state.SkipWithError("the stand-in did not answer");
         return;
     }
     for (auto _ : state) {
-        auto outcome = outcomeOf(engine.translate(text, from, to));
+        auto outcome = outcomeOf(engine->translate(text, from, to));
         benchmark::DoNotOptimize(outcome);
     }
-    backend->shutdown();
+    engine->shutdown();
 }
 
 bool writeAll(int fd, const QByteArray &bytes)

@@ -8,8 +8,7 @@
 #include "popoverwindow.h"
 #include "settingsview.h"
 #include "statusbaricon.h"
-#include "systemenginefactory.h"
-#include "systemtranslationhost.h"
+#include "systemengine.h"
 #include "translatepanelview.h"
 #include "translationviewmodel.h"
 #include "trayicon.h"
@@ -70,9 +69,7 @@ AppDelegate::~AppDelegate()
 std::shared_ptr<TranslationViewModel> AppDelegate::viewModel()
 {
     if (!m_viewModel) {
-        if (!m_systemTranslationBridge)
-            m_systemTranslationBridge = SystemEngineFactory::makeBridge();
-        auto systemEngine = SystemEngineFactory::makeEngine(*m_systemTranslationBridge);
+        auto systemEngine = SystemEngine::create();
         auto llmEngine = std::make_shared<LLMEngine>(m_settings, KeychainHelper::shared());
         m_viewModel = TranslationViewModel::create(std::move(systemEngine), std::move(llmEngine), *m_historyStore,
                                                    m_settings);
@@ -108,8 +105,6 @@ void AppDelegate::applicationDidFinishLaunching()
         removeEventMonitor();
     });
     addQuitShortcut(m_popover);
-    if (*m_systemTranslationBridge)
-        m_bridgeHost = new SystemTranslationHost(*m_systemTranslationBridge, m_popover);
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
@@ -196,8 +191,6 @@ void AppDelegate::showPopover(std::optional<QPoint> hostAnchor)
         m_popover->prepare();
         m_popover->open(popoverPosition(hostAnchor));
     }
-    if (m_bridgeHost)
-        m_bridgeHost->appear();
 
     removeEventMonitor();
     if (m_trayless)

@@ -11,8 +11,6 @@
 class AppSettings;
 class HistoryStore;
 class PopoverWindow;
-class SystemTranslationBridge;
-class SystemTranslationHost;
 class TranslatePanelView;
 class TranslationViewModel;
 class TrayIcon;
@@ -68,8 +66,6 @@ private:
     std::optional<QMetaObject::Connection> m_eventMonitor;
     std::unique_ptr<HistoryStore> m_historyStore;
     AppSettings &m_settings;
-    std::optional<std::shared_ptr<SystemTranslationBridge>> m_systemTranslationBridge;
-    SystemTranslationHost *m_bridgeHost = nullptr;
     std::shared_ptr<TranslationViewModel> m_viewModel;
     // When the panel last closed because another window took the focus: a
     // click on the tray icon deactivates the panel just before the click

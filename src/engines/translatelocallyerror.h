@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 // Why a request to a translateLocally worker failed. It never reaches the user
-// as such: the bridge reports every session failure as a missing language pack.
+// as such: the system engine turns it into a TranslationError.
 class TranslateLocallyError final : public std::runtime_error
 {
 public:

@@ -2,10 +2,7 @@
 #include "llmprovider.h"
 #include "translationdirection.h"
 #include "translationerror.h"
-#include "settledtask.h"
-#include "unavailableengine.h"
 
-#include <QCoroTask>
 #include <QtTest>
 
 class TestCoreTypes : public QObject
@@ -23,9 +20,6 @@ private Q_SLOTS:
     void errorDescriptions_data();
     void errorDescriptions();
     void whatCarriesTheDescription();
-
-    // --- placeholder engine
-    void unavailableEngineAlwaysFailsWithItsReason();
 };
 
 void TestCoreTypes::rawValuesAndLabelsInDeclarationOrder()
@@ -158,20 +152,6 @@ void TestCoreTypes::whatCarriesTheDescription()
     // Callers that only know std::exception still get the user-facing text.
     const std::exception &error = TranslationError::network(u"连接被拒绝"_qs);
     QCOMPARE(QString::fromUtf8(error.what()), u"网络请求失败：连接被拒绝"_qs);
-}
-
-void TestCoreTypes::unavailableEngineAlwaysFailsWithItsReason()
-{
-    UnavailableEngine engine(u"系统离线"_qs, UnavailableEngine::missingTranslateLocallyReason());
-    QCOMPARE(engine.name(), u"系统离线"_qs);
-
-    for (const QString &text : {QString(), u"hello"_qs}) {
-        const auto outcome = SettledTask::wait(engine.translate(text, u"英文"_qs, u"中文"_qs));
-        QVERIFY(!outcome.value);
-        QVERIFY(outcome.error);
-        QCOMPARE(outcome.error->kind(), TranslationError::Kind::Network);
-        QCOMPARE(outcome.description(), u"网络请求失败：系统翻译需要安装 translateLocally"_qs);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestCoreTypes)

@@ -7,7 +7,6 @@
 #include "scriptedengine.h"
 #include "temporaryconfig.h"
 #include "translationviewmodel.h"
-#include "unavailableengine.h"
 #include "userdefaults.h"
 
 #include <QClipboard>
@@ -39,7 +38,6 @@ private Q_SLOTS:
     void onlyTheLatestRequestSetsOutputErrorAndBusy();
     void overlappingRequestsUnderLoad();
     void requestOutlivesItsLastOwner();
-    void unavailableEngineShowsItsReason();
 
     // --- clipboard
     void prefillTakesClipboardText_data();
@@ -294,18 +292,6 @@ void TestTranslationViewModel::requestOutlivesItsLastOwner()
     m_system->succeed(0, u"孤儿"_qs);
     QTRY_VERIFY(!watcher);
     QCOMPARE(m_history->entries().size(), 1);
-}
-
-void TestTranslationViewModel::unavailableEngineShowsItsReason()
-{
-    m_model = TranslationViewModel::create(
-        std::make_shared<UnavailableEngine>(u"系统离线"_qs, UnavailableEngine::missingTranslateLocallyReason()), m_llm,
-        *m_history, *m_settings);
-    m_model->setInputText(u"hello"_qs);
-    m_model->translate();
-    QTRY_VERIFY(!m_model->isTranslating());
-    QCOMPARE(m_model->errorMessage(), u"网络请求失败：系统翻译需要安装 translateLocally"_qs);
-    QVERIFY(m_history->entries().isEmpty());
 }
 
 void TestTranslationViewModel::prefillTakesClipboardText_data()
