@@ -237,7 +237,10 @@ void PortalShortcut::bind(const QKeySequence &keys)
     request(QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), sessionToken}},
             [this, keys](const QVariantMap &results) {
                 m_session = objectPath(results.value(QStringLiteral("session_handle")));
-                bindShortcut(keys);
+                if (m_session.isEmpty())
+                    Q_EMIT failed(QStringLiteral("桌面拒绝了快捷键。"));
+                else
+                    bindShortcut(keys);
             });
 }
 
@@ -288,8 +291,8 @@ void PortalShortcut::request(const QString &method, QVariantList arguments, QVar
             });
     auto *call = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(portalCall(shortcutsInterface, method, arguments)), watcher);
-    connect(call, &QDBusPendingCallWatcher::finished, watcher, [this, watcher, generation](QDBusPendingCallWatcher *call) {
-        const QDBusPendingReply<QDBusObjectPath> reply = *call;
+    connect(call, &QDBusPendingCallWatcher::finished, watcher, [this, watcher, generation](QDBusPendingCallWatcher *done) {
+        const QDBusPendingReply<QDBusObjectPath> reply = *done;
         if (!reply.isError()) {
             // Portals from before predictable handles answer on the path they return.
             watcher->follow(reply.value().path());
