@@ -291,17 +291,18 @@ void PortalShortcut::request(const QString &method, QVariantList arguments, QVar
             });
     auto *call = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(portalCall(shortcutsInterface, method, arguments)), watcher);
-    connect(call, &QDBusPendingCallWatcher::finished, watcher, [this, watcher, generation](QDBusPendingCallWatcher *done) {
-        const QDBusPendingReply<QDBusObjectPath> reply = *done;
-        if (!reply.isError()) {
-            // Portals from before predictable handles answer on the path they return.
-            watcher->follow(reply.value().path());
-            return;
-        }
-        watcher->deleteLater();
-        if (generation == m_generation)
-            Q_EMIT failed(QStringLiteral("桌面门户无法设置快捷键：%1").arg(reply.error().message()));
-    });
+    connect(call, &QDBusPendingCallWatcher::finished, watcher,
+            [this, watcher, generation](QDBusPendingCallWatcher *done) {
+                const QDBusPendingReply<QDBusObjectPath> reply = *done;
+                if (!reply.isError()) {
+                    // Portals from before predictable handles answer on the path they return.
+                    watcher->follow(reply.value().path());
+                    return;
+                }
+                watcher->deleteLater();
+                if (generation == m_generation)
+                    Q_EMIT failed(QStringLiteral("桌面门户无法设置快捷键：%1").arg(reply.error().message()));
+            });
 }
 
 void PortalShortcut::closeSession()

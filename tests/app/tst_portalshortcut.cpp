@@ -14,7 +14,8 @@ class PortalStandIn final
 public:
     explicit PortalStandIn(const QStringList &switches = {})
     {
-        m_process.start(u"/usr/bin/python3"_qs, QStringList{QStringLiteral(QT_TESTCASE_SOURCEDIR "/../support/portalstandin.py")} + switches);
+        const QString script = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../support/portalstandin.py");
+        m_process.start(u"/usr/bin/python3"_qs, QStringList{script} + switches);
     }
     ~PortalStandIn()
     {
@@ -99,7 +100,8 @@ void TestPortalShortcut::bindsActivatesRebindsAndReleases_data()
     QTest::addColumn<QString>("refusal");
     QTest::newRow("registered first") << QStringList() << QString();
     QTest::newRow("portal without the registry") << QStringList{u"--no-registry"_qs} << QString();
-    QTest::newRow("user cancelled") << QStringList{u"--refuse"_qs} << u"桌面拒绝了快捷键：绑定被取消了。"_qs;
+    QTest::newRow("user cancelled") << QStringList{u"--refuse"_qs}
+                                    << u"桌面拒绝了快捷键：绑定被取消了。"_qs;
 }
 
 void TestPortalShortcut::bindsActivatesRebindsAndReleases()
@@ -119,7 +121,8 @@ void TestPortalShortcut::bindsActivatesRebindsAndReleases()
              u"BindShortcuts %1 translate-selection CTRL+ALT+y 翻译选中的文字"_qs.arg(first));
     // Portals refuse sessions of programs that have not registered their id first.
     if (!switches.contains(u"--no-registry"_qs))
-        QCOMPARE(portal.lines().mid(1, 2), QStringList({u"Register com.quendrix.tolvanis"_qs, u"CreateSession "_qs + first}));
+        QCOMPARE(portal.lines().mid(1, 2),
+                 QStringList({u"Register com.quendrix.tolvanis"_qs, u"CreateSession "_qs + first}));
     if (!refusal.isEmpty()) {
         QTRY_COMPARE(failed.count(), 1);
         QCOMPARE(failed.constFirst().constFirst().toString(), refusal);
