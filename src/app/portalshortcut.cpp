@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 
+#include <optional>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcPortal, "tolvanis.app.portal")
@@ -169,6 +170,16 @@ private:
     QString m_path;
 };
 
+// What the desktop shows for our shortcut among `shortcuts`; nullopt when it is not there.
+std::optional<QString> ourTrigger(const QVariant &shortcuts)
+{
+    for (const auto &[id, properties] : qdbus_cast<Shortcuts>(shortcuts)) {
+        if (id == latin1(translateSelectionId))
+            return properties.value(QStringLiteral("trigger_description")).toString();
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 PortalShortcut::PortalShortcut(QObject *parent)
@@ -180,6 +191,9 @@ PortalShortcut::PortalShortcut(QObject *parent)
     QDBusConnection::sessionBus().connect(latin1(portalService), latin1(portalPath), latin1(shortcutsInterface),
                                           QStringLiteral("Activated"), this,
                                           SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    QDBusConnection::sessionBus().connect(latin1(portalService), latin1(portalPath), latin1(shortcutsInterface),
+                                          QStringLiteral("ShortcutsChanged"), this,
+                                          SLOT(onShortcutsChanged(QDBusMessage)));
 }
 
 PortalShortcut::~PortalShortcut()
@@ -236,7 +250,7 @@ void PortalShortcut::bind(const QKeySequence &keys)
         QStringLiteral("tolvanis_%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
     request(QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), sessionToken}},
             [this, keys](const QVariantMap &results) {
-                m_session = objectPath(results.value(QStringLiteral("session_handle")));
+                setSession(objectPath(results.value(QStringLiteral("session_handle"))));
                 if (m_session.isEmpty())
                     Q_EMIT failed(QStringLiteral("桌面拒绝了快捷键。"));
                 else
@@ -254,14 +268,10 @@ void PortalShortcut::bindShortcut(const QKeySequence &keys)
             {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString()}, {},
             [this](const QVariantMap &results) {
                 // The desktop binds a subset of what was asked, possibly none.
-                const auto granted = qdbus_cast<Shortcuts>(results.value(QStringLiteral("shortcuts")));
-                for (const auto &[id, properties] : granted) {
-                    if (id == latin1(translateSelectionId)) {
-                        Q_EMIT bound(properties.value(QStringLiteral("trigger_description")).toString());
-                        return;
-                    }
-                }
-                Q_EMIT failed(QStringLiteral("桌面没有绑定这个快捷键。"));
+                if (const auto shown = ourTrigger(results.value(QStringLiteral("shortcuts"))))
+                    Q_EMIT bound(*shown);
+                else
+                    Q_EMIT failed(QStringLiteral("桌面没有绑定这个快捷键。"));
             });
 }
 
@@ -305,9 +315,39 @@ void PortalShortcut::request(const QString &method, QVariantList arguments, QVar
             });
 }
 
+void PortalShortcut::setSession(const QString &session)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString interface = QStringLiteral("org.freedesktop.portal.Session");
+    if (!m_session.isEmpty())
+        bus.disconnect(latin1(portalService), m_session, interface, QStringLiteral("Closed"), this,
+                       SLOT(onSessionClosed()));
+    m_session = session;
+    if (!m_session.isEmpty())
+        bus.connect(latin1(portalService), m_session, interface, QStringLiteral("Closed"), this,
+                    SLOT(onSessionClosed()));
+}
+
 void PortalShortcut::closeSession()
 {
-    closeSessionAt(std::exchange(m_session, {}));
+    const QString session = m_session;
+    setSession({});
+    closeSessionAt(session);
+}
+
+void PortalShortcut::onShortcutsChanged(const QDBusMessage &signal)
+{
+    const QVariantList arguments = signal.arguments();
+    if (m_session.isEmpty() || arguments.size() != 2 || arguments.at(0).value<QDBusObjectPath>().path() != m_session)
+        return;
+    if (const auto shown = ourTrigger(arguments.at(1)))
+        Q_EMIT bound(*shown);
+}
+
+void PortalShortcut::onSessionClosed()
+{
+    setSession({});
+    Q_EMIT failed(QStringLiteral("桌面结束了快捷键，请重新设置。"));
 }
 
 void PortalShortcut::onActivated(const QDBusObjectPath &session, const QString &shortcutId,

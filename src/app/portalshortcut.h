@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QDBusMessage;
 class QDBusObjectPath;
 
 // The shortcut through the desktop portal's GlobalShortcuts interface, the
@@ -37,6 +38,10 @@ public:
 private Q_SLOTS:
     void onActivated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong timestamp,
                      const QVariantMap &options);
+    // The user gave the shortcut another trigger in the desktop's own settings.
+    void onShortcutsChanged(const QDBusMessage &signal);
+    // The desktop ended the session (the user revoked it); the key no longer works.
+    void onSessionClosed();
 
 private:
     using Answer = std::function<void(const QVariantMap &results)>;
@@ -44,6 +49,7 @@ private:
     // Response; `answered` runs only for a success that belongs to the latest bind().
     void request(const QString &method, QVariantList arguments, QVariantMap options, const Answer &answered);
     void bindShortcut(const QKeySequence &keys);
+    void setSession(const QString &session);
     void closeSession();
 
     QString m_session;

@@ -60,8 +60,8 @@ private Q_SLOTS:
     void triggerNamesTheKeysAsTheDesktopDoes_data();
     void triggerNamesTheKeysAsTheDesktopDoes();
     void availableOnlyWhereThePortalOffersShortcuts();
-    void bindsActivatesRebindsAndReleases_data();
-    void bindsActivatesRebindsAndReleases();
+    void bindsActivatesFollowsAndReleases_data();
+    void bindsActivatesFollowsAndReleases();
 };
 
 void TestPortalShortcut::triggerNamesTheKeysAsTheDesktopDoes_data()
@@ -94,7 +94,7 @@ void TestPortalShortcut::availableOnlyWhereThePortalOffersShortcuts()
     QVERIFY(PortalShortcut::isAvailable());
 }
 
-void TestPortalShortcut::bindsActivatesRebindsAndReleases_data()
+void TestPortalShortcut::bindsActivatesFollowsAndReleases_data()
 {
     QTest::addColumn<QStringList>("switches");
     QTest::addColumn<QString>("refusal");
@@ -104,7 +104,7 @@ void TestPortalShortcut::bindsActivatesRebindsAndReleases_data()
                                     << u"桌面拒绝了快捷键：绑定被取消了。"_qs;
 }
 
-void TestPortalShortcut::bindsActivatesRebindsAndReleases()
+void TestPortalShortcut::bindsActivatesFollowsAndReleases()
 {
     QFETCH(QStringList, switches);
     QFETCH(QString, refusal);
@@ -144,10 +144,20 @@ void TestPortalShortcut::bindsActivatesRebindsAndReleases()
     QTRY_COMPARE(activated.count(), 1);
     QCOMPARE(activated.constFirst().constFirst().toString(), u"token-42"_qs);
 
+    portal.send("retrigger Super+T");
+    QTRY_COMPARE(bound.count(), 3);
+    QCOMPARE(bound.constLast().constFirst().toString(), u"Super+T"_qs);
+
     shortcut.bind({});
     QCOMPARE(portal.waitFor(u"Close"_qs), u"Close "_qs + second);
-    QTRY_COMPARE(bound.count(), 3);
+    QTRY_COMPARE(bound.count(), 4);
     QCOMPARE(failed.count(), 0);
+
+    // The desktop ends the session (the user revoked it in its settings).
+    shortcut.bind(QKeySequence(u"Ctrl+Alt+Y"_qs));
+    QTRY_COMPARE(bound.count(), 5);
+    portal.send("close");
+    QTRY_COMPARE(failed.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestPortalShortcut)

@@ -2,8 +2,9 @@
 Prints "ready" once it owns the portal's name, then one line per call
 ("Register <app id>", "CreateSession <session>", "BindShortcuts <session>
 <id> <preferred trigger> <description>", "Close <session>"); reads commands
-from stdin: "activate <token>" emits Activated for the latest session. Quits
-at the end of stdin. Switches: --refuse answers BindShortcuts as a user's
+from stdin, each for the latest session: "activate <token>" emits Activated,
+"retrigger <text>" ShortcutsChanged as the user's new choice, "close" ends the
+session as the desktop does. Quits at the end of stdin. Switches: --refuse answers BindShortcuts as a user's
 "cancel" does; --no-registry leaves out the host Registry, as portals before
 it do. Run with Debian's /usr/bin/python3 (python3-gi)."""
 import os
@@ -86,11 +87,17 @@ def command(fd, _condition):
     if not data:
         loop.quit()
         return False
-    for words in map(str.split, data.splitlines()):
-        if words[:1] == ["activate"] and latest:
-            client, session = latest[0]
+    for command, _, argument in (line.partition(" ") for line in data.splitlines()):
+        client, session = latest[0]
+        if command == "activate":
             bus.emit_signal(client, PATH, SHORTCUTS, "Activated", GLib.Variant("(osta{sv})", (
-                session, "translate-selection", 1, {"activation_token": GLib.Variant("s", words[1])})))
+                session, "translate-selection", 1, {"activation_token": GLib.Variant("s", argument)})))
+        elif command == "retrigger":
+            bus.emit_signal(client, PATH, SHORTCUTS, "ShortcutsChanged", GLib.Variant("(oa(sa{sv}))", (
+                session, [("translate-selection", {"trigger_description": GLib.Variant("s", argument)})])))
+        elif command == "close":
+            bus.unregister_object(sessions.pop(session))
+            bus.emit_signal(client, session, "org.freedesktop.portal.Session", "Closed", GLib.Variant("(a{sv})", ({},)))
     return True
 
 
