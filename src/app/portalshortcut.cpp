@@ -1,0 +1,361 @@
+#include "portalshortcut.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
+
+#include <optional>
+#include <utility>
+
+Q_LOGGING_CATEGORY(lcPortal, "tolvanis.app.portal")
+
+namespace {
+
+constexpr auto portalService = "org.freedesktop.portal.Desktop";
+constexpr auto portalPath = "/org/freedesktop/portal/desktop";
+constexpr auto shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
+constexpr auto requestInterface = "org.freedesktop.portal.Request";
+constexpr auto applicationId = "com.quendrix.tolvanis";
+constexpr auto translateSelectionId = "translate-selection";
+// A start-up check must not hold the program up when the portal hangs.
+constexpr int checkTimeoutMs = 1000;
+
+// Ids and properties, as BindShortcuts takes them and its Response lists them.
+using Shortcuts = QList<QPair<QString, QVariantMap>>;
+
+QString latin1(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+QDBusMessage portalCall(const char *interface, const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(latin1(portalService), latin1(portalPath), latin1(interface), method);
+    call.setArguments(arguments);
+    return call;
+}
+
+// The handle that the portal gives the request with this token, so that its
+// Response can be subscribed to before the call that may answer at once.
+QString requestPath(const QString &token)
+{
+    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
+    sender.replace(u'.', u'_');
+    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+}
+
+// The portal has answered session_handle as a string, and some versions as a path.
+QString objectPath(const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<QDBusObjectPath>())
+        return value.value<QDBusObjectPath>().path();
+    return value.toString();
+}
+
+void closeSessionAt(const QString &session)
+{
+    if (session.isEmpty())
+        return;
+    QDBusMessage close = QDBusMessage::createMethodCall(latin1(portalService), session,
+                                                        QStringLiteral("org.freedesktop.portal.Session"),
+                                                        QStringLiteral("Close"));
+    QDBusConnection::sessionBus().asyncCall(close);
+}
+
+// The portal accepts the id only before any other call of this process, and
+// portals before the host Registry do not know the method: neither is a
+// reason to stop. A portal that restarted has forgotten it.
+void registerApplication()
+{
+    static QString registeredWith;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const auto owner = [&bus] { return bus.interface()->serviceOwner(latin1(portalService)).value(); };
+    if (!registeredWith.isEmpty() && registeredWith == owner())
+        return;
+    const QDBusMessage reply = bus.call(portalCall("org.freedesktop.host.portal.Registry", QStringLiteral("Register"),
+                                                   {latin1(applicationId), QVariantMap()}),
+                                        QDBus::Block, checkTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        qCInfo(lcPortal) << "the portal did not register the application id:" << reply.errorMessage();
+    registeredWith = owner();
+}
+
+// Names of the freedesktop shortcuts format (xkbcommon's key names) for keys
+// whose Qt name differs.
+struct KeyName
+{
+    int key;
+    const char *name;
+};
+constexpr KeyName keyNames[] = {
+    {Qt::Key_Space, "space"}, {Qt::Key_Exclam, "exclam"}, {Qt::Key_QuoteDbl, "quotedbl"},
+    {Qt::Key_NumberSign, "numbersign"}, {Qt::Key_Dollar, "dollar"}, {Qt::Key_Percent, "percent"},
+    {Qt::Key_Ampersand, "ampersand"}, {Qt::Key_Apostrophe, "apostrophe"}, {Qt::Key_ParenLeft, "parenleft"},
+    {Qt::Key_ParenRight, "parenright"}, {Qt::Key_Asterisk, "asterisk"}, {Qt::Key_Plus, "plus"},
+    {Qt::Key_Comma, "comma"}, {Qt::Key_Minus, "minus"}, {Qt::Key_Period, "period"}, {Qt::Key_Slash, "slash"},
+    {Qt::Key_Colon, "colon"}, {Qt::Key_Semicolon, "semicolon"}, {Qt::Key_Less, "less"}, {Qt::Key_Equal, "equal"},
+    {Qt::Key_Greater, "greater"}, {Qt::Key_Question, "question"}, {Qt::Key_At, "at"},
+    {Qt::Key_BracketLeft, "bracketleft"}, {Qt::Key_Backslash, "backslash"}, {Qt::Key_BracketRight, "bracketright"},
+    {Qt::Key_AsciiCircum, "asciicircum"}, {Qt::Key_Underscore, "underscore"}, {Qt::Key_QuoteLeft, "grave"},
+    {Qt::Key_BraceLeft, "braceleft"}, {Qt::Key_Bar, "bar"}, {Qt::Key_BraceRight, "braceright"},
+    {Qt::Key_AsciiTilde, "asciitilde"}, {Qt::Key_Escape, "Escape"}, {Qt::Key_Tab, "Tab"},
+    // Qt records Shift+Tab as Backtab; the trigger keeps the key and its SHIFT.
+    {Qt::Key_Backtab, "Tab"}, {Qt::Key_Backspace, "BackSpace"}, {Qt::Key_Return, "Return"},
+    {Qt::Key_Enter, "KP_Enter"}, {Qt::Key_Insert, "Insert"}, {Qt::Key_Delete, "Delete"}, {Qt::Key_Pause, "Pause"},
+    {Qt::Key_Print, "Print"}, {Qt::Key_Home, "Home"}, {Qt::Key_End, "End"}, {Qt::Key_Left, "Left"},
+    {Qt::Key_Up, "Up"}, {Qt::Key_Right, "Right"}, {Qt::Key_Down, "Down"}, {Qt::Key_PageUp, "Page_Up"},
+    {Qt::Key_PageDown, "Page_Down"}, {Qt::Key_ScrollLock, "Scroll_Lock"}, {Qt::Key_Menu, "Menu"},
+};
+
+QString keyName(Qt::Key key)
+{
+    // A letter key's own name is its lower case; SHIFT, when held, is among the modifiers.
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return QChar(key).toLower();
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return QChar(key);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
+        return u'F' + QString::number(key - Qt::Key_F1 + 1);
+    for (const KeyName &entry : keyNames) {
+        if (entry.key == key)
+            return latin1(entry.name);
+    }
+    return {};
+}
+
+// One request's Response signal, subscribed to before the call is made.
+class ResponseWatcher final : public QObject
+{
+    Q_OBJECT
+
+public:
+    ResponseWatcher(const QString &path, QObject *parent)
+        : QObject(parent)
+    {
+        follow(path);
+    }
+    ~ResponseWatcher() override { unsubscribe(); }
+    Q_DISABLE_COPY_MOVE(ResponseWatcher)
+
+    void follow(const QString &path)
+    {
+        if (path == m_path)
+            return;
+        unsubscribe();
+        m_path = path;
+        QDBusConnection::sessionBus().connect(latin1(portalService), m_path, latin1(requestInterface),
+                                              QStringLiteral("Response"), this, SLOT(respond(uint, QVariantMap)));
+    }
+
+Q_SIGNALS:
+    void answered(uint response, const QVariantMap &results);
+
+private Q_SLOTS:
+    void respond(uint response, const QVariantMap &results) { Q_EMIT answered(response, results); }
+
+private:
+    void unsubscribe()
+    {
+        QDBusConnection::sessionBus().disconnect(latin1(portalService), m_path, latin1(requestInterface),
+                                                 QStringLiteral("Response"), this, SLOT(respond(uint, QVariantMap)));
+    }
+
+    QString m_path;
+};
+
+// What the desktop shows for our shortcut among `shortcuts`; nullopt when it is not there.
+std::optional<QString> ourTrigger(const QVariant &shortcuts)
+{
+    for (const auto &[id, properties] : qdbus_cast<Shortcuts>(shortcuts)) {
+        if (id == latin1(translateSelectionId))
+            return properties.value(QStringLiteral("trigger_description")).toString();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+PortalShortcut::PortalShortcut(QObject *parent)
+    : ShortcutBackend(parent)
+{
+    qDBusRegisterMetaType<QPair<QString, QVariantMap>>();
+    qDBusRegisterMetaType<Shortcuts>();
+    registerApplication();
+    QDBusConnection::sessionBus().connect(latin1(portalService), latin1(portalPath), latin1(shortcutsInterface),
+                                          QStringLiteral("Activated"), this,
+                                          SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    QDBusConnection::sessionBus().connect(latin1(portalService), latin1(portalPath), latin1(shortcutsInterface),
+                                          QStringLiteral("ShortcutsChanged"), this,
+                                          SLOT(onShortcutsChanged(QDBusMessage)));
+}
+
+PortalShortcut::~PortalShortcut()
+{
+    closeSession();
+}
+
+bool PortalShortcut::isAvailable()
+{
+    if (!QDBusConnection::sessionBus().isConnected())
+        return false;
+    registerApplication();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(latin1(portalService), latin1(portalPath),
+                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"))
+            << latin1(shortcutsInterface) << QStringLiteral("version"),
+        QDBus::Block, checkTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        qCInfo(lcPortal) << "no GlobalShortcuts portal:" << reply.errorMessage();
+        return false;
+    }
+    return reply.arguments().constFirst().value<QDBusVariant>().variant().toUInt() >= 1;
+}
+
+QString PortalShortcut::trigger(const QKeySequence &keys)
+{
+    if (keys.isEmpty())
+        return {};
+    const QKeyCombination combination = keys[0];
+    const QString key = keyName(combination.key());
+    if (key.isEmpty())
+        return {};
+    QString result;
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    const std::pair<Qt::KeyboardModifier, const char *> names[] = {
+        {Qt::ControlModifier, "CTRL+"}, {Qt::AltModifier, "ALT+"}, {Qt::ShiftModifier, "SHIFT+"},
+        {Qt::MetaModifier, "LOGO+"}};
+    for (const auto &[modifier, name] : names) {
+        if (modifiers.testFlag(modifier))
+            result += latin1(name);
+    }
+    return result + key;
+}
+
+void PortalShortcut::bind(const QKeySequence &keys)
+{
+    ++m_generation;
+    closeSession();
+    if (keys.isEmpty()) {
+        QMetaObject::invokeMethod(this, [this] { Q_EMIT bound({}); }, Qt::QueuedConnection);
+        return;
+    }
+    const QString sessionToken =
+        QStringLiteral("tolvanis_%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
+    request(QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), sessionToken}},
+            [this, keys](const QVariantMap &results) {
+                setSession(objectPath(results.value(QStringLiteral("session_handle"))));
+                if (m_session.isEmpty())
+                    Q_EMIT failed(QStringLiteral("桌面拒绝了快捷键。"));
+                else
+                    bindShortcut(keys);
+            });
+}
+
+void PortalShortcut::bindShortcut(const QKeySequence &keys)
+{
+    QVariantMap properties{{QStringLiteral("description"), QStringLiteral("翻译选中的文字")}};
+    if (const QString preferred = trigger(keys); !preferred.isEmpty())
+        properties.insert(QStringLiteral("preferred_trigger"), preferred);
+    const Shortcuts shortcuts{{latin1(translateSelectionId), properties}};
+    request(QStringLiteral("BindShortcuts"),
+            {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString()}, {},
+            [this](const QVariantMap &results) {
+                // The desktop binds a subset of what was asked, possibly none.
+                if (const auto shown = ourTrigger(results.value(QStringLiteral("shortcuts"))))
+                    Q_EMIT bound(*shown);
+                else
+                    Q_EMIT failed(QStringLiteral("桌面没有绑定这个快捷键。"));
+            });
+}
+
+void PortalShortcut::request(const QString &method, QVariantList arguments, QVariantMap options,
+                             const Answer &answered)
+{
+    const QString token = QStringLiteral("tolvanis_%1_%2").arg(++m_tokens).arg(QRandomGenerator::global()->generate());
+    options.insert(QStringLiteral("handle_token"), token);
+    arguments << options;
+    const quint64 generation = m_generation;
+    // Lives until the Response or the call's error.
+    auto *watcher = new ResponseWatcher(requestPath(token), this);
+    connect(watcher, &ResponseWatcher::answered, this,
+            [this, watcher, generation, answered](uint response, const QVariantMap &results) {
+                watcher->deleteLater();
+                if (generation != m_generation) {
+                    // Superseded by a later bind(): a session created meanwhile is nobody's.
+                    closeSessionAt(objectPath(results.value(QStringLiteral("session_handle"))));
+                    return;
+                }
+                if (response == 0)
+                    answered(results);
+                else if (response == 1)
+                    Q_EMIT failed(QStringLiteral("桌面拒绝了快捷键：绑定被取消了。"));
+                else
+                    Q_EMIT failed(QStringLiteral("桌面拒绝了快捷键。"));
+            });
+    auto *call = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(portalCall(shortcutsInterface, method, arguments)), watcher);
+    connect(call, &QDBusPendingCallWatcher::finished, watcher,
+            [this, watcher, generation](QDBusPendingCallWatcher *done) {
+                const QDBusPendingReply<QDBusObjectPath> reply = *done;
+                if (!reply.isError()) {
+                    // Portals from before predictable handles answer on the path they return.
+                    watcher->follow(reply.value().path());
+                    return;
+                }
+                watcher->deleteLater();
+                if (generation == m_generation)
+                    Q_EMIT failed(QStringLiteral("桌面门户无法设置快捷键：%1").arg(reply.error().message()));
+            });
+}
+
+void PortalShortcut::setSession(const QString &session)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString interface = QStringLiteral("org.freedesktop.portal.Session");
+    if (!m_session.isEmpty())
+        bus.disconnect(latin1(portalService), m_session, interface, QStringLiteral("Closed"), this,
+                       SLOT(onSessionClosed()));
+    m_session = session;
+    if (!m_session.isEmpty())
+        bus.connect(latin1(portalService), m_session, interface, QStringLiteral("Closed"), this,
+                    SLOT(onSessionClosed()));
+}
+
+void PortalShortcut::closeSession()
+{
+    const QString session = m_session;
+    setSession({});
+    closeSessionAt(session);
+}
+
+void PortalShortcut::onShortcutsChanged(const QDBusMessage &signal)
+{
+    const QVariantList arguments = signal.arguments();
+    if (m_session.isEmpty() || arguments.size() != 2 || arguments.at(0).value<QDBusObjectPath>().path() != m_session)
+        return;
+    if (const auto shown = ourTrigger(arguments.at(1)))
+        Q_EMIT bound(*shown);
+}
+
+void PortalShortcut::onSessionClosed()
+{
+    setSession({});
+    Q_EMIT failed(QStringLiteral("桌面结束了快捷键，请重新设置。"));
+}
+
+void PortalShortcut::onActivated(const QDBusObjectPath &session, const QString &shortcutId,
+                                 qulonglong /*timestamp*/, const QVariantMap &options)
+{
+    if (m_session.isEmpty() || session.path() != m_session || shortcutId != latin1(translateSelectionId))
+        return;
+    Q_EMIT activated(options.value(QStringLiteral("activation_token")).toString());
+}
+
+#include "portalshortcut.moc"
