@@ -156,8 +156,18 @@ grep -q 'com.quendrix.tolvanis.history=.*@ByteArray' "$XDG_CONFIG_HOME/tolvanis/
 sleep 0.4
 xdotool mousemove "$icon_x" "$icon_y" click 1
 waitfor 50 visible '^tolvanis$' || fail "the panel did not open again"
+translate_face=$(import -window "$panel" rgb:- | md5sum)
 xdotool mousemove $((panel_x + ${TOLVANIS_E2E_HISTORY_X:-285})) $((panel_y + ${TOLVANIS_E2E_HISTORY_Y:-25})) click 1
-sleep 0.8
+# On a loaded machine the flip takes longer than its animation: wait until the
+# face has changed and then holds still.
+face_changed() {
+  local now
+  now=$(import -window "$panel" rgb:- | md5sum)
+  [[ "$now" != "$translate_face" && "$now" == "${last_face:-}" ]] && return 0
+  last_face=$now
+  return 1
+}
+waitfor 50 face_changed || fail "the history button did not turn the panel over"
 shot history
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 (( HEIGHT == panel_h )) || fail "the history face is $HEIGHT high, the translate face $panel_h"
