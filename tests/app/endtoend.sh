@@ -35,17 +35,7 @@ fail() {
   shot failure || true
   exit 1
 }
-# Polls a condition for up to $1 tenths of a second.
-waitfor() {
-  local tries=$1
-  shift
-  for _ in $(seq 1 "$tries"); do
-    if "$@" >/dev/null 2>&1; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-visible() { xdotool search --onlyvisible --name "$1"; }
+source "$(dirname "$0")/desktopsteps.sh"
 
 # A private home: settings point at the loopback server.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
