@@ -117,7 +117,8 @@ for ((i = 1; i <= kills; i++)); do
     fi
     randomsleep 500
   fi
-  cp "$conf" "$work/before.conf"
+  # cat reads the one file it opened, even when a write replaces it meanwhile.
+  cat "$conf" >"$work/before.conf"
   kill -KILL "$app"
   wait "$app" 2>/dev/null || true
   if [[ -n "$driver" ]]; then kill "$driver" 2>/dev/null || true; wait "$driver" 2>/dev/null || true; fi
