@@ -19,6 +19,8 @@ if [[ -z "${DISPLAY:-}" || "${TOLVANIS_E2E_DESKTOP:-}" != 1 ]]; then
 fi
 
 work=$(mktemp -d /tmp/tolvanis-kill.XXXXXX)
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
+conf="$XDG_CONFIG_HOME/tolvanis/tolvanis.conf"
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
@@ -27,7 +29,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
-  [[ -f "$work/known.conf" ]] && { echo "--- after the kill before:"; cat "$work/known.conf"; } >&2
+  [[ -f "$work/known.conf" ]] && { echo "--- after the previous kill:"; cat "$work/known.conf"; } >&2
   [[ -f "$work/before.conf" ]] && { echo "--- just before the kill:"; cat "$work/before.conf"; } >&2
   [[ -f "$conf" ]] && { echo "--- after the kill:"; cat "$conf"; } >&2
   exit 1
@@ -66,9 +68,7 @@ geometry() {
   return 1
 }
 
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_CONFIG_HOME/tolvanis" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-conf="$XDG_CONFIG_HOME/tolvanis/tolvanis.conf"
 "$server" "$work/requests.log" 'The weather is lovely today.' >"$work/port" &
 pids+=($!)
 waitfor 50 test -s "$work/port" || fail "the loopback server did not start"
