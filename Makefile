@@ -2,9 +2,13 @@
 # packages first (scripts/install-deps.sh), then configure and build.
 BUILD ?= build
 BENCH_BUILD ?= build-bench
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# Per fuzzing program; nine programs.
+FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench package screenshots
+.PHONY: all deps configure build run test test-asan fuzz bench package screenshots
 
 all: build
 
@@ -27,6 +31,21 @@ package: build
 
 test: build
 	scripts/test-session.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 600
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# with the leak check at every exit (it needs no suppressions).
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTOLVANIS_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  scripts/test-session.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 600
+
+# Every parser of outside input under libFuzzer (clang), FUZZ_SECONDS each.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTOLVANIS_BUILD_FUZZERS=ON \
+	  -DTOLVANIS_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) --target fuzzers
+	scripts/run-fuzzers.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
 
 # Each benchmark runs on a private X desktop with a tray (bench_shell starts the
 # program there) inside a private D-Bus session.

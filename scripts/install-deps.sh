@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config dpkg-dev
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qcoro-qt6-dev
   libsecret-1-dev libglib2.0-dev libcld2-dev nlohmann-json3-dev libbenchmark-dev
+  # make fuzz: libFuzzer comes with clang's runtime libraries
+  clang libclang-rt-14-dev
   # bench: X events and synthetic clicks from the benchmark process
   libxcb1-dev libxcb-xtest0-dev
   # run: fonts with Chinese glyphs

@@ -37,17 +37,7 @@ fail() {
   shot failure || true
   exit 1
 }
-# Polls a condition for up to $1 tenths of a second.
-waitfor() {
-  local tries=$1
-  shift
-  for _ in $(seq 1 "$tries"); do
-    if "$@" >/dev/null 2>&1; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-visible() { xdotool search --onlyvisible --name "$1"; }
+source "$(dirname "$0")/desktopsteps.sh"
 # The colour of one pixel of a PNG, as ImageMagick names it.
 pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
 # Crops a window's area, with room around it for the shadow and the title bar,

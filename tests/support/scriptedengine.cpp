@@ -2,6 +2,8 @@
 
 #include <QCoroSignal>
 
+#include <stdexcept>
+
 ScriptedEngine::ScriptedEngine(QString name)
     : m_name(std::move(name))
 {
@@ -31,4 +33,12 @@ void ScriptedEngine::fail(qsizetype call, std::exception_ptr error)
     m_outcomes.at(call)->done = true;
     m_outcomes.at(call)->error = std::move(error);
     Q_EMIT settled(call);
+}
+
+void ScriptedEngine::failPending()
+{
+    for (qsizetype call = 0; call < m_outcomes.size(); ++call) {
+        if (!m_outcomes.at(call)->done)
+            fail(call, std::make_exception_ptr(std::runtime_error("the test ended")));
+    }
 }

@@ -48,6 +48,11 @@ struct Panel {
     std::shared_ptr<TranslationViewModel> model = TranslationViewModel::create(system, llm, history, settings);
     TranslatePanelView view{model};
 
+    ~Panel()
+    {
+        system->failPending();
+        llm->failPending();
+    }
     bool show()
     {
         view.show();

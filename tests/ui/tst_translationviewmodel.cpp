@@ -74,6 +74,8 @@ void TestTranslationViewModel::init()
 
 void TestTranslationViewModel::cleanup()
 {
+    m_system->failPending();
+    m_llm->failPending();
     m_model.reset();
     m_history.reset();
     m_settings.reset();
