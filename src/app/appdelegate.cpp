@@ -7,6 +7,7 @@
 #include "popoverplacement.h"
 #include "popoverwindow.h"
 #include "settingsview.h"
+#include "shortcutbackend.h"
 #include "statusbaricon.h"
 #include "systemenginefactory.h"
 #include "systemtranslationhost.h"
@@ -14,9 +15,11 @@
 #include "translationviewmodel.h"
 #include "trayicon.h"
 #include "userdefaults.h"
+#include "x11shortcut.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QMenu>
 #include <QScreen>
@@ -52,6 +55,16 @@ QRect availableGeometryAt(QPoint point)
     return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
 }
 
+// The way this desktop lets a program bind a desktop-wide key, if any.
+std::unique_ptr<ShortcutBackend> makeShortcutBackend()
+{
+    // The desktop portal's GlobalShortcuts, where offered, comes first here:
+    // it is the only way on Wayland and lets the desktop show the binding.
+    if (X11Shortcut::isAvailable())
+        return std::make_unique<X11Shortcut>();
+    return nullptr;
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -63,6 +76,7 @@ AppDelegate::AppDelegate(QObject *parent)
 
 AppDelegate::~AppDelegate()
 {
+    m_shortcut.reset(); // lets go of the key while the display connection is there
     delete m_popover;
     delete m_settingsWindow;
 }
@@ -110,6 +124,8 @@ void AppDelegate::applicationDidFinishLaunching()
     addQuitShortcut(m_popover);
     if (*m_systemTranslationBridge)
         m_bridgeHost = new SystemTranslationHost(*m_systemTranslationBridge, m_popover);
+
+    startShortcut();
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
@@ -188,6 +204,44 @@ void AppDelegate::showPopover(std::optional<QPoint> hostAnchor)
     if (!m_popover || isPopoverShown())
         return;
     viewModel()->prefillFromClipboard();
+    presentPopover(hostAnchor);
+}
+
+void AppDelegate::translateSelection(const QString &activationToken)
+{
+    if (!m_popover)
+        return;
+    const std::shared_ptr<TranslationViewModel> model = viewModel();
+    // Nothing selected and nothing copied: the panel opens as it was, with no request.
+    const bool taken = model->prefillFromClipboard(QClipboard::Selection) || model->prefillFromClipboard();
+    presentPopover(std::nullopt, activationToken);
+    if (taken)
+        model->translate();
+}
+
+void AppDelegate::handleRequest(SingleInstance::Request request, const QString &activationToken)
+{
+    if (request == SingleInstance::Request::Selection) {
+        translateSelection(activationToken);
+        return;
+    }
+    if (isPopoverShown())
+        presentPopover(std::nullopt, activationToken); // to the front, with the focus
+    else
+        showPopover();
+}
+
+void AppDelegate::presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken)
+{
+    // A native Wayland window may take the focus only with a token from the
+    // desktop; Qt reads it when it next activates a window.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    if (isPopoverShown()) {
+        m_popover->raise();
+        m_popover->activateWindow();
+        return;
+    }
     if (m_trayless) {
         m_popover->show();
         m_popover->raise();
@@ -248,7 +302,10 @@ void AppDelegate::openSettings()
         window->setWindowTitle(QStringLiteral("设置"));
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(new SettingsView(m_settings, KeychainHelper::shared(), window));
+        m_settingsView = new SettingsView(m_settings, KeychainHelper::shared(), window);
+        if (!m_shortcut)
+            m_settingsView->setShortcutUnavailable();
+        layout->addWidget(m_settingsView);
         window->setFixedSize(SettingsView::viewWidth, SettingsView::viewHeight);
         addQuitShortcut(window);
         const QRect screen = availableGeometryAt(QCursor::pos());
@@ -283,4 +340,48 @@ void AppDelegate::addQuitShortcut(QWidget *window)
     quit->setShortcutContext(Qt::WindowShortcut);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
     window->addAction(quit);
+}
+
+void AppDelegate::startShortcut()
+{
+    m_shortcut = makeShortcutBackend();
+    if (!m_shortcut)
+        return;
+    // Queued: an outcome may change the setting, which must not happen while
+    // the setting is still being assigned.
+    connect(m_shortcut.get(), &ShortcutBackend::activated, this, &AppDelegate::translateSelection,
+            Qt::QueuedConnection);
+    connect(m_shortcut.get(), &ShortcutBackend::bound, this, [this](const QString &description) {
+        m_boundShortcut = m_requestedShortcut;
+        m_shortcutStarted = true;
+        const QString shown = description.isEmpty() ? m_boundShortcut.toString(QKeySequence::NativeText) : description;
+        reportShortcut(true, shown.isEmpty() ? QStringLiteral("全局快捷键已关闭")
+                                             : QStringLiteral("全局快捷键：%1").arg(shown));
+    }, Qt::QueuedConnection);
+    connect(m_shortcut.get(), &ShortcutBackend::failed, this, [this](const QString &reason) {
+        reportShortcut(false, reason);
+        if (m_shortcutStarted) {
+            m_requestedShortcut = m_boundShortcut;
+            m_settings.setGlobalShortcut(m_boundShortcut.toString(QKeySequence::PortableText));
+        }
+        m_shortcutStarted = true;
+    }, Qt::QueuedConnection);
+    connect(&m_settings, &AppSettings::globalShortcutChanged, this, &AppDelegate::applyShortcut);
+    applyShortcut();
+}
+
+void AppDelegate::applyShortcut()
+{
+    const QKeySequence keys = QKeySequence::fromString(m_settings.globalShortcut(), QKeySequence::PortableText);
+    if (keys == m_requestedShortcut && m_shortcutStarted)
+        return;
+    m_requestedShortcut = keys;
+    m_shortcut->bind(keys);
+}
+
+void AppDelegate::reportShortcut(bool bound, const QString &text)
+{
+    // Only the settings window, where the user changes the key, shows it.
+    if (m_settingsView && m_settingsView->isVisible())
+        m_settingsView->reportShortcut(bound, text);
 }
