@@ -211,10 +211,11 @@ void AppDelegate::translateSelection(const QString &activationToken)
 {
     if (!m_popover)
         return;
+    // Shown first: the panel takes the clipboard's text as it comes on screen.
+    presentPopover(std::nullopt, activationToken);
     const std::shared_ptr<TranslationViewModel> model = viewModel();
     // Nothing selected and nothing copied: the panel opens as it was, with no request.
     const bool taken = model->prefillFromClipboard(QClipboard::Selection) || model->prefillFromClipboard();
-    presentPopover(std::nullopt, activationToken);
     if (taken)
         model->translate();
 }

@@ -10,8 +10,6 @@
 namespace {
 
 constexpr std::uint8_t badAccess = 10;
-// Held keys repeat as fresh presses; one translation per press is enough.
-constexpr std::uint32_t repeatGuardMs = 500;
 constexpr std::uint16_t comboMask = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 // CapsLock is Lock and NumLock is Mod2 on every stock keymap.
 constexpr std::array<std::uint16_t, 4> lockStates = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
@@ -173,14 +171,20 @@ bool X11Shortcut::nativeEventFilter(const QByteArray &eventType, void *message, 
     if (!m_grab || eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
+    const std::uint8_t type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
-    const auto *press = static_cast<const xcb_key_press_event_t *>(message);
-    if (press->event != m_root || press->detail != m_grab->keycode || (press->state & comboMask) != m_grab->modifiers)
+    // Press and release events share one layout.
+    const auto *key = static_cast<const xcb_key_press_event_t *>(message);
+    if (key->event != m_root || key->detail != m_grab->keycode)
         return false;
-    const bool repeat = m_lastPress != 0 && press->time - m_lastPress < repeatGuardMs;
-    m_lastPress = press->time;
-    if (!repeat)
+    if (type == XCB_KEY_RELEASE) {
+        m_lastRelease = key->time;
+        return false;
+    }
+    // A held key repeats as releases and presses of the same moment; one
+    // translation per press is enough.
+    if ((key->state & comboMask) == m_grab->modifiers && key->time != m_lastRelease)
         Q_EMIT activated(QString());
     // Qt still sees the press: it takes the press's time as the user's latest
     // action, which the window manager asks of a window that wants the focus.

@@ -43,5 +43,5 @@ private:
     xcb_connection_t *m_connection = nullptr;
     std::uint32_t m_root = 0;
     std::optional<Grab> m_grab;
-    std::uint32_t m_lastPress = 0;
+    std::uint32_t m_lastRelease = 0;
 };

@@ -107,9 +107,25 @@ void KeyRecorder::focusOutEvent(QFocusEvent *event)
     QAbstractButton::focusOutEvent(event);
 }
 
+void KeyRecorder::hideEvent(QHideEvent *event)
+{
+    setRecording(false);
+    QAbstractButton::hideEvent(event);
+}
+
 void KeyRecorder::setRecording(bool recording)
 {
+    if (recording == m_recording)
+        return;
     m_recording = recording;
+    // The whole keyboard while recording: a combination another program (or
+    // this one) has bound desktop-wide would otherwise never reach us.
+    if (recording) {
+        setFocus(Qt::OtherFocusReason); // also when an assistive technology pressed it
+        grabKeyboard();
+    } else {
+        releaseKeyboard();
+    }
     showKeys();
 }
 
