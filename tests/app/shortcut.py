@@ -11,34 +11,12 @@ import sys
 import tempfile
 import time
 
-if os.environ.get("TOLVANIS_SHORTCUT_DESKTOP") != "1":
-    os.environ["TOLVANIS_SHORTCUT_DESKTOP"] = "1"
-    desktop = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../scripts/virtual-desktop.sh")
-    os.execv(desktop, [desktop, sys.executable, os.path.abspath(__file__), *sys.argv[1:]])
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from atspidesktop import accessibility_bus, on_virtual_desktop, start, stop_children, until  # noqa: E402
 
+on_virtual_desktop("TOLVANIS_SHORTCUT_DESKTOP")
 tolvanis, server = sys.argv[1], sys.argv[2]
 work = tempfile.mkdtemp(prefix="tolvanis-shortcut.")
-children = []
-
-
-def start(*command, **options):
-    child = subprocess.Popen(command, **options)
-    children.append(child)
-    return child
-
-
-def until(what, probe, seconds=10):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        try:
-            found = probe()
-        except Exception:  # the tree changes under us while windows map
-            found = None
-        if found:
-            return found
-        time.sleep(0.1)
-    subprocess.run(["import", "-window", "root", os.path.join(os.environ.get("TOLVANIS_SHOTS", work), "failure.png")])
-    sys.exit(f"FAIL: {what}")
 
 
 def run(*command, **options):
@@ -82,21 +60,12 @@ def requests():
         return sent.read().split("\n----\n")[:-1]
 
 
-def bus_has(name):
-    reply = run("dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                "org.freedesktop.DBus.NameHasOwner", f"string:{name}")
-    return "boolean true" in reply.stdout
-
-
 def panel_shown():
     return run("xdotool", "search", "--onlyvisible", "--name", "^tolvanis$").stdout.strip()
 
 
 try:
-    start("/usr/libexec/at-spi-bus-launcher", "--launch-immediately", stdout=subprocess.DEVNULL,
-          stderr=subprocess.DEVNULL)
-    until("the accessibility bus did not start", lambda: bus_has("org.a11y.Bus"))
-    import pyatspi  # connects to the bus just started
+    pyatspi = accessibility_bus()
 
     log = os.path.join(work, "requests.log")
     open(log, "w").close()
@@ -215,8 +184,5 @@ try:
                 assert len(requests()) == before, f"after {given}: {keys} still translates"
     print("PASS")
 finally:
-    for child in reversed(children):
-        if child.poll() is None:
-            child.terminate()
-            child.wait()
+    stop_children()
     shutil.rmtree(work, ignore_errors=True)
