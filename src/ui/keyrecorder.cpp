@@ -6,6 +6,7 @@
 #include "toolkitcolors.h"
 #include "toolkitfonts.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -118,12 +119,14 @@ void KeyRecorder::setRecording(bool recording)
     if (recording == m_recording)
         return;
     m_recording = recording;
-    // The whole keyboard while recording: a combination another program (or
-    // this one) has bound desktop-wide would otherwise never reach us.
+    // The whole keyboard while recording: on X11 a combination another
+    // program (or this one) has bound desktop-wide would never reach us.
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
     if (recording) {
         setFocus(Qt::OtherFocusReason); // also when an assistive technology pressed it
-        grabKeyboard();
-    } else {
+        if (x11)
+            grabKeyboard();
+    } else if (x11) {
         releaseKeyboard();
     }
     showKeys();
