@@ -30,6 +30,10 @@ namespace {
 
 // How long after launch a missing system tray is taken as "this desktop has none".
 constexpr int trayGraceMs = 3000;
+// How long, and how often, a request that came before the tray placed the
+// icon waits for it; embedding takes well under this.
+constexpr int iconPlacementWaitMs = 1000;
+constexpr int trayPollMs = 50;
 // A tray click that arrives this soon after the panel lost the focus is the
 // click that took the focus away.
 constexpr int reopenGuardMs = 300;
@@ -58,8 +62,9 @@ QRect availableGeometryAt(QPoint point)
 // The way this desktop lets a program bind a desktop-wide key, if any.
 std::unique_ptr<ShortcutBackend> makeShortcutBackend()
 {
-    // The desktop portal's GlobalShortcuts, where offered, comes first here:
-    // it is the only way on Wayland and lets the desktop show the binding.
+    // The desktop portal's GlobalShortcuts, where offered, comes first here
+    // (PortalShortcut::isAvailable()): it is the only way on Wayland and lets
+    // the desktop show the binding.
     if (X11Shortcut::isAvailable())
         return std::make_unique<X11Shortcut>();
     return nullptr;
@@ -97,6 +102,10 @@ std::shared_ptr<TranslationViewModel> AppDelegate::viewModel()
 void AppDelegate::applicationDidFinishLaunching()
 {
     QApplication::setQuitOnLastWindowClosed(false);
+    m_launched.start();
+    // Before the tray reads the colour scheme: a portal backend must register
+    // the application id before anything else of ours talks to the portal.
+    startShortcut();
 
     m_exportedMenu.reset(buildStatusMenu());
     m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
@@ -124,8 +133,6 @@ void AppDelegate::applicationDidFinishLaunching()
     addQuitShortcut(m_popover);
     if (*m_systemTranslationBridge)
         m_bridgeHost = new SystemTranslationHost(*m_systemTranslationBridge, m_popover);
-
-    startShortcut();
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
@@ -222,6 +229,16 @@ void AppDelegate::translateSelection(const QString &activationToken)
 
 void AppDelegate::handleRequest(SingleInstance::Request request, const QString &activationToken)
 {
+    // The launch that starts us asks before an XEmbed tray has placed the
+    // icon, and the panel would open away from where the icon is about to be.
+    // Until then Qt reports the icon at the screen's origin; StatusNotifierItem
+    // hosts never say where it is, so there it only waits the bound.
+    const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
+    const bool placed = m_trayless || (icon.isValid() && icon.topLeft() != QPoint(0, 0));
+    if (!placed && m_launched.elapsed() < iconPlacementWaitMs) {
+        QTimer::singleShot(trayPollMs, this, [this, request, activationToken] { handleRequest(request, activationToken); });
+        return;
+    }
     if (request == SingleInstance::Request::Selection) {
         translateSelection(activationToken);
         return;
@@ -316,6 +333,8 @@ void AppDelegate::openSettings()
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();
+    if (!m_shortcutFailure.isEmpty())
+        m_settingsView->reportShortcut(false, m_shortcutFailure);
 }
 
 void AppDelegate::showWithoutTray()
@@ -355,13 +374,18 @@ void AppDelegate::startShortcut()
     connect(m_shortcut.get(), &ShortcutBackend::bound, this, [this](const QString &description) {
         m_boundShortcut = m_requestedShortcut;
         m_shortcutStarted = true;
+        m_shortcutFailure.clear();
         const QString shown = description.isEmpty() ? m_boundShortcut.toString(QKeySequence::NativeText) : description;
         reportShortcut(true, shown.isEmpty() ? QStringLiteral("全局快捷键已关闭")
                                              : QStringLiteral("全局快捷键：%1").arg(shown));
     }, Qt::QueuedConnection);
     connect(m_shortcut.get(), &ShortcutBackend::failed, this, [this](const QString &reason) {
         reportShortcut(false, reason);
-        if (m_shortcutStarted) {
+        if (!m_shortcutStarted) {
+            // Still the user's choice, to go back to after a failed change.
+            m_boundShortcut = m_requestedShortcut;
+            m_shortcutFailure = reason; // said again when the settings window opens
+        } else {
             m_requestedShortcut = m_boundShortcut;
             m_settings.setGlobalShortcut(m_boundShortcut.toString(QKeySequence::PortableText));
         }

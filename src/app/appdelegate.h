@@ -81,12 +81,15 @@ private:
     QPointer<SettingsView> m_settingsView;
     // None where neither the desktop's portal nor an X11 key grab can bind a key.
     std::unique_ptr<ShortcutBackend> m_shortcut;
-    // What the backend was last asked to bind, and what it last confirmed.
+    // What the backend was last asked to bind, and what it last confirmed (or,
+    // when the binding at start failed, what the user had chosen).
     QKeySequence m_requestedShortcut;
     QKeySequence m_boundShortcut;
     // A failure of the binding made at start keeps the user's choice (another
     // program may let go of the key); a failed change goes back to the old one.
     bool m_shortcutStarted = false;
+    // Why the binding made at start failed, until a binding succeeds.
+    QString m_shortcutFailure;
     QPointer<QMenu> m_statusMenu;
     std::optional<QMetaObject::Connection> m_eventMonitor;
     std::unique_ptr<HistoryStore> m_historyStore;
@@ -98,5 +101,6 @@ private:
     // click on the tray icon deactivates the panel just before the click
     // itself arrives, and that click must not open it again.
     QElapsedTimer m_closedByDeactivation;
+    QElapsedTimer m_launched;
     bool m_trayless = false;
 };

@@ -113,7 +113,10 @@ try:
         before = len(requests())
         action = start(*how, env=env)
         launched = launched or action
-        until(f"{what}: no panel", panel_shown)
+        panel = until(f"{what}: no panel", panel_shown)
+        # Under the tray icon at the top right, also when the launch started tolvanis.
+        where = run("xdotool", "getwindowgeometry", "--shell", panel.split()[0]).stdout
+        assert int(dict(line.split("=") for line in where.split())["X"]) > 640, (what, where)
         if translated:
             until(f"{what}: no request", lambda: len(requests()) > before)
             assert translated in requests()[-1] and '"model":"shortcut-model"' in requests()[-1], (what, requests())
