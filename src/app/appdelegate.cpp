@@ -6,16 +6,20 @@
 #include "llmengine.h"
 #include "popoverplacement.h"
 #include "popoverwindow.h"
+#include "portalshortcut.h"
 #include "settingsview.h"
+#include "shortcutbackend.h"
 #include "statusbaricon.h"
 #include "systemengine.h"
 #include "translatepanelview.h"
 #include "translationviewmodel.h"
 #include "trayicon.h"
 #include "userdefaults.h"
+#include "x11shortcut.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QMenu>
 #include <QScreen>
@@ -26,6 +30,10 @@ namespace {
 
 // How long after launch a missing system tray is taken as "this desktop has none".
 constexpr int trayGraceMs = 3000;
+// How long, and how often, a request that came before the tray placed the
+// icon waits for it; embedding takes well under this.
+constexpr int iconPlacementWaitMs = 1000;
+constexpr int trayPollMs = 50;
 // A tray click that arrives this soon after the panel lost the focus is the
 // click that took the focus away.
 constexpr int reopenGuardMs = 300;
@@ -51,6 +59,18 @@ QRect availableGeometryAt(QPoint point)
     return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
 }
 
+// The way this desktop lets a program bind a desktop-wide key, if any.
+std::unique_ptr<ShortcutBackend> makeShortcutBackend()
+{
+    // The desktop portal's GlobalShortcuts, where offered, comes first: it is
+    // the only way on Wayland and lets the desktop show the binding.
+    if (PortalShortcut::isAvailable())
+        return std::make_unique<PortalShortcut>();
+    if (X11Shortcut::isAvailable())
+        return std::make_unique<X11Shortcut>();
+    return nullptr;
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -62,6 +82,7 @@ AppDelegate::AppDelegate(QObject *parent)
 
 AppDelegate::~AppDelegate()
 {
+    m_shortcut.reset(); // lets go of the key while the display connection is there
     delete m_popover;
     delete m_settingsWindow;
 }
@@ -80,6 +101,10 @@ std::shared_ptr<TranslationViewModel> AppDelegate::viewModel()
 void AppDelegate::applicationDidFinishLaunching()
 {
     QApplication::setQuitOnLastWindowClosed(false);
+    m_launched.start();
+    // Before the tray reads the colour scheme: a portal backend must register
+    // the application id before anything else of ours talks to the portal.
+    startShortcut();
 
     m_exportedMenu.reset(buildStatusMenu());
     m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
@@ -183,6 +208,55 @@ void AppDelegate::showPopover(std::optional<QPoint> hostAnchor)
     if (!m_popover || isPopoverShown())
         return;
     viewModel()->prefillFromClipboard();
+    presentPopover(hostAnchor);
+}
+
+void AppDelegate::translateSelection(const QString &activationToken)
+{
+    if (!m_popover)
+        return;
+    // Shown first: the panel takes the clipboard's text as it comes on screen.
+    presentPopover(std::nullopt, activationToken);
+    const std::shared_ptr<TranslationViewModel> model = viewModel();
+    // Nothing selected and nothing copied: the panel opens as it was, with no request.
+    const bool taken = model->prefillFromClipboard(QClipboard::Selection) || model->prefillFromClipboard();
+    if (taken)
+        model->translate();
+}
+
+void AppDelegate::handleRequest(SingleInstance::Request request, const QString &activationToken)
+{
+    // The launch that starts us asks before an XEmbed tray has placed the
+    // icon, and the panel would open away from where the icon is about to be.
+    // Until then Qt reports the icon at the screen's origin; StatusNotifierItem
+    // hosts never say where it is, so there it only waits the bound.
+    const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
+    const bool placed = m_trayless || (icon.isValid() && icon.topLeft() != QPoint(0, 0));
+    if (!placed && m_launched.elapsed() < iconPlacementWaitMs) {
+        QTimer::singleShot(trayPollMs, this, [this, request, activationToken] { handleRequest(request, activationToken); });
+        return;
+    }
+    if (request == SingleInstance::Request::Selection) {
+        translateSelection(activationToken);
+        return;
+    }
+    if (isPopoverShown())
+        presentPopover(std::nullopt, activationToken); // to the front, with the focus
+    else
+        showPopover();
+}
+
+void AppDelegate::presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken)
+{
+    // A native Wayland window may take the focus only with a token from the
+    // desktop; Qt reads it when it next activates a window.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    if (isPopoverShown()) {
+        m_popover->raise();
+        m_popover->activateWindow();
+        return;
+    }
     if (m_trayless) {
         m_popover->show();
         m_popover->raise();
@@ -241,7 +315,10 @@ void AppDelegate::openSettings()
         window->setWindowTitle(QStringLiteral("设置"));
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(new SettingsView(m_settings, KeychainHelper::shared(), window));
+        m_settingsView = new SettingsView(m_settings, KeychainHelper::shared(), window);
+        if (!m_shortcut)
+            m_settingsView->setShortcutUnavailable();
+        layout->addWidget(m_settingsView);
         window->setFixedSize(SettingsView::viewWidth, SettingsView::viewHeight);
         addQuitShortcut(window);
         const QRect screen = availableGeometryAt(QCursor::pos());
@@ -251,6 +328,8 @@ void AppDelegate::openSettings()
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();
+    if (!m_shortcutFailure.isEmpty())
+        m_settingsView->reportShortcut(false, m_shortcutFailure);
 }
 
 void AppDelegate::showWithoutTray()
@@ -276,4 +355,53 @@ void AppDelegate::addQuitShortcut(QWidget *window)
     quit->setShortcutContext(Qt::WindowShortcut);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
     window->addAction(quit);
+}
+
+void AppDelegate::startShortcut()
+{
+    m_shortcut = makeShortcutBackend();
+    if (!m_shortcut)
+        return;
+    // Queued: an outcome may change the setting, which must not happen while
+    // the setting is still being assigned.
+    connect(m_shortcut.get(), &ShortcutBackend::activated, this, &AppDelegate::translateSelection,
+            Qt::QueuedConnection);
+    connect(m_shortcut.get(), &ShortcutBackend::bound, this, [this](const QString &description) {
+        m_boundShortcut = m_requestedShortcut;
+        m_shortcutStarted = true;
+        m_shortcutFailure.clear();
+        const QString shown = description.isEmpty() ? m_boundShortcut.toString(QKeySequence::NativeText) : description;
+        reportShortcut(true, shown.isEmpty() ? QStringLiteral("全局快捷键已关闭")
+                                             : QStringLiteral("全局快捷键：%1").arg(shown));
+    }, Qt::QueuedConnection);
+    connect(m_shortcut.get(), &ShortcutBackend::failed, this, [this](const QString &reason) {
+        reportShortcut(false, reason);
+        if (!m_shortcutStarted) {
+            // Still the user's choice, to go back to after a failed change.
+            m_boundShortcut = m_requestedShortcut;
+            m_shortcutFailure = reason; // said again when the settings window opens
+        } else {
+            m_requestedShortcut = m_boundShortcut;
+            m_settings.setGlobalShortcut(m_boundShortcut.toString(QKeySequence::PortableText));
+        }
+        m_shortcutStarted = true;
+    }, Qt::QueuedConnection);
+    connect(&m_settings, &AppSettings::globalShortcutChanged, this, &AppDelegate::applyShortcut);
+    applyShortcut();
+}
+
+void AppDelegate::applyShortcut()
+{
+    const QKeySequence keys = QKeySequence::fromString(m_settings.globalShortcut(), QKeySequence::PortableText);
+    if (keys == m_requestedShortcut && m_shortcutStarted)
+        return;
+    m_requestedShortcut = keys;
+    m_shortcut->bind(keys);
+}
+
+void AppDelegate::reportShortcut(bool bound, const QString &text)
+{
+    // Only the settings window, where the user changes the key, shows it.
+    if (m_settingsView && m_settingsView->isVisible())
+        m_settingsView->reportShortcut(bound, text);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "singleinstance.h"
+
 #include <QElapsedTimer>
+#include <QKeySequence>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -11,6 +14,8 @@
 class AppSettings;
 class HistoryStore;
 class PopoverWindow;
+class SettingsView;
+class ShortcutBackend;
 class TranslatePanelView;
 class TranslationViewModel;
 class TrayIcon;
@@ -34,6 +39,11 @@ public:
     void togglePopover(std::optional<QPoint> hostAnchor = std::nullopt);
     // Opens the panel unless it is open (another launch, or the menu, asked for it).
     void showPopover(std::optional<QPoint> hostAnchor = std::nullopt);
+    // Opens the panel with the selected text (else the clipboard's) and
+    // translates it at once, with the panel's engine and direction.
+    void translateSelection(const QString &activationToken = QString());
+    // What a later launch (or this one's command line) asked for.
+    void handleRequest(SingleInstance::Request request, const QString &activationToken);
     void showStatusMenu(std::optional<QPoint> hostAnchor = std::nullopt);
     void openSettings();
     void removeEventMonitor();
@@ -51,7 +61,11 @@ public:
 
 private:
     QMenu *buildStatusMenu();
+    void presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken = QString());
     void closePopover();
+    void startShortcut();
+    void applyShortcut();
+    void reportShortcut(bool bound, const QString &text);
     void showWithoutTray();
     QPoint popoverPosition(std::optional<QPoint> hostAnchor) const;
     void addQuitShortcut(QWidget *window);
@@ -62,6 +76,18 @@ private:
     PopoverWindow *m_popover = nullptr;
     TranslatePanelView *m_panel = nullptr;
     QPointer<QWidget> m_settingsWindow;
+    QPointer<SettingsView> m_settingsView;
+    // None where neither the desktop's portal nor an X11 key grab can bind a key.
+    std::unique_ptr<ShortcutBackend> m_shortcut;
+    // What the backend was last asked to bind, and what it last confirmed (or,
+    // when the binding at start failed, what the user had chosen).
+    QKeySequence m_requestedShortcut;
+    QKeySequence m_boundShortcut;
+    // A failure of the binding made at start keeps the user's choice (another
+    // program may let go of the key); a failed change goes back to the old one.
+    bool m_shortcutStarted = false;
+    // Why the binding made at start failed, until a binding succeeds.
+    QString m_shortcutFailure;
     QPointer<QMenu> m_statusMenu;
     std::optional<QMetaObject::Connection> m_eventMonitor;
     std::unique_ptr<HistoryStore> m_historyStore;
@@ -71,5 +97,6 @@ private:
     // click on the tray icon deactivates the panel just before the click
     // itself arrives, and that click must not open it again.
     QElapsedTimer m_closedByDeactivation;
+    QElapsedTimer m_launched;
     bool m_trayless = false;
 };

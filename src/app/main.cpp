@@ -4,8 +4,22 @@
 #include "singleinstance.h"
 
 #include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
 
 namespace {
+
+constexpr int usageError = 2;
+
+const char usage[] = "用法：tolvanis [--open | --selection | --help | --version]\n"
+                     "  --open       打开翻译面板（填入剪贴板的文字）\n"
+                     "  --selection  打开翻译面板，填入选中的文字（没有时用剪贴板）并立即翻译\n"
+                     "  --help       显示此帮助\n"
+                     "  --version    显示版本\n"
+                     "已在运行时，请求交给运行中的 tolvanis。\n";
 
 // A Wayland client cannot place its own window, so the panel could not open
 // under the tray icon; through XWayland it can.
@@ -18,10 +32,45 @@ void preferXWaylandForPlacement()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+// What the launcher gave this process to raise a window with; the running
+// instance, which does the raising, needs it.
+QString launcherActivationToken()
+{
+    const QString wayland = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    return wayland.isEmpty() ? qEnvironmentVariable("DESKTOP_STARTUP_ID") : wayland;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Read before the application exists, so that --help and a mistyped option
+    // answer in a terminal without a display.
+    std::optional<SingleInstance::Request> request;
+    if (argc > 2) {
+        std::fprintf(stderr, "tolvanis: 只能给一个选项\n%s", usage);
+        return usageError;
+    }
+    if (argc == 2) {
+        const char *option = argv[1];
+        if (!std::strcmp(option, "--help") || !std::strcmp(option, "-h")) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (!std::strcmp(option, "--version")) {
+            std::printf("tolvanis %s\n", TOLVANIS_VERSION);
+            return 0;
+        }
+        if (!std::strcmp(option, "--open"))
+            request = SingleInstance::Request::Open;
+        else if (!std::strcmp(option, "--selection"))
+            request = SingleInstance::Request::Selection;
+        else {
+            std::fprintf(stderr, "tolvanis: 未知的选项 “%s”\n%s", option, usage);
+            return usageError;
+        }
+    }
+
     HeapTuning::keepFreedMemoryForReuse();
     preferXWaylandForPlacement();
     QApplication app(argc, argv);
@@ -32,14 +81,17 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("tolvanis"));
 
     SingleInstance instance;
-    if (instance.notifyRunningInstance())
+    if (instance.notifyRunningInstance(request.value_or(SingleInstance::Request::Open), launcherActivationToken()))
         return 0;
     instance.listen();
 
     AppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
-                     [&delegate] { delegate.showPopover(); });
+    QObject::connect(&instance, &SingleInstance::requested, &delegate, &AppDelegate::handleRequest);
     delegate.applicationDidFinishLaunching();
+    if (request) {
+        // Once the event loop runs, as a request from another launch would arrive.
+        QTimer::singleShot(0, &delegate, [&delegate, request] { delegate.handleRequest(*request, QString()); });
+    }
     app.exec();
     return 0;
 }

@@ -5,11 +5,38 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <optional>
+
 #include <unistd.h>
 
 namespace {
 constexpr int connectTimeoutMs = 500;
-const QByteArray showRequest = "show\n";
+// Far above any command and token; a peer that sends more without a line end
+// is not one of us and is dropped.
+constexpr qsizetype maxLineBytes = 4096;
+
+QByteArray command(SingleInstance::Request request)
+{
+    return request == SingleInstance::Request::Selection ? QByteArrayLiteral("selection")
+                                                         : QByteArrayLiteral("open");
+}
+
+// "open" and "show" (what earlier versions send) open the panel.
+std::optional<SingleInstance::Request> parseCommand(const QByteArray &word)
+{
+    if (word == "open" || word == "show")
+        return SingleInstance::Request::Open;
+    if (word == "selection")
+        return SingleInstance::Request::Selection;
+    return std::nullopt;
+}
+
+// Tokens are printable ASCII without spaces; anything else is not a token.
+bool isToken(const QByteArray &token)
+{
+    return std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 127; });
+}
 } // namespace
 
 SingleInstance::SingleInstance(QString name, QObject *parent)
@@ -29,13 +56,17 @@ QString SingleInstance::defaultName()
     return QStringLiteral("tolvanis-%1").arg(getuid());
 }
 
-bool SingleInstance::notifyRunningInstance()
+bool SingleInstance::notifyRunningInstance(Request request, const QString &activationToken)
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(connectTimeoutMs))
         return false;
-    socket.write(showRequest);
+    QByteArray line = command(request);
+    const QByteArray token = activationToken.toLatin1();
+    if (!token.isEmpty() && isToken(token) && token.size() < maxLineBytes / 2)
+        line += ' ' + token;
+    socket.write(line + '\n');
     socket.waitForBytesWritten(connectTimeoutMs);
     socket.disconnectFromServer();
     return true;
@@ -55,11 +86,23 @@ bool SingleInstance::listen()
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains("show"))
-                    Q_EMIT activationRequested();
-            });
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
         }
     });
     return true;
+}
+
+void SingleInstance::readRequests(QLocalSocket *socket)
+{
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine(maxLineBytes).trimmed();
+        const qsizetype space = line.indexOf(' ');
+        const std::optional<Request> request = parseCommand(space < 0 ? line : line.first(space));
+        const QByteArray token = space < 0 ? QByteArray() : line.mid(space + 1);
+        if (request && isToken(token))
+            Q_EMIT requested(*request, QString::fromLatin1(token));
+    }
+    // A line end was never sent within the limit: not a request of ours.
+    if (socket->bytesAvailable() >= maxLineBytes)
+        socket->abort();
 }

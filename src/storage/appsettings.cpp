@@ -9,6 +9,7 @@ const QString defaultEngineKey = QStringLiteral("com.quendrix.tolvanis.defaultEn
 const QString llmProviderKey = QStringLiteral("com.quendrix.tolvanis.llmProvider");
 const QString openAIBaseURLKey = QStringLiteral("com.quendrix.tolvanis.openAIBaseURL");
 const QString openAIModelKey = QStringLiteral("com.quendrix.tolvanis.openAIModel");
+const QString globalShortcutKey = QStringLiteral("com.quendrix.tolvanis.globalShortcut");
 
 // Assigns and announces a change; the caller writes the value through even when
 // it is unchanged, so the store always holds what the user last chose.
@@ -35,6 +36,7 @@ AppSettings::AppSettings(UserDefaults &defaults, std::unique_ptr<LoginItem> logi
                         : LLMProvider::Anthropic)
     , m_openAIBaseURL(defaults.string(openAIBaseURLKey).value_or(defaultOpenAIBaseURL()))
     , m_openAIModel(defaults.string(openAIModelKey).value_or(defaultOpenAIModel()))
+    , m_globalShortcut(defaults.string(globalShortcutKey).value_or(defaultGlobalShortcut()))
     , m_launchAtLogin(false)
 {
     // An entry left by a moved or older binary would start nothing at login.
@@ -61,6 +63,13 @@ QString AppSettings::defaultOpenAIModel()
     return QStringLiteral("gpt-4o-mini");
 }
 
+// Taken by none of GNOME's, KDE Plasma's or Xfce's own shortcuts (the README
+// says which neighbours are).
+QString AppSettings::defaultGlobalShortcut()
+{
+    return QStringLiteral("Ctrl+Alt+Y");
+}
+
 void AppSettings::setDefaultEngine(EngineKind engine)
 {
     assign(this, m_defaultEngine, engine, &AppSettings::defaultEngineChanged);
@@ -83,6 +92,12 @@ void AppSettings::setOpenAIModel(const QString &model)
 {
     assign(this, m_openAIModel, model, &AppSettings::openAIModelChanged);
     m_defaults.setString(openAIModelKey, model);
+}
+
+void AppSettings::setGlobalShortcut(const QString &keys)
+{
+    assign(this, m_globalShortcut, keys, &AppSettings::globalShortcutChanged);
+    m_defaults.setString(globalShortcutKey, keys);
 }
 
 void AppSettings::setLaunchAtLogin(bool enabled)

@@ -11,7 +11,7 @@
 class LoginItem;
 class UserDefaults;
 
-// The user's preferences. The four stored settings are read once at
+// The user's preferences. The five stored settings are read once at
 // construction and written through to the user-defaults store on every
 // assignment; the login flag mirrors the XDG autostart entry: on only while
 // the entry is enabled and starts this program, which it is made to at start.
@@ -22,6 +22,7 @@ class AppSettings final : public QObject
     Q_PROPERTY(LLMProvider llmProvider READ llmProvider WRITE setLlmProvider NOTIFY llmProviderChanged)
     Q_PROPERTY(QString openAIBaseURL READ openAIBaseURL WRITE setOpenAIBaseURL NOTIFY openAIBaseURLChanged)
     Q_PROPERTY(QString openAIModel READ openAIModel WRITE setOpenAIModel NOTIFY openAIModelChanged)
+    Q_PROPERTY(QString globalShortcut READ globalShortcut WRITE setGlobalShortcut NOTIFY globalShortcutChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 
 public:
@@ -34,17 +35,22 @@ public:
 
     static QString defaultOpenAIBaseURL();
     static QString defaultOpenAIModel();
+    static QString defaultGlobalShortcut();
 
     EngineKind defaultEngine() const { return m_defaultEngine; }
     LLMProvider llmProvider() const { return m_llmProvider; }
     QString openAIBaseURL() const { return m_openAIBaseURL; }
     QString openAIModel() const { return m_openAIModel; }
+    // The desktop-wide key that translates the selection, as QKeySequence's
+    // portable text; empty when the user turned it off.
+    QString globalShortcut() const { return m_globalShortcut; }
     bool launchAtLogin() const { return m_launchAtLogin; }
 
     void setDefaultEngine(EngineKind engine);
     void setLlmProvider(LLMProvider provider);
     void setOpenAIBaseURL(const QString &url);
     void setOpenAIModel(const QString &model);
+    void setGlobalShortcut(const QString &keys);
     void setLaunchAtLogin(bool enabled);
 
 Q_SIGNALS:
@@ -52,6 +58,7 @@ Q_SIGNALS:
     void llmProviderChanged();
     void openAIBaseURLChanged();
     void openAIModelChanged();
+    void globalShortcutChanged();
     void launchAtLoginChanged();
     // The autostart entry could not be written or removed; the flag shows what is.
     void launchAtLoginFailed(const QString &reason);
@@ -65,5 +72,6 @@ private:
     LLMProvider m_llmProvider;
     QString m_openAIBaseURL;
     QString m_openAIModel;
+    QString m_globalShortcut;
     bool m_launchAtLogin;
 };

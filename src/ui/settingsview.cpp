@@ -2,6 +2,7 @@
 
 #include "appsettings.h"
 #include "hairline.h"
+#include "keyrecorder.h"
 #include "overlayscrollbars.h"
 #include "popuppicker.h"
 #include "roundedtextfield.h"
@@ -260,6 +261,30 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
 
     card->bodyLayout()->addWidget(new HairLine(body));
 
+    auto *shortcutRow = new QHBoxLayout;
+    shortcutRow->setSpacing(8);
+    QLabel *shortcutLabel = rowLabel(QStringLiteral("快捷键"), body);
+    shortcutRow->addWidget(shortcutLabel);
+    shortcutRow->addStretch(1);
+    m_shortcutRecorder = new KeyRecorder(body);
+    m_shortcutRecorder->setObjectName(QStringLiteral("shortcutRecorder"));
+    m_shortcutRecorder->setAccessibleName(QStringLiteral("快捷键"));
+    shortcutLabel->setBuddy(m_shortcutRecorder);
+    connect(m_shortcutRecorder, &KeyRecorder::keySequenceEdited, this, [this](const QKeySequence &keys) {
+        m_settings.setGlobalShortcut(keys.toString(QKeySequence::PortableText));
+    });
+    shortcutRow->addWidget(m_shortcutRecorder);
+    m_shortcutOff = new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("关闭"), body);
+    m_shortcutOff->setObjectName(QStringLiteral("shortcutOffButton"));
+    m_shortcutOff->setAccessibleName(QStringLiteral("关闭快捷键"));
+    connect(m_shortcutOff, &QAbstractButton::clicked, this, [this] { m_settings.setGlobalShortcut(QString()); });
+    shortcutRow->addWidget(m_shortcutOff);
+    card->bodyLayout()->addLayout(shortcutRow);
+    m_shortcutHint = hint(QStringLiteral("在任意程序中选中文字后按下，即可翻译"), body);
+    card->bodyLayout()->addWidget(m_shortcutHint);
+
+    card->bodyLayout()->addWidget(new HairLine(body));
+
     auto *loginRow = new QHBoxLayout;
     loginRow->addWidget(rowLabel(QStringLiteral("登录时启动"), body));
     loginRow->addStretch(1);
@@ -303,6 +328,7 @@ void SettingsView::connectSettings()
     connect(&m_settings, &AppSettings::openAIModelChanged, this, &SettingsView::syncModel);
     connect(&m_settings, &AppSettings::defaultEngineChanged, this, &SettingsView::syncDefaultEngine);
     connect(&m_settings, &AppSettings::launchAtLoginChanged, this, &SettingsView::syncLaunchAtLogin);
+    connect(&m_settings, &AppSettings::globalShortcutChanged, this, &SettingsView::syncGlobalShortcut);
     connect(&m_settings, &AppSettings::launchAtLoginFailed, this, [this](const QString &reason) {
         showStatus(failureText(QStringLiteral("登录项更新失败："), reason), Outcome::Failed);
     });
@@ -311,6 +337,19 @@ void SettingsView::connectSettings()
     syncModel();
     syncDefaultEngine();
     syncLaunchAtLogin();
+    syncGlobalShortcut();
+}
+
+void SettingsView::reportShortcut(bool bound, const QString &text)
+{
+    showStatus(text, bound ? Outcome::Done : Outcome::Failed);
+}
+
+void SettingsView::setShortcutUnavailable()
+{
+    m_shortcutRecorder->setEnabled(false);
+    syncGlobalShortcut();
+    m_shortcutHint->setText(QStringLiteral("此桌面不支持全局快捷键，请在系统设置中为 tolvanis --selection 添加自定义快捷键"));
 }
 
 SettingsView::KeyEditor &SettingsView::editor(KeychainAccount account)
@@ -462,4 +501,11 @@ void SettingsView::syncDefaultEngine()
 void SettingsView::syncLaunchAtLogin()
 {
     m_launchAtLoginSwitch->setChecked(m_settings.launchAtLogin());
+}
+
+void SettingsView::syncGlobalShortcut()
+{
+    const QKeySequence keys = QKeySequence::fromString(m_settings.globalShortcut(), QKeySequence::PortableText);
+    m_shortcutRecorder->setKeySequence(keys);
+    m_shortcutOff->setEnabled(m_shortcutRecorder->isEnabled() && !keys.isEmpty());
 }

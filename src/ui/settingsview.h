@@ -8,6 +8,7 @@
 #include <optional>
 
 class AppSettings;
+class KeyRecorder;
 class QGraphicsOpacityEffect;
 class QLayout;
 class PopUpPicker;
@@ -23,7 +24,7 @@ enum class Symbol;
 
 // The settings window's content, 420 × 460: the language-model card (provider,
 // its connection details and API key) and the general card (default engine,
-// start at login), then a short-lived status line. Settings are written
+// the global shortcut, start at login), then a short-lived status line. Settings are written
 // through to AppSettings as they are edited; the keys are local copies that
 // reach the secret store only through their "保存" and "清除" buttons. The key
 // fields are refilled from the store each time the view is shown, without
@@ -46,6 +47,11 @@ public:
     QString keyInput(KeychainAccount account) const;
     // The status line's text while it is shown.
     std::optional<QString> statusMessage() const { return m_statusMessage; }
+
+    // What binding the global shortcut came to, for the status line.
+    void reportShortcut(bool bound, const QString &text);
+    // No way to bind a desktop-wide key here: the row says what to do instead.
+    void setShortcutUnavailable();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -91,6 +97,7 @@ private:
     void syncModel();
     void syncDefaultEngine();
     void syncLaunchAtLogin();
+    void syncGlobalShortcut();
 
     AppSettings &m_settings;
     SecretStore &m_secrets;
@@ -106,6 +113,9 @@ private:
     RoundedTextField *m_modelField = nullptr;
     PopUpPicker *m_defaultEnginePicker = nullptr;
     SwitchToggle *m_launchAtLoginSwitch = nullptr;
+    KeyRecorder *m_shortcutRecorder = nullptr;
+    ToolkitButton *m_shortcutOff = nullptr;
+    SymbolLabel *m_shortcutHint = nullptr;
     SymbolLabel *m_statusLine = nullptr;
     QGraphicsOpacityEffect *m_statusOpacity = nullptr;
     QPropertyAnimation *m_statusFade = nullptr;

@@ -151,16 +151,15 @@ QCoro::Task<> TranslationViewModel::run(std::shared_ptr<TranslationEngine> engin
     setTranslating(false);
 }
 
-void TranslationViewModel::prefillFromClipboard()
+bool TranslationViewModel::prefillFromClipboard(QClipboard::Mode mode)
 {
-    const QMimeData *mime = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (mime && mime->hasText() && !isMarkedSecret(mime)) {
-        const QString text = mime->text();
-        if (!text.isEmpty())
-            setInputText(text);
-    }
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData(mode);
+    const QString text = mime && mime->hasText() && !isMarkedSecret(mime) ? mime->text() : QString();
+    if (!text.isEmpty())
+        setInputText(text);
     setOutputText(QString());
     setErrorMessage(std::nullopt);
+    return !text.isEmpty();
 }
 
 void TranslationViewModel::copyResult()

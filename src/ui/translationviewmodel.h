@@ -3,6 +3,7 @@
 #include "enginekind.h"
 #include "translationdirection.h"
 
+#include <QClipboard>
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
@@ -52,9 +53,10 @@ public:
 
     // Starts a request and returns at once; blank input only sets the error.
     void translate();
-    // Takes the clipboard's text as input (unless a password manager marked it
-    // secret) and clears output and error.
-    void prefillFromClipboard();
+    // Takes the clipboard's (or the selection's) text as input, unless a
+    // password manager marked it secret, and clears output and error. True
+    // when there was text to take.
+    bool prefillFromClipboard(QClipboard::Mode mode = QClipboard::Clipboard);
     void copyResult();
 
 Q_SIGNALS:

@@ -10,50 +10,16 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-if os.environ.get("TOLVANIS_A11Y_DESKTOP") != "1":
-    os.environ["TOLVANIS_A11Y_DESKTOP"] = "1"
-    desktop = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../scripts/virtual-desktop.sh")
-    os.execv(desktop, [desktop, sys.executable, os.path.abspath(__file__), *sys.argv[1:]])
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from atspidesktop import accessibility_bus, on_virtual_desktop, start, stop_children, until  # noqa: E402
 
+on_virtual_desktop("TOLVANIS_A11Y_DESKTOP")
 tolvanis, server = sys.argv[1], sys.argv[2]
 work = tempfile.mkdtemp(prefix="tolvanis-a11y.")
-children = []
-
-
-def start(*command, **options):
-    child = subprocess.Popen(command, **options)
-    children.append(child)
-    return child
-
-
-def until(what, probe, seconds=10):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        try:
-            found = probe()
-        except Exception:  # the tree changes under us while windows map
-            found = None
-        if found:
-            return found
-        time.sleep(0.1)
-    sys.exit(f"FAIL: {what}")
-
-
-def bus_has(name):
-    reply = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                            "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", f"string:{name}"],
-                           capture_output=True, text=True)
-    return "boolean true" in reply.stdout
-
 
 try:
-    # Its bus daemon would outlive a killed launcher and hold our output open.
-    start("/usr/libexec/at-spi-bus-launcher", "--launch-immediately", stdout=subprocess.DEVNULL,
-          stderr=subprocess.DEVNULL)
-    until("the accessibility bus did not start", lambda: bus_has("org.a11y.Bus"))
-    import pyatspi  # connects to the bus just started
+    pyatspi = accessibility_bus()
 
     reply = "The weather is lovely today."
     log = os.path.join(work, "requests.log")
@@ -193,7 +159,5 @@ try:
         assert control in reached, (control, reached)
     print("PASS")
 finally:
-    for child in reversed(children):
-        child.terminate()
-        child.wait()
+    stop_children()
     shutil.rmtree(work, ignore_errors=True)

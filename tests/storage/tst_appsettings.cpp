@@ -132,12 +132,14 @@ void TestAppSettings::emptyStringsSurviveARestart()
         const auto settings = makeSettings();
         settings->setOpenAIModel(QString());
         settings->setOpenAIBaseURL(QString());
+        settings->setGlobalShortcut(QString()); // off, not "the default"
     }
     QVERIFY(m_config->fileContents().contains("com.quendrix.tolvanis.openAIModel=\n"));
     m_defaults = m_config->reopen();
     const auto settings = makeSettings();
     QCOMPARE(settings->openAIModel(), QString());
     QCOMPARE(settings->openAIBaseURL(), QString());
+    QCOMPARE(settings->globalShortcut(), QString());
 }
 
 void TestAppSettings::valuesOfAnotherTypeFallBack()

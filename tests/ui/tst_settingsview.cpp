@@ -1,4 +1,5 @@
 #include "appsettings.h"
+#include "keyrecorder.h"
 #include "loginitem.h"
 #include "memorysecretstore.h"
 #include "roundedtextfield.h"
@@ -10,6 +11,7 @@
 #include "toolkitbutton.h"
 #include "userdefaults.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -117,6 +120,8 @@ private Q_SLOTS:
     void providerSwitchSwapsRowsAndKeepsKeys();
     void textFieldsStoreEveryKeystroke();
     void generalCardWritesThrough();
+    void shortcutRecorderStoresWhatWasPressed_data();
+    void shortcutRecorderStoresWhatWasPressed();
     void returnInAFieldDoesNothingElse_data();
     void returnInAFieldDoesNothingElse();
 };
@@ -415,6 +420,49 @@ void TestSettingsView::generalCardWritesThrough()
     QVERIFY(s.view->statusMessage().value_or(QString()).startsWith(QStringLiteral("登录项更新失败：")));
     QCOMPARE(s.statusLine()->symbol(), Symbol::ExclamationmarkTriangleFill);
     QCOMPARE(s.statusLine()->foreground(), Foreground::Red);
+}
+
+void TestSettingsView::shortcutRecorderStoresWhatWasPressed_data()
+{
+    QTest::addColumn<QList<QKeyCombination>>("pressed"); // after Return on the recorder
+    QTest::addColumn<QString>("stored");
+
+    const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    QTest::newRow("Ctrl+Alt and a letter") << QList{QKeyCombination(ctrlAlt, Qt::Key_K)} << u"Ctrl+Alt+K"_qs;
+    QTest::newRow("Super+Shift and a function key")
+        << QList{QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_F5)} << u"Meta+Shift+F5"_qs;
+    QTest::newRow("modifiers held first") << QList{QKeyCombination(ctrlAlt, Qt::Key_Control),
+                                                   QKeyCombination(ctrlAlt, Qt::Key_J)} << u"Ctrl+Alt+J"_qs;
+    QTest::newRow("Ctrl+Q, the window's quit key") << QList{QKeyCombination(Qt::ControlModifier, Qt::Key_Q)}
+                                                   << u"Ctrl+Q"_qs;
+    QTest::newRow("a bare key is not taken") << QList{QKeyCombination(Qt::Key_K), QKeyCombination(Qt::Key_Escape)}
+                                             << u"Ctrl+Alt+Y"_qs;
+    QTest::newRow("Shift alone is not enough")
+        << QList{QKeyCombination(Qt::ShiftModifier, Qt::Key_K), QKeyCombination(Qt::Key_Escape)} << u"Ctrl+Alt+Y"_qs;
+    QTest::newRow("Backspace turns it off") << QList{QKeyCombination(Qt::Key_Backspace)} << QString();
+}
+
+void TestSettingsView::shortcutRecorderStoresWhatWasPressed()
+{
+    QFETCH(QList<QKeyCombination>, pressed);
+    QFETCH(QString, stored);
+
+    Settings s;
+    QVERIFY(s.show());
+    QAction quit(s.view.get());
+    quit.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    s.view->addAction(&quit);
+    QSignalSpy quitting(&quit, &QAction::triggered);
+    auto *recorder = part<KeyRecorder>(s.view.get(), QStringLiteral("shortcutRecorder"));
+    recorder->setFocus();
+    QTest::keyClick(recorder, Qt::Key_Return);
+    QTRY_VERIFY(recorder->isRecording());
+    for (const QKeyCombination keys : pressed)
+        QTest::keyClick(recorder, keys.key(), keys.keyboardModifiers());
+    QVERIFY(!recorder->isRecording());
+    QCOMPARE(s.settings.globalShortcut(), stored);
+    QCOMPARE(recorder->text(), stored.isEmpty() ? u"已关闭"_qs : stored);
+    QCOMPARE(quitting.count(), 0);
 }
 
 void TestSettingsView::returnInAFieldDoesNothingElse_data()
