@@ -16,6 +16,9 @@ import time
 
 from PIL import Image, ImageChops
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from snihost import contrast  # noqa: E402
+
 program, shots, platform = sys.argv[1:4]
 session = os.environ["TOLVANIS_SESSION_DIR"]
 BAR_HEIGHT = 30
@@ -54,19 +57,6 @@ def waitfor(condition, seconds=10):
             return value
         time.sleep(0.1)
     return None
-
-
-def luminance(rgb):
-    def channel(c):
-        c /= 255
-        return c / 12.92 if c <= 0.03928 else ((c + 0.055) / 1.055) ** 2.4
-    r, g, b = (channel(c) for c in rgb)
-    return 0.2126 * r + 0.7152 * g + 0.0722 * b
-
-
-def contrast(a, b):
-    high, low = sorted((luminance(a), luminance(b)), reverse=True)
-    return (high + 0.05) / (low + 0.05)
 
 
 def changed_box(before, after):
