@@ -35,7 +35,8 @@ class SettingsView final : public QWidget
 
 public:
     static constexpr int viewWidth = 420;
-    static constexpr int viewHeight = 460;
+    // Both cards whole, the shortcut row with its hint included, without scrolling.
+    static constexpr int viewHeight = 522;
     // How long each status message stays before it fades out.
     static constexpr int statusDurationMs = 2000;
 

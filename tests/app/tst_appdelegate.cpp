@@ -1,6 +1,7 @@
 #include "appdelegate.h"
 #include "appsettings.h"
 #include "popoverwindow.h"
+#include "settingsview.h"
 #include "submittextview.h"
 #include "temporaryconfig.h"
 #include "translatepanelview.h"
@@ -143,7 +144,7 @@ void TestAppDelegate::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
     QPointer<QWidget> window = m_delegate->settingsWindow();
     QVERIFY(window);
     QCOMPARE(window->windowTitle(), u"设置"_qs);
-    QCOMPARE(window->size(), QSize(420, 460));
+    QCOMPARE(window->size(), QSize(SettingsView::viewWidth, SettingsView::viewHeight));
     QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable
 
     m_delegate->openSettings();
