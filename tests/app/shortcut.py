@@ -5,10 +5,12 @@ the settings window, driven through AT-SPI; the loopback chat server answers.
 Run inside scripts/test-session.sh (the D-Bus session and the keyring):
   shortcut.py <tolvanis> <fakechatserver>"""
 import os
+import queue
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -185,6 +187,51 @@ try:
             else:
                 time.sleep(1)
                 assert len(requests()) == before, f"after {given}: {keys} still translates"
+
+    # Where the desktop portal offers GlobalShortcuts, a newly started tolvanis binds its key there: the
+    # portal's Activated opens the panel and translates; a refused binding is said in the settings window.
+    standin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "portalstandin.py")
+    for refuse in (False, True):
+        portal = start("/usr/bin/python3", standin, *(["--refuse"] if refuse else []), stdin=subprocess.PIPE,
+                       stdout=subprocess.PIPE, text=True)
+
+        lines = queue.Queue()
+        threading.Thread(target=lambda out=portal.stdout: [lines.put(line.strip()) for line in out],
+                         daemon=True).start()
+
+        def said():
+            """The portal's next line; nothing within 10 s is a failure, not a hang."""
+            try:
+                return lines.get(timeout=10)
+            except queue.Empty:
+                raise AssertionError(f"the portal heard nothing more after {calls}") from None
+
+        calls = []
+        assert said() == "ready"
+        env = private_config(f"portal-{refuse}", None)
+        bound = start(tolvanis, env=env)
+        while not calls or not calls[-1].startswith("BindShortcuts"):
+            calls.append(said())
+        assert calls[0].startswith("Register com.quendrix.tolvanis") and "CTRL+ALT+y" in calls[-1], calls
+        if not refuse:
+            put("primary", "from the portal")
+            before = len(requests())
+            portal.stdin.write("activate token-1\n")
+            portal.stdin.flush()
+            until("Activated did not open the panel", panel_shown)
+            until("Activated did not translate", lambda: len(requests()) > before)
+            assert "from the portal" in requests()[-1], requests()[-1]
+            close_panel()
+        else:
+            run(tolvanis, "--open", env=env)
+            refused = next(a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "tolvanis"
+                           and a.get_process_id() == bound.pid)
+            press(shown(refused, "push button", "设置"))
+            shown(shown(refused, "frame", "设置"), "label", "桌面拒绝了快捷键：绑定被取消了。")
+        bound.terminate()
+        bound.wait()
+        portal.stdin.close()
+        portal.wait()
     print("PASS")
 finally:
     stop_children()
