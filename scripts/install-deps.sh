@@ -19,8 +19,9 @@ packages=(
   xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
   # tests: a compositing manager, so the panel's corners and shadow show
   picom
-  # tests: the StatusNotifierItem host (Gio from Debian's python)
-  python3-gi
+  # tests: the StatusNotifierItem host (Gio from Debian's python), and the
+  # symbolic icon drawn as GTK hosts draw it (GdkPixbuf with librsvg)
+  python3-gi gir1.2-gdkpixbuf-2.0 librsvg2-common
   openssl curl
   # tests: the accessibility bus and a screen reader's view of it
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0

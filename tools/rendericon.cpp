@@ -8,12 +8,40 @@
 #include "tolvanismark.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSaveFile>
 #include <QSvgGenerator>
 
 #include <cstdio>
+
+namespace {
+
+// KDE's icon loader repaints a symbolic icon in the bar's text colour only
+// where the drawing takes its colour from the ColorScheme-Text class of the
+// "current-color-scheme" style sheet; GNOME repaints every fill anyway, and
+// hosts that draw the icon as it is (waybar) read the sheet's colour.
+bool withColorSchemeClass(const QString &fileName)
+{
+    QFile in(fileName);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray svg = in.readAll();
+    in.close();
+    const QByteArray color = StatusBarIcon::symbolicColor().name().toLatin1();
+    const QByteArray fill = "fill=\"" + color + "\"";
+    if (!svg.contains(fill) || !svg.contains("<defs>"))
+        return false;
+    svg.replace(fill, "fill=\"currentColor\" class=\"ColorScheme-Text\"");
+    svg.replace("<defs>", "<defs>\n<style type=\"text/css\" id=\"current-color-scheme\">.ColorScheme-Text { color:"
+                              + color + "; }</style>");
+    QSaveFile out(fileName);
+    return out.open(QIODevice::WriteOnly) && out.write(svg) == svg.size() && out.commit();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -58,5 +86,7 @@ int main(int argc, char **argv)
         return 1;
     TolvanisMark::paint(painter, QRectF(0, 0, StatusBarIcon::side, StatusBarIcon::side),
                         StatusBarIcon::symbolicColor());
-    return painter.end() ? 0 : 1;
+    if (!painter.end())
+        return 1;
+    return withColorSchemeClass(svg.fileName()) ? 0 : 1;
 }

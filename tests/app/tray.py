@@ -2,6 +2,7 @@
   tray.py sni <tolvanis> <symbolic svg>   a StatusNotifierWatcher started late
   tray.py xembed <tolvanis> <name>        the XEmbed tray alone (TOLVANIS_TRAY_TINT colours it)
 Run by scripts/virtual-desktop.sh inside scripts/test-session.sh."""
+import gi
 import os
 import subprocess
 import sys
@@ -77,13 +78,15 @@ def sni(tolvanis, svg):
           "the pixmap did not follow the change to a light colour scheme")
     print(f"IconPixmap, light colour scheme, on #ffffff: {pixmap_contrast((255, 255, 255))[0]:.2f}:1")
 
-    # The symbolic icon as hosts that do not recolour it draw it: waybar's
-    # default bar, rgba(43,48,59,0.5), over a black and a dark grey desktop.
-    png = os.path.join(work, "symbolic.png")
-    subprocess.run(["convert", "-background", "none", "-density", "192", svg, "-depth", "8", "rgba:" + png],
-                   check=True)
-    raw = open(png, "rb").read()
-    rgba = [tuple(raw[i:i + 4]) for i in range(0, len(raw), 4)]
+    # The symbolic icon as GTK hosts that do not recolour it (waybar) draw it,
+    # through librsvg: on waybar's default bar, rgba(43,48,59,0.5), over a black
+    # and a dark grey desktop.
+    gi.require_version("GdkPixbuf", "2.0")
+    from gi.repository import GdkPixbuf
+    image = GdkPixbuf.Pixbuf.new_from_file_at_size(svg, 36, 36)
+    raw, stride = image.get_pixels(), image.get_rowstride()
+    rgba = [tuple(raw[y * stride + 4 * x:y * stride + 4 * x + 4])
+            for y in range(image.get_height()) for x in range(image.get_width())]
     for desktop in [(0, 0, 0), (64, 64, 64)]:
         bar = over((43, 48, 59, 128), desktop)
         ratio, count = mark_contrast([over(p, bar) for p in rgba], bar)
