@@ -12,7 +12,15 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
+
+// The XEmbed icon's place is looked at often while it may still change (just
+// shown, embedded, clicked) and ever more rarely while it stays put, so that
+// an idle program does not wake up every second.
+constexpr int probeSoonestMs = 1000;
+constexpr int probeLatestMs = 64000;
 
 // The icon theme next to the program, for hosts that do not search the
 // prefix it was installed to: bin/../share/icons once installed, the build
@@ -54,10 +62,14 @@ TrayIcon::TrayIcon(QMenu *menu, QObject *parent)
     });
     connect(m_colors, &TrayColors::schemeChanged, this, &TrayIcon::recolor);
     // The XEmbed tray gives no signal when it embeds or moves the icon.
-    m_xembedProbe->setInterval(1000);
+    m_xembedProbe->setInterval(probeSoonestMs);
     connect(m_xembedProbe, &QTimer::timeout, this, [this] {
-        if (m_xembed && m_xembed->geometry() != m_probedGeometry)
+        if (m_xembed && m_xembed->geometry() != m_probedGeometry) {
             recolor();
+            m_xembedProbe->setInterval(probeSoonestMs);
+        } else {
+            m_xembedProbe->setInterval(std::min(2 * m_xembedProbe->interval(), probeLatestMs));
+        }
     });
     recolor();
 }
@@ -101,11 +113,13 @@ void TrayIcon::useXEmbed(bool use)
     m_probedGeometry = QRect();
     recolor();
     m_xembed->show();
-    m_xembedProbe->start();
+    m_xembedProbe->start(probeSoonestMs);
 }
 
 void TrayIcon::xembedActivated(QSystemTrayIcon::ActivationReason reason)
 {
+    // A click may follow a move of the tray: look again soon.
+    m_xembedProbe->start(probeSoonestMs);
     const bool controlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
     if (reason == QSystemTrayIcon::Context || (reason == QSystemTrayIcon::Trigger && controlHeld))
         Q_EMIT menuRequested(std::nullopt);
