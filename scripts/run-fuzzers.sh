@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer program in a directory for a set time each, starting from
-# a copy of its seed corpus in fuzz/corpus/<program>/ (so the inputs it finds
-# never land in the tree). Fails when any program finds a crash; the input that
+# Runs every libFuzzer program in a directory for a set time each. Each starts
+# from a temporary copy of its seed inputs, fuzz/corpus/<program>/, so that the
+# inputs it finds never land in the tree. Fails when any program finds a crash; the input that
 # crashed it is kept in <directory>/crashes/.
 #   scripts/run-fuzzers.sh <directory with fuzz_* programs> <seconds per program>
 set -euo pipefail

@@ -1,5 +1,7 @@
 #include "portalshortcut.h"
 
+#include "desktopportal.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
@@ -17,8 +19,6 @@ Q_LOGGING_CATEGORY(lcPortal, "tolvanis.app.portal")
 
 namespace {
 
-constexpr auto portalService = "org.freedesktop.portal.Desktop";
-constexpr auto portalPath = "/org/freedesktop/portal/desktop";
 constexpr auto shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
 constexpr auto requestInterface = "org.freedesktop.portal.Request";
 constexpr auto applicationId = "com.quendrix.tolvanis";
@@ -37,7 +37,7 @@ QString latin1(const char *text)
 QDBusMessage portalCall(const char *interface, const QString &method, const QVariantList &arguments)
 {
     QDBusMessage call =
-        QDBusMessage::createMethodCall(latin1(portalService), latin1(portalPath), latin1(interface), method);
+        QDBusMessage::createMethodCall(latin1(DesktopPortal::service), latin1(DesktopPortal::path), latin1(interface), method);
     call.setArguments(arguments);
     return call;
 }
@@ -63,7 +63,7 @@ void closeSessionAt(const QString &session)
 {
     if (session.isEmpty())
         return;
-    QDBusMessage close = QDBusMessage::createMethodCall(latin1(portalService), session,
+    QDBusMessage close = QDBusMessage::createMethodCall(latin1(DesktopPortal::service), session,
                                                         QStringLiteral("org.freedesktop.portal.Session"),
                                                         QStringLiteral("Close"));
     QDBusConnection::sessionBus().asyncCall(close);
@@ -76,7 +76,7 @@ void registerApplication()
 {
     static QString registeredWith;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const auto owner = [&bus] { return bus.interface()->serviceOwner(latin1(portalService)).value(); };
+    const auto owner = [&bus] { return bus.interface()->serviceOwner(latin1(DesktopPortal::service)).value(); };
     if (!registeredWith.isEmpty() && registeredWith == owner())
         return;
     const QDBusMessage reply = bus.call(portalCall("org.freedesktop.host.portal.Registry", QStringLiteral("Register"),
@@ -150,7 +150,7 @@ public:
             return;
         unsubscribe();
         m_path = path;
-        QDBusConnection::sessionBus().connect(latin1(portalService), m_path, latin1(requestInterface),
+        QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), m_path, latin1(requestInterface),
                                               QStringLiteral("Response"), this, SLOT(respond(uint, QVariantMap)));
     }
 
@@ -163,7 +163,7 @@ private Q_SLOTS:
 private:
     void unsubscribe()
     {
-        QDBusConnection::sessionBus().disconnect(latin1(portalService), m_path, latin1(requestInterface),
+        QDBusConnection::sessionBus().disconnect(latin1(DesktopPortal::service), m_path, latin1(requestInterface),
                                                  QStringLiteral("Response"), this, SLOT(respond(uint, QVariantMap)));
     }
 
@@ -188,10 +188,10 @@ PortalShortcut::PortalShortcut(QObject *parent)
     qDBusRegisterMetaType<QPair<QString, QVariantMap>>();
     qDBusRegisterMetaType<Shortcuts>();
     registerApplication();
-    QDBusConnection::sessionBus().connect(latin1(portalService), latin1(portalPath), latin1(shortcutsInterface),
+    QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), latin1(DesktopPortal::path), latin1(shortcutsInterface),
                                           QStringLiteral("Activated"), this,
                                           SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-    QDBusConnection::sessionBus().connect(latin1(portalService), latin1(portalPath), latin1(shortcutsInterface),
+    QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), latin1(DesktopPortal::path), latin1(shortcutsInterface),
                                           QStringLiteral("ShortcutsChanged"), this,
                                           SLOT(onShortcutsChanged(QDBusMessage)));
 }
@@ -207,7 +207,7 @@ bool PortalShortcut::isAvailable()
         return false;
     registerApplication();
     const QDBusMessage reply = QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(latin1(portalService), latin1(portalPath),
+        QDBusMessage::createMethodCall(latin1(DesktopPortal::service), latin1(DesktopPortal::path),
                                        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"))
             << latin1(shortcutsInterface) << QStringLiteral("version"),
         QDBus::Block, checkTimeoutMs);
@@ -320,11 +320,11 @@ void PortalShortcut::setSession(const QString &session)
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString interface = QStringLiteral("org.freedesktop.portal.Session");
     if (!m_session.isEmpty())
-        bus.disconnect(latin1(portalService), m_session, interface, QStringLiteral("Closed"), this,
+        bus.disconnect(latin1(DesktopPortal::service), m_session, interface, QStringLiteral("Closed"), this,
                        SLOT(onSessionClosed()));
     m_session = session;
     if (!m_session.isEmpty())
-        bus.connect(latin1(portalService), m_session, interface, QStringLiteral("Closed"), this,
+        bus.connect(latin1(DesktopPortal::service), m_session, interface, QStringLiteral("Closed"), this,
                     SLOT(onSessionClosed()));
 }
 

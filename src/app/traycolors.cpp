@@ -1,5 +1,7 @@
 #include "traycolors.h"
 
+#include "desktopportal.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -16,8 +18,6 @@
 
 namespace {
 
-constexpr auto portalService = "org.freedesktop.portal.Desktop";
-constexpr auto portalPath = "/org/freedesktop/portal/desktop";
 constexpr auto settingsInterface = "org.freedesktop.portal.Settings";
 constexpr auto appearance = "org.freedesktop.appearance";
 constexpr auto colorSchemeKey = "color-scheme";
@@ -85,10 +85,10 @@ TrayColors::TrayColors(QObject *parent)
     if (!bus.isConnected())
         return;
     // The whole message, so that a signal of an unexpected shape is ignored, not refused.
-    bus.connect(QString::fromLatin1(portalService), QString::fromLatin1(portalPath),
+    bus.connect(QString::fromLatin1(DesktopPortal::service), QString::fromLatin1(DesktopPortal::path),
                 QString::fromLatin1(settingsInterface), QStringLiteral("SettingChanged"), this,
                 SLOT(settingChanged(QDBusMessage)));
-    QDBusMessage read = QDBusMessage::createMethodCall(QString::fromLatin1(portalService), QString::fromLatin1(portalPath),
+    QDBusMessage read = QDBusMessage::createMethodCall(QString::fromLatin1(DesktopPortal::service), QString::fromLatin1(DesktopPortal::path),
                                                        QString::fromLatin1(settingsInterface), QStringLiteral("Read"));
     read << QString::fromLatin1(appearance) << QString::fromLatin1(colorSchemeKey);
     auto *pending = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
