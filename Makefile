@@ -8,12 +8,12 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-asan fuzz bench package screenshots
+.PHONY: all deps test-deps configure build run test test-asan fuzz bench package screenshots
 
 all: build
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh build run
 
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -23,33 +23,43 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD)
 
+# The project's own checks build with warnings as errors.
+CHECK_FLAGS = -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+
+test-deps:
+	@scripts/install-deps.sh build run test bench
+
 run: build
 	@scripts/run.sh $(BUILD)/src/app/tolvanis $(BUILD)/demo
 
 package: build
+	@scripts/install-deps.sh package
 	cd $(BUILD) && cpack
 
-test: build
+test: test-deps
+	cmake -S . -B $(BUILD) -G Ninja $(CHECK_FLAGS) $(CMAKE_FLAGS)
+	cmake --build $(BUILD)
 	scripts/test-session.sh ctest --test-dir $(BUILD) --output-on-failure --timeout 600
 
 # The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer,
 # with the leak check at every exit (it needs no suppressions).
-test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTOLVANIS_SANITIZE=ON $(CMAKE_FLAGS)
+test-asan: test-deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTOLVANIS_SANITIZE=ON $(CHECK_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  scripts/test-session.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure --timeout 600
 
 # Every parser of outside input under libFuzzer (clang), FUZZ_SECONDS each.
-fuzz: deps
+fuzz:
+	@scripts/install-deps.sh build fuzz
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTOLVANIS_BUILD_FUZZERS=ON \
-	  -DTOLVANIS_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	  -DBUILD_TESTING=OFF $(CHECK_FLAGS) $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) --target fuzzers
 	scripts/run-fuzzers.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
 
 # Each benchmark runs on a private X desktop with a tray (bench_shell starts the
 # program there) inside a private D-Bus session.
-bench: deps
+bench: test-deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANIS_BUILD_BENCH=ON
 	cmake --build $(BENCH_BUILD)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; \

@@ -1,5 +1,5 @@
 #include "historystore.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QTemporaryDir>
 
@@ -24,7 +24,7 @@ QList<HistoryEntry> fiftyEntries()
 void BM_HistoryEncodeAndSave(benchmark::State &state)
 {
     QTemporaryDir dir;
-    UserDefaults defaults(dir.path() + QStringLiteral("/tolvanis.conf"));
+    SettingsFile defaults(dir.path() + QStringLiteral("/tolvanis.conf"));
     const QList<HistoryEntry> entries = fiftyEntries();
     for (auto _ : state)
         defaults.setData(HistoryStore::standardKey(), HistoryEntry::encodeList(entries));
@@ -35,9 +35,9 @@ void BM_HistoryLoad(benchmark::State &state)
 {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/tolvanis.conf");
-    UserDefaults(path).setData(HistoryStore::standardKey(), HistoryEntry::encodeList(fiftyEntries()));
+    SettingsFile(path).setData(HistoryStore::standardKey(), HistoryEntry::encodeList(fiftyEntries()));
     for (auto _ : state) {
-        UserDefaults defaults(path);
+        SettingsFile defaults(path);
         HistoryStore store(HistoryStore::standardKey(), defaults);
         benchmark::DoNotOptimize(store.entries().size());
     }

@@ -5,7 +5,7 @@
 #include "anthropicengine.h"
 #include "languagenames.h"
 #include "loopbackserver.h"
-#include "memorysecretstore.h"
+#include "memorykeystore.h"
 #include "settledtask.h"
 
 #include <QCoreApplication>
@@ -92,8 +92,8 @@ void reportPercentiles(benchmark::State &state, std::vector<double> &microsecond
 void BM_LLMHTTPTranslate2KB(benchmark::State &state)
 {
     QNetworkAccessManager manager;
-    MemorySecretStore keys;
-    keys.setStored(KeychainAccount::Anthropic, QStringLiteral("bench-key"));
+    MemoryKeyStore keys;
+    keys.setStored(ApiKeyAccount::Anthropic, QStringLiteral("bench-key"));
     AnthropicEngine engine(keys, LLMHTTP(&manager, 15s), server().url());
     const QString text = twoKilobyteText();
     std::vector<double> samples;

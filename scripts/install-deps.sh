@@ -1,34 +1,42 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing tolvanis
-# need, and nothing when they are all present. Safe to run again.
+# Installs the Debian 12 packages that a make target needs, and nothing when
+# they are all present. Safe to run again.
 set -euo pipefail
 
-packages=(
-  # build
-  cmake ninja-build g++ pkg-config dpkg-dev
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qcoro-qt6-dev
-  libsecret-1-dev libglib2.0-dev libcld2-dev nlohmann-json3-dev libbenchmark-dev
-  # make fuzz: libFuzzer comes with clang's runtime libraries
-  clang libclang-rt-14-dev
-  # bench: X events and synthetic clicks from the benchmark process
-  libxcb1-dev libxcb-xtest0-dev
-  # run: fonts with Chinese glyphs
-  fonts-wqy-microhei fonts-noto-cjk
-  # tests: a private Secret Service, a virtual X display with a tray, clicks, clipboard
-  dbus-daemon dbus-bin gnome-keyring
-  xvfb openbox trayer xdotool xclip x11-utils imagemagick libsecret-tools
-  # tests: a compositing manager, so the panel's corners and shadow show
-  picom
-  # tests: the StatusNotifierItem host (Gio from Debian's python), and the
-  # symbolic icon drawn as GTK hosts draw it (GdkPixbuf with librsvg)
+# usage: install-deps.sh <group>...; the groups are what each make target needs.
+declare -A groups
+groups[build]="cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev
+  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev"
+# Fonts with Chinese glyphs.
+groups[run]="fonts-wqy-microhei fonts-noto-cjk"
+# A private Secret Service; a virtual X display with a tray, clicks, the
+# clipboard and screenshots; a compositing manager, so the panel's corners and
+# shadow show; the StatusNotifierItem host and portal stand-ins (Gio from
+# Debian's python) and the symbolic icon drawn as GTK hosts draw it (GdkPixbuf
+# with librsvg); the accessibility bus and a screen reader's view of it; a
+# headless Wayland desktop (sway, XWayland, waybar's tray), its screenshots
+# and pointer, the program on Wayland; a TLS server for the HTTPS check.
+groups[test]="dbus-daemon dbus-bin gnome-keyring libsecret-tools
+  xvfb openbox trayer xdotool xclip x11-utils imagemagick picom
   python3-gi gir1.2-gdkpixbuf-2.0 librsvg2-common
-  openssl curl
-  # tests: the accessibility bus and a screen reader's view of it
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0
-  # tests: a headless Wayland desktop (sway, XWayland, waybar's tray), its
-  # screenshots and pointer, the program on Wayland, screenshot pixels
-  sway xwayland waybar grim libwayland-dev libwayland-bin qt6-wayland python3-pil
-)
+  sway xwayland waybar grim libwayland-dev libwayland-bin qt6-wayland python3-pil openssl"
+# Google Benchmark, X events and synthetic clicks from the benchmark process,
+# and curl as the yardstick for the HTTP figures.
+groups[bench]="libbenchmark-dev libxcb-xtest0-dev curl"
+# libFuzzer comes with clang's runtime libraries.
+groups[fuzz]="clang libclang-rt-14-dev"
+# `make package`: dpkg-shlibdeps works out the package's dependencies.
+groups[package]="dpkg-dev"
+
+(($# > 0)) || set -- build run test bench
+packages=()
+for group in "$@"; do
+  [[ -n "${groups[$group]:-}" ]] || { echo "install-deps.sh: no package group '$group'" >&2; exit 2; }
+  read -r -a listed <<<"$(echo ${groups[$group]})"
+  packages+=("${listed[@]}")
+done
 
 missing=()
 for package in "${packages[@]}"; do

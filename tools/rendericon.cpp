@@ -3,7 +3,7 @@
 //   rendericon <output directory> <size> [<size> ...]
 // writes <dir>/<size>x<size>/apps/tolvanis.png for each size and
 // <dir>/scalable/apps/tolvanis-symbolic.svg.
-#include "statusbaricon.h"
+#include "trayiconimage.h"
 #include "tolvanislogo.h"
 #include "tolvanismark.h"
 
@@ -30,7 +30,7 @@ bool withColorSchemeClass(const QString &fileName)
         return false;
     QByteArray svg = in.readAll();
     in.close();
-    const QByteArray color = StatusBarIcon::symbolicColor().name().toLatin1();
+    const QByteArray color = TrayIconImage::symbolicColor().name().toLatin1();
     const QByteArray fill = "fill=\"" + color + "\"";
     if (!svg.contains(fill) || !svg.contains("<defs>"))
         return false;
@@ -77,15 +77,15 @@ int main(int argc, char **argv)
     if (!QDir().mkpath(scalable))
         return 1;
     QSvgGenerator svg;
-    svg.setFileName(scalable + QStringLiteral("/%1.svg").arg(QLatin1String(StatusBarIcon::symbolicName)));
-    svg.setSize(QSize(StatusBarIcon::side, StatusBarIcon::side));
-    svg.setViewBox(QRect(0, 0, StatusBarIcon::side, StatusBarIcon::side));
-    svg.setTitle(StatusBarIcon::accessibleName());
+    svg.setFileName(scalable + QStringLiteral("/%1.svg").arg(QLatin1String(TrayIconImage::symbolicName)));
+    svg.setSize(QSize(TrayIconImage::side, TrayIconImage::side));
+    svg.setViewBox(QRect(0, 0, TrayIconImage::side, TrayIconImage::side));
+    svg.setTitle(TrayIconImage::accessibleName());
     QPainter painter;
     if (!painter.begin(&svg))
         return 1;
-    TolvanisMark::paint(painter, QRectF(0, 0, StatusBarIcon::side, StatusBarIcon::side),
-                        StatusBarIcon::symbolicColor());
+    TolvanisMark::paint(painter, QRectF(0, 0, TrayIconImage::side, TrayIconImage::side),
+                        TrayIconImage::symbolicColor());
     if (!painter.end())
         return 1;
     return withColorSchemeClass(svg.fileName()) ? 0 : 1;

@@ -1,5 +1,5 @@
 #include "accessibility.h"
-#include "appdelegate.h"
+#include "trayapplication.h"
 #include "heaptuning.h"
 #include "singleinstance.h"
 
@@ -85,9 +85,9 @@ int main(int argc, char *argv[])
         return 0;
     instance.listen();
 
-    AppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::requested, &delegate, &AppDelegate::handleRequest);
-    delegate.applicationDidFinishLaunching();
+    TrayApplication delegate;
+    QObject::connect(&instance, &SingleInstance::requested, &delegate, &TrayApplication::handleRequest);
+    delegate.start();
     if (request) {
         // Once the event loop runs, as a request from another launch would arrive.
         QTimer::singleShot(0, &delegate, [&delegate, request] { delegate.handleRequest(*request, QString()); });

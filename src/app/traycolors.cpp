@@ -114,7 +114,7 @@ void TrayColors::setScheme(const QVariant &value)
     QVariant inner = value;
     while (inner.canConvert<QDBusVariant>() && inner.metaType() == QMetaType::fromType<QDBusVariant>())
         inner = inner.value<QDBusVariant>().variant();
-    using StatusBarIcon::ColorScheme;
+    using TrayIconImage::ColorScheme;
     const uint code = inner.toUInt();
     const ColorScheme scheme = code == 1 ? ColorScheme::Dark : code == 2 ? ColorScheme::Light : ColorScheme::NoPreference;
     if (scheme == m_scheme)
@@ -123,7 +123,7 @@ void TrayColors::setScheme(const QVariant &value)
     Q_EMIT schemeChanged();
 }
 
-StatusBarIcon::BarHints TrayColors::xembedHints(QRect icon) const
+TrayIconImage::BarHints TrayColors::xembedHints(QRect icon) const
 {
     return {announcedForeground(), backgroundAround(icon), m_scheme};
 }

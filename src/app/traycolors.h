@@ -1,6 +1,6 @@
 #pragma once
 
-#include "statusbaricon.h"
+#include "trayiconimage.h"
 
 #include <QDBusMessage>
 #include <QObject>
@@ -18,9 +18,9 @@ public:
     explicit TrayColors(QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(TrayColors)
 
-    StatusBarIcon::ColorScheme scheme() const { return m_scheme; }
+    TrayIconImage::ColorScheme scheme() const { return m_scheme; }
     // Hints for an icon embedded at `icon` in an XEmbed tray (an invalid rect: not yet embedded).
-    StatusBarIcon::BarHints xembedHints(QRect icon) const;
+    TrayIconImage::BarHints xembedHints(QRect icon) const;
 
 Q_SIGNALS:
     void schemeChanged();
@@ -31,5 +31,5 @@ private Q_SLOTS:
 private:
     void setScheme(const QVariant &value);
 
-    StatusBarIcon::ColorScheme m_scheme = StatusBarIcon::ColorScheme::NoPreference;
+    TrayIconImage::ColorScheme m_scheme = TrayIconImage::ColorScheme::NoPreference;
 };

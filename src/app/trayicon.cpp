@@ -1,6 +1,6 @@
 #include "trayicon.h"
 
-#include "statusbaricon.h"
+#include "trayiconimage.h"
 #include "statusnotifieritem.h"
 #include "traycolors.h"
 
@@ -48,7 +48,7 @@ std::optional<QPoint> hostPoint(int x, int y)
 
 TrayIcon::TrayIcon(QMenu *menu, QObject *parent)
     : QObject(parent)
-    , m_item(new StatusNotifierItem(menu, QString::fromLatin1(StatusBarIcon::symbolicName), installedIconThemePath(), this))
+    , m_item(new StatusNotifierItem(menu, QString::fromLatin1(TrayIconImage::symbolicName), installedIconThemePath(), this))
     , m_colors(new TrayColors(this))
     , m_xembedProbe(new QTimer(this))
 {
@@ -132,12 +132,12 @@ void TrayIcon::recolor()
     // Hosts that recolour take the symbolic icon by name; the pixmap is for
     // the rest, whose default bars are dark (waybar): without a colour scheme
     // it looks like the symbolic icon.
-    const StatusBarIcon::ColorScheme scheme = m_colors->scheme();
-    m_item->setIconImage(StatusBarIcon::renderImage(scheme == StatusBarIcon::ColorScheme::NoPreference
-                                                        ? StatusBarIcon::symbolicColor()
-                                                        : StatusBarIcon::markColor({{}, {}, scheme})));
+    const TrayIconImage::ColorScheme scheme = m_colors->scheme();
+    m_item->setIconImage(TrayIconImage::renderImage(scheme == TrayIconImage::ColorScheme::NoPreference
+                                                        ? TrayIconImage::symbolicColor()
+                                                        : TrayIconImage::markColor({{}, {}, scheme})));
     if (m_xembed) {
         m_probedGeometry = m_xembed->geometry();
-        m_xembed->setIcon(renderStatusBarIcon(StatusBarIcon::markColor(m_colors->xembedHints(m_probedGeometry))));
+        m_xembed->setIcon(renderTrayIcon(TrayIconImage::markColor(m_colors->xembedHints(m_probedGeometry))));
     }
 }

@@ -2,12 +2,12 @@
 
 #include "enumtable.h"
 
-enum class EngineKind { System, Llm };
+enum class EngineKind { System, LLM };
 
 template <>
 struct EnumTable<EngineKind> {
     static constexpr std::array<EnumRow<EngineKind>, 2> rows{{
         {EngineKind::System, "system", "系统离线"},
-        {EngineKind::Llm, "llm", "LLM"},
+        {EngineKind::LLM, "llm", "LLM"},
     }};
 };

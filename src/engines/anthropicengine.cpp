@@ -1,14 +1,14 @@
 #include "anthropicengine.h"
 
 #include "llmprompt.h"
-#include "secretstore.h"
+#include "keystore.h"
 #include "texttrim.h"
 #include "translationerror.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
-AnthropicEngine::AnthropicEngine(SecretStore &keys, LLMHTTP http, QUrl endpoint)
+AnthropicEngine::AnthropicEngine(KeyStore &keys, LLMHTTP http, QUrl endpoint)
     : m_keys(keys)
     , m_http(std::move(http))
     , m_endpoint(std::move(endpoint))
@@ -48,7 +48,7 @@ QCoro::Task<QString> AnthropicEngine::translate(QString text, QString from, QStr
     const QString input = TextTrim::trimmed(text);
     if (input.isEmpty())
         throw TranslationError::emptyInput();
-    const SecretLookup key = co_await m_keys.load(KeychainAccount::Anthropic);
+    const SecretLookup key = co_await m_keys.load(ApiKeyAccount::Anthropic);
     if (!key.value || key.value->isEmpty() || apiKeyDefect(*key.value))
         throw TranslationError::apiKeyMissing();
 

@@ -3,7 +3,7 @@
 #include "llmhttp.h"
 #include "translationengine.h"
 
-class SecretStore;
+class KeyStore;
 
 // Translates through the Anthropic Messages API with a fixed Claude model.
 // The key is read from the secret store at every call.
@@ -12,7 +12,7 @@ class AnthropicEngine final : public TranslationEngine
 public:
     static QUrl defaultEndpoint() { return QUrl(QStringLiteral("https://api.anthropic.com/v1/messages")); }
 
-    explicit AnthropicEngine(SecretStore &keys, LLMHTTP http = LLMHTTP(), QUrl endpoint = defaultEndpoint());
+    explicit AnthropicEngine(KeyStore &keys, LLMHTTP http = LLMHTTP(), QUrl endpoint = defaultEndpoint());
 
     QString name() const override { return QStringLiteral("LLM (Anthropic)"); }
     QCoro::Task<QString> translate(QString text, QString from, QString to) override;
@@ -23,7 +23,7 @@ public:
     static std::optional<QString> replyText(const QByteArray &body);
 
 private:
-    SecretStore &m_keys;
+    KeyStore &m_keys;
     LLMHTTP m_http;
     QUrl m_endpoint;
 };

@@ -2,7 +2,7 @@
 
 #include "appsettings.h"
 
-LLMEngine::LLMEngine(AppSettings &settings, SecretStore &keys, LLMHTTP http, QUrl anthropicEndpoint)
+LLMEngine::LLMEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http, QUrl anthropicEndpoint)
     : m_anthropic(keys, http, std::move(anthropicEndpoint))
     , m_openAICompatible(settings, keys, http)
     , m_settings(settings)

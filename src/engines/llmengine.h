@@ -8,7 +8,7 @@
 class LLMEngine final : public TranslationEngine
 {
 public:
-    LLMEngine(AppSettings &settings, SecretStore &keys, LLMHTTP http = LLMHTTP(),
+    LLMEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http = LLMHTTP(),
               QUrl anthropicEndpoint = AnthropicEngine::defaultEndpoint());
     Q_DISABLE_COPY_MOVE(LLMEngine)
 

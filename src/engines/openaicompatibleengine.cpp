@@ -2,14 +2,14 @@
 
 #include "appsettings.h"
 #include "llmprompt.h"
-#include "secretstore.h"
+#include "keystore.h"
 #include "texttrim.h"
 #include "translationerror.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
-OpenAICompatibleEngine::OpenAICompatibleEngine(AppSettings &settings, SecretStore &keys, LLMHTTP http)
+OpenAICompatibleEngine::OpenAICompatibleEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http)
     : m_settings(settings)
     , m_keys(keys)
     , m_http(std::move(http))
@@ -61,7 +61,7 @@ QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString fro
     const QString input = TextTrim::trimmed(text);
     if (input.isEmpty())
         throw TranslationError::emptyInput();
-    const SecretLookup key = co_await m_keys.load(KeychainAccount::OpenAICompatible);
+    const SecretLookup key = co_await m_keys.load(ApiKeyAccount::OpenAICompatible);
     if (!key.value || key.value->isEmpty() || apiKeyDefect(*key.value))
         throw TranslationError::apiKeyMissing();
 

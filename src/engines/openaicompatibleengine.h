@@ -4,14 +4,14 @@
 #include "translationengine.h"
 
 class AppSettings;
-class SecretStore;
+class KeyStore;
 
 // Translates through any service that speaks the OpenAI chat-completions
 // protocol. Base URL, model and key are read at every call.
 class OpenAICompatibleEngine final : public TranslationEngine
 {
 public:
-    OpenAICompatibleEngine(AppSettings &settings, SecretStore &keys, LLMHTTP http = LLMHTTP());
+    OpenAICompatibleEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http = LLMHTTP());
 
     QString name() const override { return QStringLiteral("LLM (OpenAI 兼容)"); }
     QCoro::Task<QString> translate(QString text, QString from, QString to) override;
@@ -26,6 +26,6 @@ public:
 
 private:
     AppSettings &m_settings;
-    SecretStore &m_keys;
+    KeyStore &m_keys;
     LLMHTTP m_http;
 };

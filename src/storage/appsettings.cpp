@@ -1,7 +1,7 @@
 #include "appsettings.h"
 
-#include "loginitem.h"
-#include "userdefaults.h"
+#include "autostartentry.h"
+#include "settingsfile.h"
 
 namespace {
 
@@ -24,12 +24,12 @@ void assign(AppSettings *settings, T &field, const T &value, Signal signal)
 
 } // namespace
 
-AppSettings::AppSettings(UserDefaults &defaults, std::unique_ptr<LoginItem> loginItem, QObject *parent)
+AppSettings::AppSettings(SettingsFile &defaults, std::unique_ptr<AutostartEntry> autostart, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
-    , m_loginItem(std::move(loginItem))
-    , m_defaultEngine(defaults.string(defaultEngineKey).value_or(QString()) == rawValue(EngineKind::Llm)
-                          ? EngineKind::Llm
+    , m_autostart(std::move(autostart))
+    , m_defaultEngine(defaults.string(defaultEngineKey).value_or(QString()) == rawValue(EngineKind::LLM)
+                          ? EngineKind::LLM
                           : EngineKind::System)
     , m_llmProvider(defaults.string(llmProviderKey).value_or(QString()) == rawValue(LLMProvider::OpenAICompatible)
                         ? LLMProvider::OpenAICompatible
@@ -40,16 +40,16 @@ AppSettings::AppSettings(UserDefaults &defaults, std::unique_ptr<LoginItem> logi
     , m_launchAtLogin(false)
 {
     // An entry left by a moved or older binary would start nothing at login.
-    if (m_loginItem->isEnabled() && !m_loginItem->startsThisProgram())
-        m_loginItem->registerItem();
-    m_launchAtLogin = loginItemStartsUs();
+    if (m_autostart->isEnabled() && !m_autostart->startsThisProgram())
+        m_autostart->enable();
+    m_launchAtLogin = autostartStartsUs();
 }
 
 AppSettings::~AppSettings() = default;
 
 AppSettings &AppSettings::shared()
 {
-    static AppSettings settings(UserDefaults::standard(), std::make_unique<LoginItem>());
+    static AppSettings settings(SettingsFile::standard(), std::make_unique<AutostartEntry>());
     return settings;
 }
 
@@ -76,7 +76,7 @@ void AppSettings::setDefaultEngine(EngineKind engine)
     m_defaults.setString(defaultEngineKey, rawValue(engine));
 }
 
-void AppSettings::setLlmProvider(LLMProvider provider)
+void AppSettings::setLLMProvider(LLMProvider provider)
 {
     assign(this, m_llmProvider, provider, &AppSettings::llmProviderChanged);
     m_defaults.setString(llmProviderKey, rawValue(provider));
@@ -103,11 +103,11 @@ void AppSettings::setGlobalShortcut(const QString &keys)
 void AppSettings::setLaunchAtLogin(bool enabled)
 {
     std::optional<QString> failure;
-    if (enabled && !loginItemStartsUs())
-        failure = m_loginItem->registerItem();
-    else if (!enabled && m_loginItem->isEnabled())
-        failure = m_loginItem->unregisterItem();
-    const bool actual = loginItemStartsUs();
+    if (enabled && !autostartStartsUs())
+        failure = m_autostart->enable();
+    else if (!enabled && m_autostart->isEnabled())
+        failure = m_autostart->disable();
+    const bool actual = autostartStartsUs();
     // The switch that asked already shows `enabled`: it must hear when that is not so.
     if (actual != m_launchAtLogin || actual != enabled) {
         m_launchAtLogin = actual;
@@ -117,7 +117,7 @@ void AppSettings::setLaunchAtLogin(bool enabled)
         Q_EMIT launchAtLoginFailed(*failure);
 }
 
-bool AppSettings::loginItemStartsUs() const
+bool AppSettings::autostartStartsUs() const
 {
-    return m_loginItem->isEnabled() && m_loginItem->startsThisProgram();
+    return m_autostart->isEnabled() && m_autostart->startsThisProgram();
 }

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-class LoginItem;
-class UserDefaults;
+class AutostartEntry;
+class SettingsFile;
 
 // The user's preferences. The five stored settings are read once at
 // construction and written through to the user-defaults store on every
@@ -19,14 +19,14 @@ class AppSettings final : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(EngineKind defaultEngine READ defaultEngine WRITE setDefaultEngine NOTIFY defaultEngineChanged)
-    Q_PROPERTY(LLMProvider llmProvider READ llmProvider WRITE setLlmProvider NOTIFY llmProviderChanged)
+    Q_PROPERTY(LLMProvider llmProvider READ llmProvider WRITE setLLMProvider NOTIFY llmProviderChanged)
     Q_PROPERTY(QString openAIBaseURL READ openAIBaseURL WRITE setOpenAIBaseURL NOTIFY openAIBaseURLChanged)
     Q_PROPERTY(QString openAIModel READ openAIModel WRITE setOpenAIModel NOTIFY openAIModelChanged)
     Q_PROPERTY(QString globalShortcut READ globalShortcut WRITE setGlobalShortcut NOTIFY globalShortcutChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 
 public:
-    AppSettings(UserDefaults &defaults, std::unique_ptr<LoginItem> loginItem, QObject *parent = nullptr);
+    AppSettings(SettingsFile &defaults, std::unique_ptr<AutostartEntry> autostart, QObject *parent = nullptr);
     ~AppSettings() override;
     Q_DISABLE_COPY_MOVE(AppSettings)
 
@@ -47,7 +47,7 @@ public:
     bool launchAtLogin() const { return m_launchAtLogin; }
 
     void setDefaultEngine(EngineKind engine);
-    void setLlmProvider(LLMProvider provider);
+    void setLLMProvider(LLMProvider provider);
     void setOpenAIBaseURL(const QString &url);
     void setOpenAIModel(const QString &model);
     void setGlobalShortcut(const QString &keys);
@@ -64,10 +64,10 @@ Q_SIGNALS:
     void launchAtLoginFailed(const QString &reason);
 
 private:
-    bool loginItemStartsUs() const;
+    bool autostartStartsUs() const;
 
-    UserDefaults &m_defaults;
-    std::unique_ptr<LoginItem> m_loginItem;
+    SettingsFile &m_defaults;
+    std::unique_ptr<AutostartEntry> m_autostart;
     EngineKind m_defaultEngine;
     LLMProvider m_llmProvider;
     QString m_openAIBaseURL;

@@ -1,8 +1,8 @@
 #include "historystore.h"
 
-#include "userdefaults.h"
+#include "settingsfile.h"
 
-HistoryStore::HistoryStore(QString defaultsKey, UserDefaults &defaults, QObject *parent)
+HistoryStore::HistoryStore(QString defaultsKey, SettingsFile &defaults, QObject *parent)
     : QObject(parent)
     , m_defaultsKey(std::move(defaultsKey))
     , m_defaults(defaults)

@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-class UserDefaults;
+class SettingsFile;
 
 // The most recent successful translations, newest first, at most 50 after each
 // addition, saved as one JSON document under a user-defaults key after every change.
@@ -20,7 +20,7 @@ public:
     static QString standardKey() { return QStringLiteral("com.quendrix.tolvanis.history"); }
     static QString unreadableKey(const QString &key) { return key + QStringLiteral(".unreadable"); }
 
-    HistoryStore(QString defaultsKey, UserDefaults &defaults, QObject *parent = nullptr);
+    HistoryStore(QString defaultsKey, SettingsFile &defaults, QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(HistoryStore)
 
     const QList<HistoryEntry> &entries() const { return m_entries; }
@@ -37,7 +37,7 @@ private:
     void save();
 
     QString m_defaultsKey;
-    UserDefaults &m_defaults;
+    SettingsFile &m_defaults;
     QList<HistoryEntry> m_entries;
     // The stored value as loaded, while it did not decode completely and no save has replaced it.
     std::optional<QByteArray> m_unreadable;

@@ -30,9 +30,9 @@ namespace {
 
 constexpr int fadeMs = 300;
 
-std::size_t slot(KeychainAccount account)
+std::size_t slot(ApiKeyAccount account)
 {
-    return account == KeychainAccount::Anthropic ? 0 : 1;
+    return account == ApiKeyAccount::Anthropic ? 0 : 1;
 }
 
 template <typename E>
@@ -73,7 +73,7 @@ QLabel *rowLabel(const QString &text, QWidget *parent)
 
 } // namespace
 
-SettingsView::SettingsView(AppSettings &settings, SecretStore &secrets, QWidget *parent)
+SettingsView::SettingsView(AppSettings &settings, KeyStore &secrets, QWidget *parent)
     : QWidget(parent)
     , m_settings(settings)
     , m_secrets(secrets)
@@ -130,10 +130,10 @@ QWidget *SettingsView::fieldRow(const QString &title, QWidget *field, QWidget *p
     return row;
 }
 
-QLayout *SettingsView::saveClearRow(KeychainAccount account, QWidget *parent)
+QLayout *SettingsView::saveClearRow(ApiKeyAccount account, QWidget *parent)
 {
     KeyEditor &key = editor(account);
-    const QString prefix = account == KeychainAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
+    const QString prefix = account == ApiKeyAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
     key.clear = new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("清除"), parent);
     key.clear->setObjectName(prefix + QStringLiteral("ClearButton"));
     key.save = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), parent);
@@ -159,11 +159,11 @@ SymbolLabel *SettingsView::hint(const QString &text, QWidget *parent)
     return label;
 }
 
-RoundedTextField *SettingsView::keyField(KeychainAccount account, const QString &placeholder, QWidget *parent)
+RoundedTextField *SettingsView::keyField(ApiKeyAccount account, const QString &placeholder, QWidget *parent)
 {
     KeyEditor &key = editor(account);
     key.field = new RoundedTextField(parent);
-    key.field->setObjectName(account == KeychainAccount::Anthropic ? QStringLiteral("anthropicKeyField")
+    key.field->setObjectName(account == ApiKeyAccount::Anthropic ? QStringLiteral("anthropicKeyField")
                                                                    : QStringLiteral("openAIKeyField"));
     key.field->setEchoMode(QLineEdit::Password);
     key.field->setPlaceholderText(placeholder);
@@ -191,7 +191,7 @@ TitledCard *SettingsView::buildLanguageModelCard(QWidget *parent)
     m_providerPicker->setObjectName(QStringLiteral("providerPicker"));
     m_providerPicker->setAccessibleName(QStringLiteral("LLM 引擎"));
     connect(m_providerPicker, &SegmentedPicker::activated, this,
-            [this](int index) { m_settings.setLlmProvider(allCases<LLMProvider>().at(index)); });
+            [this](int index) { m_settings.setLLMProvider(allCases<LLMProvider>().at(index)); });
     card->bodyLayout()->addWidget(m_providerPicker);
 
     m_anthropicRows = buildAnthropicRows(body);
@@ -207,8 +207,8 @@ QWidget *SettingsView::buildAnthropicRows(QWidget *parent)
     rows->setObjectName(QStringLiteral("anthropicRows"));
     auto *layout = column(rows, 10);
     layout->addWidget(fieldRow(QStringLiteral("API Key"),
-                               keyField(KeychainAccount::Anthropic, QStringLiteral("Anthropic API Key"), rows), rows));
-    layout->addLayout(saveClearRow(KeychainAccount::Anthropic, rows));
+                               keyField(ApiKeyAccount::Anthropic, QStringLiteral("Anthropic API Key"), rows), rows));
+    layout->addLayout(saveClearRow(ApiKeyAccount::Anthropic, rows));
     layout->addWidget(hint(QStringLiteral("模型固定为 claude-sonnet-4-6"), rows));
     return rows;
 }
@@ -230,8 +230,8 @@ QWidget *SettingsView::buildOpenAIRows(QWidget *parent)
     layout->addWidget(fieldRow(QStringLiteral("模型名称"), m_modelField, rows));
 
     layout->addWidget(fieldRow(QStringLiteral("API Key"),
-                               keyField(KeychainAccount::OpenAICompatible, QStringLiteral("API Key"), rows), rows));
-    layout->addLayout(saveClearRow(KeychainAccount::OpenAICompatible, rows));
+                               keyField(ApiKeyAccount::OpenAICompatible, QStringLiteral("API Key"), rows), rows));
+    layout->addLayout(saveClearRow(ApiKeyAccount::OpenAICompatible, rows));
     layout->addWidget(hint(QStringLiteral("兼容任何 OpenAI Chat Completions 接口：OpenAI 官方、Azure OpenAI、"
                                           "DeepSeek、Ollama/LM Studio 本地代理等"),
                            rows));
@@ -352,17 +352,17 @@ void SettingsView::setShortcutUnavailable()
     m_shortcutHint->setText(QStringLiteral("此桌面不支持全局快捷键，请在系统设置中为 tolvanis --selection 添加自定义快捷键"));
 }
 
-SettingsView::KeyEditor &SettingsView::editor(KeychainAccount account)
+SettingsView::KeyEditor &SettingsView::editor(ApiKeyAccount account)
 {
     return m_keys.at(slot(account));
 }
 
-const SettingsView::KeyEditor &SettingsView::editor(KeychainAccount account) const
+const SettingsView::KeyEditor &SettingsView::editor(ApiKeyAccount account) const
 {
     return m_keys.at(slot(account));
 }
 
-QString SettingsView::keyInput(KeychainAccount account) const
+QString SettingsView::keyInput(ApiKeyAccount account) const
 {
     return editor(account).field->text();
 }
@@ -374,13 +374,13 @@ void SettingsView::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     const quint64 generation = ++m_loadGeneration;
-    for (KeychainAccount account : allCases<KeychainAccount>())
+    for (ApiKeyAccount account : allCases<ApiKeyAccount>())
         loadKey(account, generation);
 }
 
 // Fills the key field with the stored key unless, by the time the store
 // answers, a later showing has asked again or the user has changed the field.
-QCoro::Task<> SettingsView::loadKey(KeychainAccount account, quint64 generation)
+QCoro::Task<> SettingsView::loadKey(ApiKeyAccount account, quint64 generation)
 {
     const QPointer<SettingsView> self(this);
     const quint64 revision = editor(account).revision;
@@ -397,7 +397,7 @@ QCoro::Task<> SettingsView::loadKey(KeychainAccount account, quint64 generation)
     editor(account).field->setText(found.value.value_or(QString()));
 }
 
-QCoro::Task<> SettingsView::saveKey(KeychainAccount account)
+QCoro::Task<> SettingsView::saveKey(ApiKeyAccount account)
 {
     const QPointer<SettingsView> self(this);
     // Exactly as typed: white space is part of what the user entered.
@@ -416,7 +416,7 @@ QCoro::Task<> SettingsView::saveKey(KeychainAccount account)
         showStatus(failureText(QStringLiteral("保存失败："), result.reason), Outcome::Failed);
 }
 
-QCoro::Task<> SettingsView::clearKey(KeychainAccount account)
+QCoro::Task<> SettingsView::clearKey(ApiKeyAccount account)
 {
     const QPointer<SettingsView> self(this);
     // A load still under way must not put back the key being removed.

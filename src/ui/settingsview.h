@@ -1,6 +1,6 @@
 #pragma once
 
-#include "secretstore.h"
+#include "keystore.h"
 
 #include <QWidget>
 
@@ -40,12 +40,12 @@ public:
     // How long each status message stays before it fades out.
     static constexpr int statusDurationMs = 2000;
 
-    SettingsView(AppSettings &settings, SecretStore &secrets, QWidget *parent = nullptr);
+    SettingsView(AppSettings &settings, KeyStore &secrets, QWidget *parent = nullptr);
     ~SettingsView() override;
     Q_DISABLE_COPY_MOVE(SettingsView)
 
     // The text of the account's key field.
-    QString keyInput(KeychainAccount account) const;
+    QString keyInput(ApiKeyAccount account) const;
     // The status line's text while it is shown.
     std::optional<QString> statusMessage() const { return m_statusMessage; }
 
@@ -72,9 +72,9 @@ private:
 
     TitledCard *sectionCard(const QString &title, Symbol icon, QWidget *parent);
     QWidget *fieldRow(const QString &title, QWidget *field, QWidget *parent);
-    QLayout *saveClearRow(KeychainAccount account, QWidget *parent);
+    QLayout *saveClearRow(ApiKeyAccount account, QWidget *parent);
     SymbolLabel *hint(const QString &text, QWidget *parent);
-    RoundedTextField *keyField(KeychainAccount account, const QString &placeholder, QWidget *parent);
+    RoundedTextField *keyField(ApiKeyAccount account, const QString &placeholder, QWidget *parent);
     RoundedTextField *settingField(const QString &placeholder, QWidget *parent);
     TitledCard *buildLanguageModelCard(QWidget *parent);
     TitledCard *buildGeneralCard(QWidget *parent);
@@ -83,11 +83,11 @@ private:
     SymbolLabel *buildStatusLine(QWidget *parent);
     void connectSettings();
 
-    KeyEditor &editor(KeychainAccount account);
-    const KeyEditor &editor(KeychainAccount account) const;
-    QCoro::Task<> loadKey(KeychainAccount account, quint64 generation);
-    QCoro::Task<> saveKey(KeychainAccount account);
-    QCoro::Task<> clearKey(KeychainAccount account);
+    KeyEditor &editor(ApiKeyAccount account);
+    const KeyEditor &editor(ApiKeyAccount account) const;
+    QCoro::Task<> loadKey(ApiKeyAccount account, quint64 generation);
+    QCoro::Task<> saveKey(ApiKeyAccount account);
+    QCoro::Task<> clearKey(ApiKeyAccount account);
 
     void showStatus(const QString &text, Outcome outcome);
     void fadeStatus(bool in);
@@ -101,7 +101,7 @@ private:
     void syncGlobalShortcut();
 
     AppSettings &m_settings;
-    SecretStore &m_secrets;
+    KeyStore &m_secrets;
     std::array<KeyEditor, 2> m_keys;
     quint64 m_loadGeneration = 0;
     std::optional<QString> m_statusMessage;

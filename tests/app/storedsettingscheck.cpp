@@ -7,7 +7,7 @@
 //   storedsettingscheck <oldest copy> <newer copy>...
 #include "historyentry.h"
 #include "historystore.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -26,7 +26,7 @@ std::nullopt_t lost(const char *reason)
 
 std::optional<QList<HistoryEntry>> history(const QString &path)
 {
-    const std::optional<QByteArray> stored = UserDefaults(path).data(HistoryStore::standardKey());
+    const std::optional<QByteArray> stored = SettingsFile(path).data(HistoryStore::standardKey());
     return stored ? HistoryEntry::decodeList(*stored) : QList<HistoryEntry>();
 }
 

@@ -1,7 +1,7 @@
 #include "anthropicengine.h"
 #include "languagenames.h"
 #include "loopbackserver.h"
-#include "memorysecretstore.h"
+#include "memorykeystore.h"
 #include "settledtask.h"
 
 #include <QJsonArray>
@@ -41,7 +41,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QNetworkAccessManager> m_manager;
-    std::unique_ptr<MemorySecretStore> m_keys;
+    std::unique_ptr<MemoryKeyStore> m_keys;
     std::unique_ptr<AnthropicEngine> m_engine;
 };
 
@@ -49,7 +49,7 @@ void TestAnthropicEngine::init()
 {
     m_server = std::make_unique<LoopbackServer>();
     m_manager = std::make_unique<QNetworkAccessManager>();
-    m_keys = std::make_unique<MemorySecretStore>();
+    m_keys = std::make_unique<MemoryKeyStore>();
     m_engine = std::make_unique<AnthropicEngine>(*m_keys, LLMHTTP(m_manager.get(), 2s),
                                                  m_server->url(QStringLiteral("/v1/messages")));
 }
@@ -89,7 +89,7 @@ void TestAnthropicEngine::replyTextReadsFirstBlockOnly()
 
 void TestAnthropicEngine::sendsExactRequestAndTrimsReply()
 {
-    m_keys->setStored(KeychainAccount::Anthropic, QStringLiteral(" sk-ant-1 "));
+    m_keys->setStored(ApiKeyAccount::Anthropic, QStringLiteral(" sk-ant-1 "));
     m_server->setReply({200, replyWithText(QStringLiteral("\n  Line one\nLine two \n"))});
 
     const Settled<QString> result = SettledTask::wait(m_engine->translate(
@@ -164,7 +164,7 @@ void TestAnthropicEngine::failuresInCheckOrder()
     QFETCH(int, lookups);
     QFETCH(int, requests);
     if (key)
-        m_keys->setStored(KeychainAccount::Anthropic, *key);
+        m_keys->setStored(ApiKeyAccount::Anthropic, *key);
     m_keys->failLookupsWith(storeFailure);
     m_server->setReply({status, reply});
 

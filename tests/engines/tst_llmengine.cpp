@@ -2,7 +2,7 @@
 #include "languagenames.h"
 #include "llmengine.h"
 #include "loopbackserver.h"
-#include "memorysecretstore.h"
+#include "memorykeystore.h"
 #include "settledtask.h"
 #include "temporarysettings.h"
 
@@ -33,15 +33,15 @@ void TestLLMEngine::providerIsReadAtEveryCall()
     LoopbackServer server;
     server.setReply({200, eitherReply});
     QNetworkAccessManager manager;
-    MemorySecretStore keys;
-    keys.setStored(KeychainAccount::Anthropic, QStringLiteral("sk-a"));
-    keys.setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
+    MemoryKeyStore keys;
+    keys.setStored(ApiKeyAccount::Anthropic, QStringLiteral("sk-a"));
+    keys.setStored(ApiKeyAccount::OpenAICompatible, QStringLiteral("sk-o"));
     settings.settings().setOpenAIBaseURL(server.url(QStringLiteral("/v1")).toString());
     LLMEngine engine(settings.settings(), keys, LLMHTTP(&manager, 2s), server.url(QStringLiteral("/v1/messages")));
 
-    settings.settings().setLlmProvider(LLMProvider::Anthropic);
+    settings.settings().setLLMProvider(LLMProvider::Anthropic);
     const auto first = SettledTask::wait(engine.translate(QStringLiteral("x"), LanguageName::english(), LanguageName::chinese()));
-    settings.settings().setLlmProvider(LLMProvider::OpenAICompatible);
+    settings.settings().setLLMProvider(LLMProvider::OpenAICompatible);
     const auto second = SettledTask::wait(engine.translate(QStringLiteral("x"), LanguageName::english(), LanguageName::chinese()));
 
     QCOMPARE(first.value, std::optional<QString>(QStringLiteral("from anthropic")));
@@ -55,16 +55,16 @@ void TestLLMEngine::providerIsReadAtEveryCall()
 void TestLLMEngine::openAIProviderNeverReadsAnthropicKey()
 {
     TemporarySettings settings;
-    MemorySecretStore keys;
-    keys.setStored(KeychainAccount::Anthropic, QStringLiteral("sk-a"));
-    keys.setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
-    settings.settings().setLlmProvider(LLMProvider::OpenAICompatible);
+    MemoryKeyStore keys;
+    keys.setStored(ApiKeyAccount::Anthropic, QStringLiteral("sk-a"));
+    keys.setStored(ApiKeyAccount::OpenAICompatible, QStringLiteral("sk-o"));
+    settings.settings().setLLMProvider(LLMProvider::OpenAICompatible);
     settings.settings().setOpenAIBaseURL(QStringLiteral("   "));
     LLMEngine engine(settings.settings(), keys);
 
     const auto result = SettledTask::wait(engine.translate(QStringLiteral("x"), LanguageName::english(), LanguageName::chinese()));
     QCOMPARE(result.description(), TranslationError::network(QStringLiteral("LLM Base URL 无效")).errorDescription());
-    QCOMPARE(keys.lookups(), QList<KeychainAccount>{KeychainAccount::OpenAICompatible});
+    QCOMPARE(keys.lookups(), QList<ApiKeyAccount>{ApiKeyAccount::OpenAICompatible});
 }
 
 QTEST_GUILESS_MAIN(TestLLMEngine)

@@ -1,6 +1,6 @@
 #include "languagenames.h"
 #include "loopbackserver.h"
-#include "memorysecretstore.h"
+#include "memorykeystore.h"
 #include "openaicompatibleengine.h"
 #include "settledtask.h"
 #include "temporarysettings.h"
@@ -54,7 +54,7 @@ private:
     std::unique_ptr<TemporarySettings> m_settings;
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QNetworkAccessManager> m_manager;
-    std::unique_ptr<MemorySecretStore> m_keys;
+    std::unique_ptr<MemoryKeyStore> m_keys;
     std::unique_ptr<OpenAICompatibleEngine> m_engine;
 };
 
@@ -63,7 +63,7 @@ void TestOpenAICompatibleEngine::init()
     m_settings = std::make_unique<TemporarySettings>();
     m_server = std::make_unique<LoopbackServer>();
     m_manager = std::make_unique<QNetworkAccessManager>();
-    m_keys = std::make_unique<MemorySecretStore>();
+    m_keys = std::make_unique<MemoryKeyStore>();
     m_engine = std::make_unique<OpenAICompatibleEngine>(m_settings->settings(), *m_keys, LLMHTTP(m_manager.get(), 2s));
     m_server->setReply({200, goodReply});
 }
@@ -127,7 +127,7 @@ void TestOpenAICompatibleEngine::replyTextReadsFirstChoiceOnly()
 
 void TestOpenAICompatibleEngine::sendsExactRequestAndTrimsReply()
 {
-    m_keys->setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-o"));
+    m_keys->setStored(ApiKeyAccount::OpenAICompatible, QStringLiteral("sk-o"));
     m_settings->settings().setOpenAIBaseURL(QStringLiteral(" ") + serverBase() + QStringLiteral("/\n"));
     m_settings->settings().setOpenAIModel(QStringLiteral("gpt-x "));
 
@@ -194,7 +194,7 @@ void TestOpenAICompatibleEngine::failuresInCheckOrder()
     QFETCH(QString, expected);
     QFETCH(int, requests);
     if (!key.isEmpty())
-        m_keys->setStored(KeychainAccount::OpenAICompatible, key);
+        m_keys->setStored(ApiKeyAccount::OpenAICompatible, key);
     m_settings->settings().setOpenAIBaseURL(base == u"@" ? serverBase() : base);
     m_settings->settings().setOpenAIModel(model);
     m_server->setReply({200, reply});
@@ -207,12 +207,12 @@ void TestOpenAICompatibleEngine::failuresInCheckOrder()
 
 void TestOpenAICompatibleEngine::settingsAreReadAtEveryCall()
 {
-    m_keys->setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-1"));
+    m_keys->setStored(ApiKeyAccount::OpenAICompatible, QStringLiteral("sk-1"));
     m_settings->settings().setOpenAIBaseURL(serverBase());
     m_settings->settings().setOpenAIModel(QStringLiteral("first-model"));
     QVERIFY(SettledTask::wait(m_engine->translate(QStringLiteral("a"), LanguageName::english(), LanguageName::chinese())).value);
 
-    m_keys->setStored(KeychainAccount::OpenAICompatible, QStringLiteral("sk-2"));
+    m_keys->setStored(ApiKeyAccount::OpenAICompatible, QStringLiteral("sk-2"));
     m_settings->settings().setOpenAIModel(QStringLiteral("second-model"));
     QVERIFY(SettledTask::wait(m_engine->translate(QStringLiteral("b"), LanguageName::english(), LanguageName::chinese())).value);
 

@@ -1,8 +1,8 @@
 #include "appsettings.h"
-#include "loginitem.h"
+#include "autostartentry.h"
 #include "stdoutcapture.h"
 #include "temporaryconfig.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -56,12 +56,12 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
-    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<SettingsFile> m_defaults;
 
     std::unique_ptr<AppSettings> makeSettings()
     {
         return std::make_unique<AppSettings>(*m_defaults,
-                                             std::make_unique<LoginItem>(m_config->autostartPath(), u"/usr/bin/tolvanis"_qs));
+                                             std::make_unique<AutostartEntry>(m_config->autostartPath(), u"/usr/bin/tolvanis"_qs));
     }
 };
 
@@ -80,8 +80,8 @@ void TestAppSettings::cleanup()
 void TestAppSettings::freshInstallationHasDefaultsAndWritesNothing()
 {
     // The standard paths follow XDG_CONFIG_HOME, which the fixture points at a temporary directory.
-    QCOMPARE(UserDefaults::standardFilePath(), m_config->defaultsPath());
-    QCOMPARE(LoginItem::standardFilePath(), m_config->autostartPath());
+    QCOMPARE(SettingsFile::standardFilePath(), m_config->defaultsPath());
+    QCOMPARE(AutostartEntry::standardFilePath(), m_config->autostartPath());
 
     const auto settings = makeSettings();
     QCOMPARE(settings->defaultEngine(), EngineKind::System);
@@ -100,7 +100,7 @@ void TestAppSettings::storedValuesAreMatchedExactly_data()
     QTest::addColumn<EngineKind>("expectedEngine");
     QTest::addColumn<LLMProvider>("expectedProvider");
 
-    QTest::newRow("exact") << "llm" << "openAICompatible" << EngineKind::Llm << LLMProvider::OpenAICompatible;
+    QTest::newRow("exact") << "llm" << "openAICompatible" << EngineKind::LLM << LLMProvider::OpenAICompatible;
     QTest::newRow("letter case") << "LLM" << "openaicompatible" << EngineKind::System << LLMProvider::Anthropic;
     QTest::newRow("trailing space") << "llm " << "openAICompatible " << EngineKind::System << LLMProvider::Anthropic;
     QTest::newRow("label instead of raw value") << u"系统离线"_qs << u"OpenAI 兼容"_qs << EngineKind::System
@@ -156,7 +156,7 @@ void TestAppSettings::everyAssignmentIsWrittenAtOnce()
 
     // Assigning the value it already has still writes the key.
     settings->setDefaultEngine(EngineKind::System);
-    settings->setLlmProvider(LLMProvider::OpenAICompatible);
+    settings->setLLMProvider(LLMProvider::OpenAICompatible);
     settings->setOpenAIBaseURL(u"http://127.0.0.1:8080/v1/"_qs);
     settings->setOpenAIModel(u"qwen2.5:7b"_qs);
     QCOMPARE(providerChanged.count(), 1);
@@ -206,13 +206,13 @@ void TestAppSettings::autostartEntryStates()
     QFETCH(bool, enabled);
     writeFile(m_config->autostartPath(), contents);
     QCOMPARE(makeSettings()->launchAtLogin(), enabled);
-    QCOMPARE(LoginItem(m_config->autostartPath(), u"/usr/bin/tolvanis"_qs).startsThisProgram(), enabled);
+    QCOMPARE(AutostartEntry(m_config->autostartPath(), u"/usr/bin/tolvanis"_qs).startsThisProgram(), enabled);
 }
 
 void TestAppSettings::registeringWritesAnEntryThatRunsThisProgram()
 {
-    LoginItem item(m_config->autostartPath(), u"/opt/my apps/tolvanis\"$x"_qs);
-    QCOMPARE(item.registerItem(), std::nullopt);
+    AutostartEntry item(m_config->autostartPath(), u"/opt/my apps/tolvanis\"$x"_qs);
+    QCOMPARE(item.enable(), std::nullopt);
     QVERIFY(item.isEnabled());
     QVERIFY(item.startsThisProgram());
 
@@ -223,9 +223,9 @@ void TestAppSettings::registeringWritesAnEntryThatRunsThisProgram()
     // Quoted, with ", $ escaped, and the escaping backslashes doubled for the string value.
     QVERIFY2(entry.contains("\nExec=\"/opt/my apps/tolvanis\\\\\"\\\\$x\"\n"), entry.constData());
 
-    QCOMPARE(item.unregisterItem(), std::nullopt);
+    QCOMPARE(item.disable(), std::nullopt);
     QVERIFY(!QFile::exists(m_config->autostartPath()));
-    QCOMPARE(item.unregisterItem(), std::nullopt);
+    QCOMPARE(item.disable(), std::nullopt);
 }
 
 void TestAppSettings::loginFlagFollowsTheEntryOnlyWhenItMustChange()
@@ -240,7 +240,7 @@ void TestAppSettings::loginFlagFollowsTheEntryOnlyWhenItMustChange()
     QVERIFY(QFile::exists(m_config->autostartPath()));
 
     settings->setLaunchAtLogin(true);
-    QVERIFY(LoginItem(m_config->autostartPath()).isEnabled());
+    QVERIFY(AutostartEntry(m_config->autostartPath()).isEnabled());
     settings->setLaunchAtLogin(false);
     QVERIFY(!QFile::exists(m_config->autostartPath()));
 }

@@ -1,6 +1,6 @@
 #include "historystore.h"
 #include "temporaryconfig.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -52,7 +52,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
-    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<SettingsFile> m_defaults;
 };
 
 void TestHistoryStore::init()

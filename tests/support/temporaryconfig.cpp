@@ -26,9 +26,9 @@ QString TemporaryConfig::autostartPath() const
     return m_dir.path() + QStringLiteral("/autostart/tolvanis.desktop");
 }
 
-std::unique_ptr<UserDefaults> TemporaryConfig::reopen() const
+std::unique_ptr<SettingsFile> TemporaryConfig::reopen() const
 {
-    return std::make_unique<UserDefaults>(defaultsPath());
+    return std::make_unique<SettingsFile>(defaultsPath());
 }
 
 QByteArray TemporaryConfig::fileContents() const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QTemporaryDir>
 
@@ -19,7 +19,7 @@ public:
     QString defaultsPath() const;
     QString autostartPath() const;
     // A fresh store over the same file, as the next run of the program sees it.
-    std::unique_ptr<UserDefaults> reopen() const;
+    std::unique_ptr<SettingsFile> reopen() const;
     QByteArray fileContents() const;
 
 private:

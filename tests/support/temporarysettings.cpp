@@ -1,11 +1,11 @@
 #include "temporarysettings.h"
 
-#include "loginitem.h"
-#include "userdefaults.h"
+#include "autostartentry.h"
+#include "settingsfile.h"
 
 TemporarySettings::TemporarySettings()
     : m_defaults(m_config.reopen())
-    , m_settings(std::make_unique<AppSettings>(*m_defaults, std::make_unique<LoginItem>(m_config.autostartPath())))
+    , m_settings(std::make_unique<AppSettings>(*m_defaults, std::make_unique<AutostartEntry>(m_config.autostartPath())))
 {
 }
 

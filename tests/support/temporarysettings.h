@@ -15,6 +15,6 @@ public:
 
 private:
     TemporaryConfig m_config;
-    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<SettingsFile> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
 };

@@ -1,7 +1,7 @@
 // Drawing is the behaviour here: symbols, continuous corners, the brand mark
 // and logo, and the tray image are checked by rendering them to images.
 #include "continuouscorners.h"
-#include "statusbaricon.h"
+#include "trayiconimage.h"
 #include "symbols.h"
 #include "tolvanislogo.h"
 #include "tolvanismark.h"
@@ -233,7 +233,7 @@ void TestDrawing::logoFillsItsSquareAndInsetsTheMark()
 
 void TestDrawing::statusBarIconIsA36PixelBlackMask()
 {
-    const QIcon icon = renderStatusBarIcon();
+    const QIcon icon = renderTrayIcon();
     QVERIFY(icon.isMask());
     const QImage image = icon.pixmap(QSize(18, 18), 2.0).toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(image.size(), QSize(36, 36));

@@ -4,7 +4,7 @@
 #include "historyview.h"
 #include "temporaryconfig.h"
 #include "toolkitbutton.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QAbstractItemModelTester>
 #include <QListView>
@@ -38,7 +38,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
-    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<SettingsFile> m_defaults;
     std::unique_ptr<HistoryStore> m_store;
 };
 

@@ -1,7 +1,7 @@
 #include "appsettings.h"
 #include "keyrecorder.h"
-#include "loginitem.h"
-#include "memorysecretstore.h"
+#include "autostartentry.h"
+#include "memorykeystore.h"
 #include "roundedtextfield.h"
 #include "segmentedpicker.h"
 #include "settingsview.h"
@@ -9,7 +9,7 @@
 #include "symbollabel.h"
 #include "temporaryconfig.h"
 #include "toolkitbutton.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,7 +24,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-Q_DECLARE_METATYPE(KeychainAccount)
+Q_DECLARE_METATYPE(ApiKeyAccount)
 Q_DECLARE_METATYPE(LLMProvider)
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -39,14 +39,14 @@ T *part(QWidget *root, const QString &name)
     return found;
 }
 
-QString prefix(KeychainAccount account)
+QString prefix(ApiKeyAccount account)
 {
-    return account == KeychainAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
+    return account == ApiKeyAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
 }
 
 // Lets the store answer one held call; the answer arrives through the event
 // loop, as a real one does.
-void answer(MemorySecretStore &secrets, qsizetype call)
+void answer(MemoryKeyStore &secrets, qsizetype call)
 {
     if (call < 0)
         secrets.releaseAll();
@@ -55,9 +55,9 @@ void answer(MemorySecretStore &secrets, qsizetype call)
     QCoreApplication::processEvents();
 }
 
-LLMProvider providerOf(KeychainAccount account)
+LLMProvider providerOf(ApiKeyAccount account)
 {
-    return account == KeychainAccount::Anthropic ? LLMProvider::Anthropic : LLMProvider::OpenAICompatible;
+    return account == ApiKeyAccount::Anthropic ? LLMProvider::Anthropic : LLMProvider::OpenAICompatible;
 }
 
 } // namespace
@@ -65,9 +65,9 @@ LLMProvider providerOf(KeychainAccount account)
 // The view over private settings and an in-memory key store, in its own window.
 struct Settings {
     TemporaryConfig config;
-    UserDefaults defaults{config.defaultsPath()};
-    AppSettings settings{defaults, std::make_unique<LoginItem>(config.autostartPath())};
-    MemorySecretStore secrets;
+    SettingsFile defaults{config.defaultsPath()};
+    AppSettings settings{defaults, std::make_unique<AutostartEntry>(config.autostartPath())};
+    MemoryKeyStore secrets;
     std::unique_ptr<SettingsView> view = std::make_unique<SettingsView>(settings, secrets);
 
     ~Settings()
@@ -83,17 +83,17 @@ struct Settings {
         view->activateWindow();
         return QTest::qWaitForWindowActive(view.get());
     }
-    RoundedTextField *keyField(KeychainAccount account) { return part<RoundedTextField>(view.get(), prefix(account) + "KeyField"); }
-    ToolkitButton *saveButton(KeychainAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "SaveButton"); }
-    ToolkitButton *clearButton(KeychainAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "ClearButton"); }
+    RoundedTextField *keyField(ApiKeyAccount account) { return part<RoundedTextField>(view.get(), prefix(account) + "KeyField"); }
+    ToolkitButton *saveButton(ApiKeyAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "SaveButton"); }
+    ToolkitButton *clearButton(ApiKeyAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "ClearButton"); }
     SymbolLabel *statusLine() { return part<SymbolLabel>(view.get(), QStringLiteral("statusLine")); }
     QWidget *rows(const char *name) { return part<QWidget>(view.get(), QString::fromLatin1(name)); }
     RoundedTextField *field(const QString &name) { return part<RoundedTextField>(view.get(), name); }
 
     // Shows the account's rows and types into its key field as the user would.
-    void type(KeychainAccount account, const QString &text)
+    void type(ApiKeyAccount account, const QString &text)
     {
-        settings.setLlmProvider(providerOf(account));
+        settings.setLLMProvider(providerOf(account));
         keyField(account)->clear();
         QTest::keyClicks(keyField(account), text);
     }
@@ -132,7 +132,7 @@ void TestSettingsView::saveIsEnabledByAnyText()
 {
     Settings s;
     QVERIFY(s.show());
-    for (KeychainAccount account : allCases<KeychainAccount>()) {
+    for (ApiKeyAccount account : allCases<ApiKeyAccount>()) {
         s.type(account, QStringLiteral("x"));
         s.type(account, QString());
         QVERIFY(!s.saveButton(account)->isEnabled());
@@ -144,7 +144,7 @@ void TestSettingsView::saveIsEnabledByAnyText()
 
 void TestSettingsView::writeOutcomes_data()
 {
-    QTest::addColumn<KeychainAccount>("account");
+    QTest::addColumn<ApiKeyAccount>("account");
     QTest::addColumn<bool>("clearing");
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("status");
@@ -154,7 +154,7 @@ void TestSettingsView::writeOutcomes_data()
     const QString old = QStringLiteral("sk-old");
     const QString typed = QStringLiteral(" sk-new ");
     const QString locked = QStringLiteral("密钥环已锁定");
-    for (KeychainAccount account : allCases<KeychainAccount>()) {
+    for (ApiKeyAccount account : allCases<ApiKeyAccount>()) {
         const QByteArray name = rawValue(account).toLatin1();
         QTest::newRow(name + ": saved") << account << false << QString() << QStringLiteral("已保存到 Keychain")
                                         << std::optional<QString>(typed) << typed;
@@ -172,7 +172,7 @@ void TestSettingsView::writeOutcomes_data()
 // store's reason instead of the confirmation.
 void TestSettingsView::writeOutcomes()
 {
-    QFETCH(KeychainAccount, account);
+    QFETCH(ApiKeyAccount, account);
     QFETCH(bool, clearing);
     QFETCH(QString, failure);
     QFETCH(QString, status);
@@ -201,8 +201,8 @@ void TestSettingsView::writeOutcomes()
     QWidget *viewport = part<QScrollArea>(s.view.get(), QStringLiteral("settingsScroll"))->viewport();
     QTRY_VERIFY(viewport->rect().contains(QRect(line->mapTo(viewport, QPoint()), line->size())));
     // The other account is untouched.
-    const KeychainAccount other = account == KeychainAccount::Anthropic ? KeychainAccount::OpenAICompatible
-                                                                         : KeychainAccount::Anthropic;
+    const ApiKeyAccount other = account == ApiKeyAccount::Anthropic ? ApiKeyAccount::OpenAICompatible
+                                                                         : ApiKeyAccount::Anthropic;
     QCOMPARE(s.secrets.stored(other), std::nullopt);
 }
 
@@ -212,12 +212,12 @@ void TestSettingsView::keyWithControlCharactersIsRefused()
 {
     Settings s;
     QVERIFY(s.show());
-    s.type(KeychainAccount::Anthropic, QStringLiteral("x"));
-    s.keyField(KeychainAccount::Anthropic)->setText(QStringLiteral("sk-new\r\nX-Other: 1"));
-    QTest::mouseClick(s.saveButton(KeychainAccount::Anthropic), Qt::LeftButton);
+    s.type(ApiKeyAccount::Anthropic, QStringLiteral("x"));
+    s.keyField(ApiKeyAccount::Anthropic)->setText(QStringLiteral("sk-new\r\nX-Other: 1"));
+    QTest::mouseClick(s.saveButton(ApiKeyAccount::Anthropic), Qt::LeftButton);
     QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("保存失败：API Key 含有换行符或控制字符")));
     QCOMPARE(s.statusLine()->foreground(), Foreground::Red);
-    QCOMPARE(s.secrets.stored(KeychainAccount::Anthropic), std::nullopt);
+    QCOMPARE(s.secrets.stored(ApiKeyAccount::Anthropic), std::nullopt);
 }
 
 void TestSettingsView::keyFieldsFillOnEachShow()
@@ -225,23 +225,23 @@ void TestSettingsView::keyFieldsFillOnEachShow()
     Settings s;
     QVERIFY(s.show());
     QCOMPARE(s.secrets.calls().size(), 2);
-    s.type(KeychainAccount::Anthropic, QStringLiteral("typed, never saved"));
-    s.type(KeychainAccount::OpenAICompatible, QStringLiteral("typed too"));
+    s.type(ApiKeyAccount::Anthropic, QStringLiteral("typed, never saved"));
+    s.type(ApiKeyAccount::OpenAICompatible, QStringLiteral("typed too"));
     s.view->hide();
-    s.settings.setLlmProvider(LLMProvider::Anthropic);
-    s.secrets.setStored(KeychainAccount::Anthropic, QStringLiteral("sk-ant"));
+    s.settings.setLLMProvider(LLMProvider::Anthropic);
+    s.secrets.setStored(ApiKeyAccount::Anthropic, QStringLiteral("sk-ant"));
     QVERIFY(s.show());
-    QTRY_COMPARE(s.view->keyInput(KeychainAccount::Anthropic), QStringLiteral("sk-ant"));
-    QCOMPARE(s.view->keyInput(KeychainAccount::OpenAICompatible), QString());
-    QCOMPARE(s.keyField(KeychainAccount::Anthropic)->echoMode(), QLineEdit::Password);
-    QVERIFY(s.saveButton(KeychainAccount::Anthropic)->isEnabled());
-    QVERIFY(!s.saveButton(KeychainAccount::OpenAICompatible)->isEnabled());
+    QTRY_COMPARE(s.view->keyInput(ApiKeyAccount::Anthropic), QStringLiteral("sk-ant"));
+    QCOMPARE(s.view->keyInput(ApiKeyAccount::OpenAICompatible), QString());
+    QCOMPARE(s.keyField(ApiKeyAccount::Anthropic)->echoMode(), QLineEdit::Password);
+    QVERIFY(s.saveButton(ApiKeyAccount::Anthropic)->isEnabled());
+    QVERIFY(!s.saveButton(ApiKeyAccount::OpenAICompatible)->isEnabled());
 
     // A store that cannot answer is no sign that the key is gone.
     s.view->hide();
     s.secrets.failLookupsWith(QStringLiteral("无法连接密钥服务"));
     QVERIFY(s.show());
-    QCOMPARE(s.view->keyInput(KeychainAccount::Anthropic), QStringLiteral("sk-ant"));
+    QCOMPARE(s.view->keyInput(ApiKeyAccount::Anthropic), QStringLiteral("sk-ant"));
     QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("读取失败：无法连接密钥服务")));
     QCOMPARE(s.statusLine()->foreground(), Foreground::Red);
 }
@@ -250,8 +250,8 @@ void TestSettingsView::keyFieldsFillOnEachShow()
 // before the user typed or cleared, must not overwrite what came after it.
 void TestSettingsView::laterLoadOrTypingWinsOverAnEarlierLoad()
 {
-    const KeychainAccount anthropic = KeychainAccount::Anthropic;
-    const KeychainAccount openAI = KeychainAccount::OpenAICompatible;
+    const ApiKeyAccount anthropic = ApiKeyAccount::Anthropic;
+    const ApiKeyAccount openAI = ApiKeyAccount::OpenAICompatible;
     Settings s;
     s.secrets.setStored(anthropic, QStringLiteral("sk-old"));
     s.secrets.setStored(openAI, QStringLiteral("oa-old"));
@@ -277,7 +277,7 @@ void TestSettingsView::laterLoadOrTypingWinsOverAnEarlierLoad()
     s.view->hide();
     QVERIFY(s.show()); // calls 4 and 5
     QTest::mouseClick(s.clearButton(openAI), Qt::LeftButton);
-    QCOMPARE(s.secrets.calls().at(6).operation, MemorySecretStore::Operation::Remove);
+    QCOMPARE(s.secrets.calls().at(6).operation, MemoryKeyStore::Operation::Remove);
     answer(s.secrets, 6);
     QCOMPARE(s.view->keyInput(openAI), QString());
     answer(s.secrets, 5);
@@ -308,14 +308,14 @@ void TestSettingsView::statusRemoval()
 
     Settings s;
     QVERIFY(s.show());
-    s.type(KeychainAccount::Anthropic, QStringLiteral("sk-1"));
+    s.type(ApiKeyAccount::Anthropic, QStringLiteral("sk-1"));
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(s.saveButton(KeychainAccount::Anthropic), Qt::LeftButton);
+    QTest::mouseClick(s.saveButton(ApiKeyAccount::Anthropic), Qt::LeftButton);
     QCOMPARE(s.view->statusMessage(), std::optional<QString>(QStringLiteral("已保存到 Keychain")));
 
     QTest::qWait(1000 - int(clock.elapsed()));
-    QTest::mouseClick(secondIsClear ? s.clearButton(KeychainAccount::Anthropic) : s.saveButton(KeychainAccount::Anthropic),
+    QTest::mouseClick(secondIsClear ? s.clearButton(ApiKeyAccount::Anthropic) : s.saveButton(ApiKeyAccount::Anthropic),
                       Qt::LeftButton);
     const QString second = secondIsClear ? QStringLiteral("已清除") : QStringLiteral("已保存到 Keychain");
     QCOMPARE(s.view->statusMessage(), std::optional<QString>(second));
@@ -337,7 +337,7 @@ void TestSettingsView::providerSwitchSwapsRowsAndKeepsKeys()
     s.settings.setOpenAIBaseURL(QStringLiteral("http://localhost:11434/v1"));
     s.settings.setOpenAIModel(QStringLiteral("qwen2.5"));
     QVERIFY(s.show());
-    s.type(KeychainAccount::Anthropic, QStringLiteral("sk-ant"));
+    s.type(ApiKeyAccount::Anthropic, QStringLiteral("sk-ant"));
     QVERIFY(s.rows("anthropicRows")->isVisible());
     QVERIFY(!s.rows("openAIRows")->isVisible());
 
@@ -352,7 +352,7 @@ void TestSettingsView::providerSwitchSwapsRowsAndKeepsKeys()
     QTest::mouseClick(picker, Qt::LeftButton, {}, picker->segmentRect(0).center());
     QCOMPARE(s.settings.llmProvider(), LLMProvider::Anthropic);
     QVERIFY(s.rows("anthropicRows")->isVisible());
-    QCOMPARE(s.view->keyInput(KeychainAccount::Anthropic), QStringLiteral("sk-ant"));
+    QCOMPARE(s.view->keyInput(ApiKeyAccount::Anthropic), QStringLiteral("sk-ant"));
     QCOMPARE(s.secrets.calls().size(), 2); // the two loads on showing; nothing saved
 }
 
@@ -360,7 +360,7 @@ void TestSettingsView::textFieldsStoreEveryKeystroke()
 {
     Settings s;
     s.settings.setOpenAIModel(QStringLiteral("gpt-4o"));
-    s.settings.setLlmProvider(LLMProvider::OpenAICompatible);
+    s.settings.setLLMProvider(LLMProvider::OpenAICompatible);
     QVERIFY(s.show());
     // The placeholder is only a placeholder: an emptied field stores "".
     RoundedTextField *model = s.field(QStringLiteral("modelField"));
@@ -379,8 +379,8 @@ void TestSettingsView::textFieldsStoreEveryKeystroke()
     QCOMPARE(s.settings.openAIBaseURL(), QStringLiteral("https://api.openai.com/v2"));
 
     // Written through: the next run of the program reads the same.
-    const std::unique_ptr<UserDefaults> reopened = s.config.reopen();
-    AppSettings next(*reopened, std::make_unique<LoginItem>(s.config.autostartPath()));
+    const std::unique_ptr<SettingsFile> reopened = s.config.reopen();
+    AppSettings next(*reopened, std::make_unique<AutostartEntry>(s.config.autostartPath()));
     QCOMPARE(next.openAIModel(), QString());
     QCOMPARE(next.openAIBaseURL(), QStringLiteral("https://api.openai.com/v2"));
 }
@@ -394,7 +394,7 @@ void TestSettingsView::generalCardWritesThrough()
     engine->setFocus();
     QTest::keyClick(engine, Qt::Key_Down);
     QCOMPARE(engine->currentText(), QStringLiteral("LLM"));
-    QCOMPARE(s.settings.defaultEngine(), EngineKind::Llm);
+    QCOMPARE(s.settings.defaultEngine(), EngineKind::LLM);
     s.settings.setDefaultEngine(EngineKind::System);
     QCOMPARE(engine->currentText(), QStringLiteral("系统离线"));
 
@@ -483,7 +483,7 @@ void TestSettingsView::returnInAFieldDoesNothingElse()
     QFETCH(LLMProvider, provider);
 
     Settings s;
-    s.settings.setLlmProvider(provider);
+    s.settings.setLLMProvider(provider);
     QDialog dialog;
     auto *layout = new QVBoxLayout(&dialog);
     SettingsView *view = s.view.release();

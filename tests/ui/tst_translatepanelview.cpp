@@ -3,7 +3,7 @@
 #include "historystore.h"
 #include "historyview.h"
 #include "iconbutton.h"
-#include "loginitem.h"
+#include "autostartentry.h"
 #include "scriptedengine.h"
 #include "segmentedpicker.h"
 #include "submittextview.h"
@@ -14,7 +14,7 @@
 #include "translatepanelview.h"
 #include "translationerror.h"
 #include "translationviewmodel.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -40,9 +40,9 @@ T *part(QWidget *root, const char *name)
 // on screen in its own window.
 struct Panel {
     TemporaryConfig config;
-    UserDefaults defaults{config.defaultsPath()};
+    SettingsFile defaults{config.defaultsPath()};
     HistoryStore history{HistoryStore::standardKey(), defaults};
-    AppSettings settings{defaults, std::make_unique<LoginItem>(config.autostartPath())};
+    AppSettings settings{defaults, std::make_unique<AutostartEntry>(config.autostartPath())};
     std::shared_ptr<ScriptedEngine> system = std::make_shared<ScriptedEngine>(QStringLiteral("系统离线"));
     std::shared_ptr<ScriptedEngine> llm = std::make_shared<ScriptedEngine>(QStringLiteral("LLM"));
     std::shared_ptr<TranslationViewModel> model = TranslationViewModel::create(system, llm, history, settings);
@@ -186,7 +186,7 @@ void TestTranslatePanelView::controlsAreBoundToTheModel()
     auto *picker = part<SegmentedPicker>(&p.view, "enginePicker");
     QCOMPARE(picker->currentIndex(), 0);
     QTest::mouseClick(picker, Qt::LeftButton, {}, picker->segmentRect(1).center());
-    QCOMPARE(p.model->selectedEngine(), EngineKind::Llm);
+    QCOMPARE(p.model->selectedEngine(), EngineKind::LLM);
     p.model->setSelectedEngine(EngineKind::System);
     QCOMPARE(picker->currentIndex(), 0);
 

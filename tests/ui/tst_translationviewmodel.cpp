@@ -1,13 +1,13 @@
 #include "anthropicengine.h"
 #include "appsettings.h"
 #include "historystore.h"
-#include "loginitem.h"
+#include "autostartentry.h"
 #include "loopbackserver.h"
-#include "memorysecretstore.h"
+#include "memorykeystore.h"
 #include "scriptedengine.h"
 #include "temporaryconfig.h"
 #include "translationviewmodel.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -47,7 +47,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
-    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<SettingsFile> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<HistoryStore> m_history;
     std::shared_ptr<ScriptedEngine> m_system;
@@ -64,7 +64,7 @@ void TestTranslationViewModel::init()
 {
     m_config = std::make_unique<TemporaryConfig>();
     m_defaults = m_config->reopen();
-    m_settings = std::make_unique<AppSettings>(*m_defaults, std::make_unique<LoginItem>(m_config->autostartPath()));
+    m_settings = std::make_unique<AppSettings>(*m_defaults, std::make_unique<AutostartEntry>(m_config->autostartPath()));
     m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), *m_defaults);
     m_system = std::make_shared<ScriptedEngine>(u"系统离线"_qs);
     m_llm = std::make_shared<ScriptedEngine>(u"LLM"_qs);
@@ -144,25 +144,25 @@ void TestTranslationViewModel::engineGetsTheUntrimmedTextAndTheDirectionsLanguag
 void TestTranslationViewModel::selectedEngineStartsAtTheDefaultAndPicksTheEngine()
 {
     QCOMPARE(m_model->selectedEngine(), EngineKind::System);
-    m_settings->setDefaultEngine(EngineKind::Llm);
+    m_settings->setDefaultEngine(EngineKind::LLM);
     QCOMPARE(m_model->selectedEngine(), EngineKind::System); // read once, at construction
 
     makeModel();
-    QCOMPARE(m_model->selectedEngine(), EngineKind::Llm);
+    QCOMPARE(m_model->selectedEngine(), EngineKind::LLM);
     m_model->setInputText(u"hi"_qs);
     m_model->translate();
     QCOMPARE(m_llm->calls().size(), 1);
     QVERIFY(m_system->calls().isEmpty());
 
     m_model->setSelectedEngine(EngineKind::System);
-    QCOMPARE(m_settings->defaultEngine(), EngineKind::Llm); // the panel's choice is not a setting
+    QCOMPARE(m_settings->defaultEngine(), EngineKind::LLM); // the panel's choice is not a setting
     m_model->translate();
     QCOMPARE(m_system->calls().size(), 1);
 }
 
 void TestTranslationViewModel::successSetsOutputAndRecordsHistory()
 {
-    m_model->setSelectedEngine(EngineKind::Llm);
+    m_model->setSelectedEngine(EngineKind::LLM);
     m_model->setInputText(u"hello"_qs);
     QSignalSpy busy(m_model.get(), &TranslationViewModel::isTranslatingChanged);
     m_model->translate();
@@ -249,12 +249,12 @@ void TestTranslationViewModel::overlappingRequestsUnderLoad()
         return QStringLiteral(R"({"content":[{"type":"text","text":"译文 %1"}]})").arg(n).toUtf8();
     };
     server.setReply(reply);
-    MemorySecretStore keys;
-    keys.setStored(KeychainAccount::Anthropic, u"sk-load"_qs);
+    MemoryKeyStore keys;
+    keys.setStored(ApiKeyAccount::Anthropic, u"sk-load"_qs);
     m_model = TranslationViewModel::create(
         m_system, std::make_shared<AnthropicEngine>(keys, LLMHTTP(), server.url(u"/v1/messages"_qs)), *m_history,
         *m_settings);
-    m_model->setSelectedEngine(EngineKind::Llm);
+    m_model->setSelectedEngine(EngineKind::LLM);
     m_model->setDirection(TranslationDirection::EnToZh);
     QStringList shownWhenIdle; // the output each time busy goes off
     connect(m_model.get(), &TranslationViewModel::isTranslatingChanged, this, [this, &shownWhenIdle] {

@@ -14,14 +14,14 @@ class QSettings;
 // file is private to the user (0600), and so is its folder when created here.
 // Write failures (an unwritable directory, a full disk) are not reported: the
 // callers keep their in-memory state, which stays the truth while running.
-class UserDefaults final
+class SettingsFile final
 {
 public:
-    explicit UserDefaults(const QString &filePath);
-    ~UserDefaults();
-    Q_DISABLE_COPY_MOVE(UserDefaults)
+    explicit SettingsFile(const QString &filePath);
+    ~SettingsFile();
+    Q_DISABLE_COPY_MOVE(SettingsFile)
 
-    static UserDefaults &standard();
+    static SettingsFile &standard();
     static QString standardFilePath();
 
     QString filePath() const;

@@ -1,8 +1,8 @@
-#include "memorysecretstore.h"
+#include "memorykeystore.h"
 
 #include <QCoroSignal>
 
-qsizetype MemorySecretStore::record(Operation operation, KeychainAccount account, const QString &key)
+qsizetype MemoryKeyStore::record(Operation operation, ApiKeyAccount account, const QString &key)
 {
     m_calls.append({operation, account, key});
     const qsizetype index = m_calls.size() - 1;
@@ -11,13 +11,13 @@ qsizetype MemorySecretStore::record(Operation operation, KeychainAccount account
     return index;
 }
 
-QCoro::Task<> MemorySecretStore::answered(qsizetype call)
+QCoro::Task<> MemoryKeyStore::answered(qsizetype call)
 {
     while (m_held.contains(call))
-        co_await qCoro(this, &MemorySecretStore::released);
+        co_await qCoro(this, &MemoryKeyStore::released);
 }
 
-QCoro::Task<SecretLookup> MemorySecretStore::load(KeychainAccount account)
+QCoro::Task<SecretLookup> MemoryKeyStore::load(ApiKeyAccount account)
 {
     const qsizetype call = record(Operation::Load, account);
     const SecretLookup answer = m_lookupFailure.isEmpty() ? SecretLookup{stored(account), QString()}
@@ -27,19 +27,19 @@ QCoro::Task<SecretLookup> MemorySecretStore::load(KeychainAccount account)
     co_return answer;
 }
 
-QCoro::Task<SecretWriteResult> MemorySecretStore::save(QString key, KeychainAccount account)
+QCoro::Task<SecretWriteResult> MemoryKeyStore::save(QString key, ApiKeyAccount account)
 {
     const qsizetype call = record(Operation::Save, account, key);
     return write(call, account, std::move(key));
 }
 
-QCoro::Task<SecretWriteResult> MemorySecretStore::remove(KeychainAccount account)
+QCoro::Task<SecretWriteResult> MemoryKeyStore::remove(ApiKeyAccount account)
 {
     const qsizetype call = record(Operation::Remove, account);
     return write(call, account, QString());
 }
 
-QCoro::Task<SecretWriteResult> MemorySecretStore::write(qsizetype call, KeychainAccount account, QString key)
+QCoro::Task<SecretWriteResult> MemoryKeyStore::write(qsizetype call, ApiKeyAccount account, QString key)
 {
     const QString failure = m_writeFailure;
     auto waiting = answered(call);
@@ -51,13 +51,13 @@ QCoro::Task<SecretWriteResult> MemorySecretStore::write(qsizetype call, Keychain
     co_return SecretWriteResult::ok();
 }
 
-std::optional<QString> MemorySecretStore::stored(KeychainAccount account) const
+std::optional<QString> MemoryKeyStore::stored(ApiKeyAccount account) const
 {
     const auto found = m_stored.constFind(account);
     return found == m_stored.constEnd() ? std::nullopt : std::optional<QString>(*found);
 }
 
-void MemorySecretStore::setStored(KeychainAccount account, const std::optional<QString> &key)
+void MemoryKeyStore::setStored(ApiKeyAccount account, const std::optional<QString> &key)
 {
     if (key)
         m_stored.insert(account, *key);
@@ -65,21 +65,21 @@ void MemorySecretStore::setStored(KeychainAccount account, const std::optional<Q
         m_stored.remove(account);
 }
 
-void MemorySecretStore::release(qsizetype call)
+void MemoryKeyStore::release(qsizetype call)
 {
     m_held.remove(call);
     Q_EMIT released(call);
 }
 
-void MemorySecretStore::releaseAll()
+void MemoryKeyStore::releaseAll()
 {
     m_held.clear();
     Q_EMIT released(-1);
 }
 
-QList<KeychainAccount> MemorySecretStore::lookups() const
+QList<ApiKeyAccount> MemoryKeyStore::lookups() const
 {
-    QList<KeychainAccount> accounts;
+    QList<ApiKeyAccount> accounts;
     for (const Call &call : m_calls) {
         if (call.operation == Operation::Load)
             accounts.append(call.account);

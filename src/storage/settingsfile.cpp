@@ -1,4 +1,4 @@
-#include "userdefaults.h"
+#include "settingsfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,7 +33,7 @@ void makePrivate(const QString &filePath)
 
 } // namespace
 
-UserDefaults::UserDefaults(const QString &filePath)
+SettingsFile::SettingsFile(const QString &filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
     // Never fall back to rewriting the file in place: a crash mid-write would
@@ -41,26 +41,26 @@ UserDefaults::UserDefaults(const QString &filePath)
     m_settings->setAtomicSyncRequired(true);
 }
 
-UserDefaults::~UserDefaults() = default;
+SettingsFile::~SettingsFile() = default;
 
-UserDefaults &UserDefaults::standard()
+SettingsFile &SettingsFile::standard()
 {
-    static UserDefaults defaults(standardFilePath());
+    static SettingsFile defaults(standardFilePath());
     return defaults;
 }
 
-QString UserDefaults::standardFilePath()
+QString SettingsFile::standardFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/tolvanis/tolvanis.conf");
 }
 
-QString UserDefaults::filePath() const
+QString SettingsFile::filePath() const
 {
     return m_settings->fileName();
 }
 
-std::optional<QString> UserDefaults::string(const QString &key) const
+std::optional<QString> SettingsFile::string(const QString &key) const
 {
     const QVariant value = m_settings->value(key);
     if (value.typeId() != QMetaType::QString)
@@ -68,7 +68,7 @@ std::optional<QString> UserDefaults::string(const QString &key) const
     return value.toString();
 }
 
-std::optional<QByteArray> UserDefaults::data(const QString &key) const
+std::optional<QByteArray> SettingsFile::data(const QString &key) const
 {
     const QVariant value = m_settings->value(key);
     if (value.typeId() != QMetaType::QByteArray)
@@ -76,25 +76,25 @@ std::optional<QByteArray> UserDefaults::data(const QString &key) const
     return value.toByteArray();
 }
 
-void UserDefaults::setString(const QString &key, const QString &value)
+void SettingsFile::setString(const QString &key, const QString &value)
 {
     m_settings->setValue(key, value);
     sync();
 }
 
-void UserDefaults::setData(const QString &key, const QByteArray &value)
+void SettingsFile::setData(const QString &key, const QByteArray &value)
 {
     m_settings->setValue(key, value);
     sync();
 }
 
-void UserDefaults::sync()
+void SettingsFile::sync()
 {
     makePrivate(m_settings->fileName());
     m_settings->sync();
 }
 
-bool UserDefaults::contains(const QString &key) const
+bool SettingsFile::contains(const QString &key) const
 {
     return m_settings->contains(key);
 }

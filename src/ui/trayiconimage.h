@@ -11,7 +11,7 @@
 // (36 × 36), black unless the bar asks for another colour. Linux tray hosts
 // ignore the mask flag, so the tray code picks a colour the bar can show
 // (markColor) or hands hosts that recolour icons a symbolic icon by name.
-namespace StatusBarIcon {
+namespace TrayIconImage {
 
 inline constexpr int side = 18;
 inline constexpr qreal scale = 2.0;
@@ -37,6 +37,6 @@ QColor markColor(const BarHints &hints);
 qreal contrastRatio(const QColor &a, const QColor &b);
 QImage renderImage(const QColor &color = Qt::black);
 
-} // namespace StatusBarIcon
+} // namespace TrayIconImage
 
-QIcon renderStatusBarIcon(const QColor &color = Qt::black);
+QIcon renderTrayIcon(const QColor &color = Qt::black);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keychainaccount.h"
+#include "apikeyaccount.h"
 
 #include <QCoroTask>
 #include <QString>
@@ -38,13 +38,13 @@ inline std::optional<QString> apiKeyDefect(const QString &key)
 
 // Where the API keys live. Every operation is asynchronous and must be awaited
 // on the GUI thread; none of them blocks it.
-class SecretStore
+class KeyStore
 {
 public:
-    virtual ~SecretStore() = default;
+    virtual ~KeyStore() = default;
 
-    virtual QCoro::Task<SecretLookup> load(KeychainAccount account) = 0;
+    virtual QCoro::Task<SecretLookup> load(ApiKeyAccount account) = 0;
     // Replaces the stored key in one step; saving the empty text removes it.
-    virtual QCoro::Task<SecretWriteResult> save(QString key, KeychainAccount account) = 0;
-    virtual QCoro::Task<SecretWriteResult> remove(KeychainAccount account) = 0;
+    virtual QCoro::Task<SecretWriteResult> save(QString key, ApiKeyAccount account) = 0;
+    virtual QCoro::Task<SecretWriteResult> remove(ApiKeyAccount account) = 0;
 };

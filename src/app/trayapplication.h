@@ -23,16 +23,16 @@ class TrayIcon;
 // The tray application: the tray icon, the panel that opens under it, the
 // status menu, the settings window, and the engines and view model behind the
 // panel. Everything runs on the GUI thread.
-class AppDelegate final : public QObject
+class TrayApplication final : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit AppDelegate(QObject *parent = nullptr);
-    ~AppDelegate() override;
-    Q_DISABLE_COPY_MOVE(AppDelegate)
+    explicit TrayApplication(QObject *parent = nullptr);
+    ~TrayApplication() override;
+    Q_DISABLE_COPY_MOVE(TrayApplication)
 
-    void applicationDidFinishLaunching();
+    void start();
 
     // `hostAnchor`: where a StatusNotifierItem host says its icon was clicked;
     // the panel opens there instead of under the pointer.
@@ -47,7 +47,7 @@ public:
     void showStatusMenu(std::optional<QPoint> hostAnchor = std::nullopt);
     void openSettings();
     void removeEventMonitor();
-    static QIcon renderStatusBarIcon();
+    static QIcon renderTrayIcon();
 
     std::shared_ptr<TranslationViewModel> viewModel();
     HistoryStore &historyStore() const { return *m_historyStore; }

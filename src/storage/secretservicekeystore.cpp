@@ -1,4 +1,4 @@
-#include "keychainhelper.h"
+#include "secretservicekeystore.h"
 
 #include "secretservicecalls.h"
 
@@ -117,7 +117,7 @@ std::optional<QString> decodeKey(const QByteArray &bytes)
 
 } // namespace
 
-KeychainHelper::KeychainHelper(QString service, QString legacyService, std::chrono::milliseconds responseLimit,
+SecretServiceKeyStore::SecretServiceKeyStore(QString service, QString legacyService, std::chrono::milliseconds responseLimit,
                                QObject *parent)
     : QObject(parent)
     , m_service(std::move(service))
@@ -126,13 +126,13 @@ KeychainHelper::KeychainHelper(QString service, QString legacyService, std::chro
 {
 }
 
-KeychainHelper &KeychainHelper::shared()
+SecretServiceKeyStore &SecretServiceKeyStore::shared()
 {
-    static KeychainHelper helper;
+    static SecretServiceKeyStore helper;
     return helper;
 }
 
-QString KeychainHelper::label(KeychainAccount account)
+QString SecretServiceKeyStore::label(ApiKeyAccount account)
 {
     return QStringLiteral("tolvanis: ") + rawValue(account);
 }
@@ -140,7 +140,7 @@ QString KeychainHelper::label(KeychainAccount account)
 // An operation that ran into an unanswered or refused call while migrating
 // fails with it at once: asking again would mean another wait or another
 // unlock prompt for the same answer.
-QCoro::Task<SecretLookup> KeychainHelper::load(KeychainAccount account)
+QCoro::Task<SecretLookup> SecretServiceKeyStore::load(ApiKeyAccount account)
 {
     const QString failure = co_await ensureMigrated();
     if (!failure.isEmpty())
@@ -148,7 +148,7 @@ QCoro::Task<SecretLookup> KeychainHelper::load(KeychainAccount account)
     co_return co_await lookup(m_service, account);
 }
 
-QCoro::Task<SecretWriteResult> KeychainHelper::save(QString key, KeychainAccount account)
+QCoro::Task<SecretWriteResult> SecretServiceKeyStore::save(QString key, ApiKeyAccount account)
 {
     const QString failure = co_await ensureMigrated();
     if (!failure.isEmpty())
@@ -156,7 +156,7 @@ QCoro::Task<SecretWriteResult> KeychainHelper::save(QString key, KeychainAccount
     co_return co_await write(m_service, account, std::move(key));
 }
 
-QCoro::Task<SecretWriteResult> KeychainHelper::remove(KeychainAccount account)
+QCoro::Task<SecretWriteResult> SecretServiceKeyStore::remove(ApiKeyAccount account)
 {
     const QString failure = co_await ensureMigrated();
     if (!failure.isEmpty())
@@ -164,12 +164,12 @@ QCoro::Task<SecretWriteResult> KeychainHelper::remove(KeychainAccount account)
     co_return co_await write(m_service, account, QString());
 }
 
-QCoro::Task<QString> KeychainHelper::ensureMigrated()
+QCoro::Task<QString> SecretServiceKeyStore::ensureMigrated()
 {
     if (m_migration == Migration::Done)
         co_return QString();
     if (m_migration == Migration::Running) {
-        co_await qCoro(this, &KeychainHelper::migrationFinished);
+        co_await qCoro(this, &SecretServiceKeyStore::migrationFinished);
         co_return QString();
     }
     m_migration = Migration::Running;
@@ -184,9 +184,9 @@ QCoro::Task<QString> KeychainHelper::ensureMigrated()
 // the legacy item is deleted only after the copy has been read back equal:
 // a failed or partial save never loses the key. The first call that goes
 // unanswered or is refused ends the attempt.
-QCoro::Task<QString> KeychainHelper::migrateLegacyKeys()
+QCoro::Task<QString> SecretServiceKeyStore::migrateLegacyKeys()
 {
-    for (KeychainAccount account : allCases<KeychainAccount>()) {
+    for (ApiKeyAccount account : allCases<ApiKeyAccount>()) {
         const SecretLookup current = co_await lookup(m_service, account);
         if (!current.failure.isEmpty())
             co_return current.failure;
@@ -210,7 +210,7 @@ QCoro::Task<QString> KeychainHelper::migrateLegacyKeys()
     co_return QString();
 }
 
-QCoro::Task<SecretLookup> KeychainHelper::lookup(QString service, KeychainAccount account)
+QCoro::Task<SecretLookup> SecretServiceKeyStore::lookup(QString service, ApiKeyAccount account)
 {
     const QString accountName = rawValue(account);
     const auto asked = startLookup(service, accountName);
@@ -240,7 +240,7 @@ QCoro::Task<SecretLookup> KeychainHelper::lookup(QString service, KeychainAccoun
     co_return SecretLookup{};
 }
 
-QCoro::Task<SecretWriteResult> KeychainHelper::write(QString service, KeychainAccount account, QString key)
+QCoro::Task<SecretWriteResult> SecretServiceKeyStore::write(QString service, ApiKeyAccount account, QString key)
 {
     const QString accountName = rawValue(account);
     const auto checking = startLockCheck();

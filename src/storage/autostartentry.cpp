@@ -1,4 +1,4 @@
-#include "loginitem.h"
+#include "autostartentry.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,19 +75,19 @@ QString execProgram(const QString &exec)
 
 } // namespace
 
-LoginItem::LoginItem(QString desktopFilePath, QString executablePath)
+AutostartEntry::AutostartEntry(QString desktopFilePath, QString executablePath)
     : m_desktopFilePath(std::move(desktopFilePath))
     , m_executablePath(std::move(executablePath))
 {
 }
 
-QString LoginItem::standardFilePath()
+QString AutostartEntry::standardFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
         + QStringLiteral("/autostart/tolvanis.desktop");
 }
 
-bool LoginItem::isEnabled() const
+bool AutostartEntry::isEnabled() const
 {
     if (!QFileInfo(m_desktopFilePath).isReadable())
         return false;
@@ -96,7 +96,7 @@ bool LoginItem::isEnabled() const
         && entry.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1StringView("false");
 }
 
-bool LoginItem::startsThisProgram() const
+bool AutostartEntry::startsThisProgram() const
 {
     const QString program = execProgram(mainGroup(m_desktopFilePath).value(QStringLiteral("Exec")));
     const QString path = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
@@ -109,12 +109,12 @@ bool LoginItem::startsThisProgram() const
     return !started.canonicalFilePath().isEmpty() && started.canonicalFilePath() == ours.canonicalFilePath();
 }
 
-QString LoginItem::executable() const
+QString AutostartEntry::executable() const
 {
     return m_executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : m_executablePath;
 }
 
-QString LoginItem::desktopEntry() const
+QString AutostartEntry::desktopEntry() const
 {
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
@@ -127,7 +127,7 @@ QString LoginItem::desktopEntry() const
         .arg(quotedExecArgument(QFileInfo(executable()).absoluteFilePath()));
 }
 
-std::optional<QString> LoginItem::registerItem()
+std::optional<QString> AutostartEntry::enable()
 {
     const QString directory = QFileInfo(m_desktopFilePath).absolutePath();
     if (!QDir().mkpath(directory))
@@ -142,7 +142,7 @@ std::optional<QString> LoginItem::registerItem()
     return std::nullopt;
 }
 
-std::optional<QString> LoginItem::unregisterItem()
+std::optional<QString> AutostartEntry::disable()
 {
     QFile file(m_desktopFilePath);
     if (!file.exists())

@@ -1,4 +1,4 @@
-#include "statusbaricon.h"
+#include "trayiconimage.h"
 
 #include "tolvanismark.h"
 
@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-namespace StatusBarIcon {
+namespace TrayIconImage {
 
 namespace {
 
@@ -70,11 +70,11 @@ QImage renderImage(const QColor &color)
     return image;
 }
 
-} // namespace StatusBarIcon
+} // namespace TrayIconImage
 
-QIcon renderStatusBarIcon(const QColor &color)
+QIcon renderTrayIcon(const QColor &color)
 {
-    QIcon icon(QPixmap::fromImage(StatusBarIcon::renderImage(color)));
+    QIcon icon(QPixmap::fromImage(TrayIconImage::renderImage(color)));
     // Only macOS honours the mask flag; it is kept for platforms that do.
     icon.setIsMask(true);
     return icon;

@@ -1,20 +1,20 @@
-#include "appdelegate.h"
+#include "trayapplication.h"
 
 #include "appsettings.h"
 #include "historystore.h"
-#include "keychainhelper.h"
+#include "secretservicekeystore.h"
 #include "llmengine.h"
 #include "popoverplacement.h"
 #include "popoverwindow.h"
 #include "portalshortcut.h"
 #include "settingsview.h"
 #include "shortcutbackend.h"
-#include "statusbaricon.h"
+#include "trayiconimage.h"
 #include "systemengine.h"
 #include "translatepanelview.h"
 #include "translationviewmodel.h"
 #include "trayicon.h"
-#include "userdefaults.h"
+#include "settingsfile.h"
 #include "x11shortcut.h"
 
 #include <QAction>
@@ -73,32 +73,32 @@ std::unique_ptr<ShortcutBackend> makeShortcutBackend()
 
 } // namespace
 
-AppDelegate::AppDelegate(QObject *parent)
+TrayApplication::TrayApplication(QObject *parent)
     : QObject(parent)
-    , m_historyStore(std::make_unique<HistoryStore>(HistoryStore::standardKey(), UserDefaults::standard()))
+    , m_historyStore(std::make_unique<HistoryStore>(HistoryStore::standardKey(), SettingsFile::standard()))
     , m_settings(AppSettings::shared())
 {
 }
 
-AppDelegate::~AppDelegate()
+TrayApplication::~TrayApplication()
 {
     m_shortcut.reset(); // lets go of the key while the display connection is there
     delete m_popover;
     delete m_settingsWindow;
 }
 
-std::shared_ptr<TranslationViewModel> AppDelegate::viewModel()
+std::shared_ptr<TranslationViewModel> TrayApplication::viewModel()
 {
     if (!m_viewModel) {
         auto systemEngine = SystemEngine::create();
-        auto llmEngine = std::make_shared<LLMEngine>(m_settings, KeychainHelper::shared());
+        auto llmEngine = std::make_shared<LLMEngine>(m_settings, SecretServiceKeyStore::shared());
         m_viewModel = TranslationViewModel::create(std::move(systemEngine), std::move(llmEngine), *m_historyStore,
                                                    m_settings);
     }
     return m_viewModel;
 }
 
-void AppDelegate::applicationDidFinishLaunching()
+void TrayApplication::start()
 {
     QApplication::setQuitOnLastWindowClosed(false);
     m_launched.start();
@@ -141,18 +141,18 @@ void AppDelegate::applicationDidFinishLaunching()
     });
 }
 
-QIcon AppDelegate::renderStatusBarIcon()
+QIcon TrayApplication::renderTrayIcon()
 {
-    return ::renderStatusBarIcon();
+    return ::renderTrayIcon();
 }
 
-QMenu *AppDelegate::buildStatusMenu()
+QMenu *TrayApplication::buildStatusMenu()
 {
     auto *menu = new QMenu;
     // First, for hosts that show the menu on a left click (GNOME's AppIndicator extension).
     menu->addAction(QStringLiteral("打开翻译面板"), this, [this] { showPopover(); });
     menu->addSeparator();
-    QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &AppDelegate::openSettings);
+    QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &TrayApplication::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->setShortcutVisibleInContextMenu(true);
     QAction *quit = menu->addAction(QStringLiteral("退出 tolvanis"), qApp, &QCoreApplication::quit);
@@ -161,7 +161,7 @@ QMenu *AppDelegate::buildStatusMenu()
     return menu;
 }
 
-void AppDelegate::showStatusMenu(std::optional<QPoint> hostAnchor)
+void TrayApplication::showStatusMenu(std::optional<QPoint> hostAnchor)
 {
     // A menu without a parent window becomes an ordinary tiled window on a
     // Wayland compositor; there the host's own menu (or the panel) is the way.
@@ -182,12 +182,12 @@ void AppDelegate::showStatusMenu(std::optional<QPoint> hostAnchor)
     menu->popup(at);
 }
 
-bool AppDelegate::isPopoverShown() const
+bool TrayApplication::isPopoverShown() const
 {
     return m_popover && m_popover->isVisible();
 }
 
-void AppDelegate::togglePopover(std::optional<QPoint> hostAnchor)
+void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
 {
     if (!m_popover)
         return;
@@ -203,7 +203,7 @@ void AppDelegate::togglePopover(std::optional<QPoint> hostAnchor)
     showPopover(hostAnchor);
 }
 
-void AppDelegate::showPopover(std::optional<QPoint> hostAnchor)
+void TrayApplication::showPopover(std::optional<QPoint> hostAnchor)
 {
     if (!m_popover || isPopoverShown())
         return;
@@ -211,7 +211,7 @@ void AppDelegate::showPopover(std::optional<QPoint> hostAnchor)
     presentPopover(hostAnchor);
 }
 
-void AppDelegate::translateSelection(const QString &activationToken)
+void TrayApplication::translateSelection(const QString &activationToken)
 {
     if (!m_popover)
         return;
@@ -224,7 +224,7 @@ void AppDelegate::translateSelection(const QString &activationToken)
         model->translate();
 }
 
-void AppDelegate::handleRequest(SingleInstance::Request request, const QString &activationToken)
+void TrayApplication::handleRequest(SingleInstance::Request request, const QString &activationToken)
 {
     // The launch that starts us asks before an XEmbed tray has placed the
     // icon, and the panel would open away from where the icon is about to be.
@@ -246,7 +246,7 @@ void AppDelegate::handleRequest(SingleInstance::Request request, const QString &
         showPopover();
 }
 
-void AppDelegate::presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken)
+void TrayApplication::presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken)
 {
     // A native Wayland window may take the focus only with a token from the
     // desktop; Qt reads it when it next activates a window.
@@ -280,20 +280,20 @@ void AppDelegate::presentPopover(std::optional<QPoint> hostAnchor, const QString
     });
 }
 
-void AppDelegate::closePopover()
+void TrayApplication::closePopover()
 {
     if (m_popover)
         m_popover->hide();
 }
 
-void AppDelegate::removeEventMonitor()
+void TrayApplication::removeEventMonitor()
 {
     if (m_eventMonitor)
         disconnect(*m_eventMonitor);
     m_eventMonitor.reset();
 }
 
-QPoint AppDelegate::popoverPosition(std::optional<QPoint> hostAnchor) const
+QPoint TrayApplication::popoverPosition(std::optional<QPoint> hostAnchor) const
 {
     std::optional<QRect> icon;
     if (m_statusItem && m_statusItem->geometry().isValid())
@@ -306,7 +306,7 @@ QPoint AppDelegate::popoverPosition(std::optional<QPoint> hostAnchor) const
     return PopoverPlacement::position(m_popover->size(), icon, pointer, available, hostAnchor);
 }
 
-void AppDelegate::openSettings()
+void TrayApplication::openSettings()
 {
     if (!m_settingsWindow) {
         // Titled and closable only: no minimise or maximise button.
@@ -315,7 +315,7 @@ void AppDelegate::openSettings()
         window->setWindowTitle(QStringLiteral("设置"));
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
-        m_settingsView = new SettingsView(m_settings, KeychainHelper::shared(), window);
+        m_settingsView = new SettingsView(m_settings, SecretServiceKeyStore::shared(), window);
         if (!m_shortcut)
             m_settingsView->setShortcutUnavailable();
         layout->addWidget(m_settingsView);
@@ -332,7 +332,7 @@ void AppDelegate::openSettings()
         m_settingsView->reportShortcut(false, m_shortcutFailure);
 }
 
-void AppDelegate::showWithoutTray()
+void TrayApplication::showWithoutTray()
 {
     // No tray on this desktop (stock GNOME without an extension): the panel
     // becomes an ordinary window so the program stays usable.
@@ -346,7 +346,7 @@ void AppDelegate::showWithoutTray()
     showPopover();
 }
 
-void AppDelegate::addQuitShortcut(QWidget *window)
+void TrayApplication::addQuitShortcut(QWidget *window)
 {
     // Ctrl+Q quits while any window of ours is active; the text fields bring
     // their own Ctrl+C/V/X/A/Z and Ctrl+Shift+Z.
@@ -357,14 +357,14 @@ void AppDelegate::addQuitShortcut(QWidget *window)
     window->addAction(quit);
 }
 
-void AppDelegate::startShortcut()
+void TrayApplication::startShortcut()
 {
     m_shortcut = makeShortcutBackend();
     if (!m_shortcut)
         return;
     // Queued: an outcome may change the setting, which must not happen while
     // the setting is still being assigned.
-    connect(m_shortcut.get(), &ShortcutBackend::activated, this, &AppDelegate::translateSelection,
+    connect(m_shortcut.get(), &ShortcutBackend::activated, this, &TrayApplication::translateSelection,
             Qt::QueuedConnection);
     connect(m_shortcut.get(), &ShortcutBackend::bound, this, [this](const QString &description) {
         m_boundShortcut = m_requestedShortcut;
@@ -386,11 +386,11 @@ void AppDelegate::startShortcut()
         }
         m_shortcutStarted = true;
     }, Qt::QueuedConnection);
-    connect(&m_settings, &AppSettings::globalShortcutChanged, this, &AppDelegate::applyShortcut);
+    connect(&m_settings, &AppSettings::globalShortcutChanged, this, &TrayApplication::applyShortcut);
     applyShortcut();
 }
 
-void AppDelegate::applyShortcut()
+void TrayApplication::applyShortcut()
 {
     const QKeySequence keys = QKeySequence::fromString(m_settings.globalShortcut(), QKeySequence::PortableText);
     if (keys == m_requestedShortcut && m_shortcutStarted)
@@ -399,7 +399,7 @@ void AppDelegate::applyShortcut()
     m_shortcut->bind(keys);
 }
 
-void AppDelegate::reportShortcut(bool bound, const QString &text)
+void TrayApplication::reportShortcut(bool bound, const QString &text)
 {
     // Only the settings window, where the user changes the key, shows it.
     if (m_settingsView && m_settingsView->isVisible())

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "secretstore.h"
+#include "keystore.h"
 
 #include <QList>
 #include <QMap>
@@ -12,7 +12,7 @@
 // can hold answers back and release them one by one, in any order: a lookup
 // answers with what was stored when it was asked, a write takes effect when it
 // answers.
-class MemorySecretStore final : public QObject, public SecretStore
+class MemoryKeyStore final : public QObject, public KeyStore
 {
     Q_OBJECT
 
@@ -20,16 +20,16 @@ public:
     enum class Operation { Load, Save, Remove };
     struct Call {
         Operation operation;
-        KeychainAccount account;
+        ApiKeyAccount account;
         QString key;
     };
 
-    QCoro::Task<SecretLookup> load(KeychainAccount account) override;
-    QCoro::Task<SecretWriteResult> save(QString key, KeychainAccount account) override;
-    QCoro::Task<SecretWriteResult> remove(KeychainAccount account) override;
+    QCoro::Task<SecretLookup> load(ApiKeyAccount account) override;
+    QCoro::Task<SecretWriteResult> save(QString key, ApiKeyAccount account) override;
+    QCoro::Task<SecretWriteResult> remove(ApiKeyAccount account) override;
 
-    std::optional<QString> stored(KeychainAccount account) const;
-    void setStored(KeychainAccount account, const std::optional<QString> &key);
+    std::optional<QString> stored(ApiKeyAccount account) const;
+    void setStored(ApiKeyAccount account, const std::optional<QString> &key);
 
     // Calls made from now on fail with this reason; the empty reason ends it.
     void failLookupsWith(const QString &reason) { m_lookupFailure = reason; }
@@ -42,17 +42,17 @@ public:
 
     const QList<Call> &calls() const { return m_calls; }
     // The accounts looked up so far, in order.
-    QList<KeychainAccount> lookups() const;
+    QList<ApiKeyAccount> lookups() const;
 
 Q_SIGNALS:
     void released(qsizetype call);
 
 private:
-    qsizetype record(Operation operation, KeychainAccount account, const QString &key = QString());
+    qsizetype record(Operation operation, ApiKeyAccount account, const QString &key = QString());
     QCoro::Task<> answered(qsizetype call);
-    QCoro::Task<SecretWriteResult> write(qsizetype call, KeychainAccount account, QString key);
+    QCoro::Task<SecretWriteResult> write(qsizetype call, ApiKeyAccount account, QString key);
 
-    QMap<KeychainAccount, QString> m_stored;
+    QMap<ApiKeyAccount, QString> m_stored;
     QList<Call> m_calls;
     QSet<qsizetype> m_held;
     QString m_lookupFailure;

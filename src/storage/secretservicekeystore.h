@@ -1,6 +1,6 @@
 #pragma once
 
-#include "secretstore.h"
+#include "keystore.h"
 
 #include <QObject>
 
@@ -15,7 +15,7 @@
 // GUI thread never waits for one. A service that does not answer within
 // `responseLimit` is given up on; a call that may prompt (an unlock, a store
 // that creates the default keyring) may take as long as the user takes.
-class KeychainHelper final : public QObject, public SecretStore
+class SecretServiceKeyStore final : public QObject, public KeyStore
 {
     Q_OBJECT
 
@@ -24,19 +24,19 @@ public:
     static QString legacyStandardService() { return QStringLiteral("com.quendrix.selvarintomquadre.llmkey"); }
     static constexpr std::chrono::milliseconds defaultResponseLimit{5000};
 
-    explicit KeychainHelper(QString service = standardService(), QString legacyService = legacyStandardService(),
+    explicit SecretServiceKeyStore(QString service = standardService(), QString legacyService = legacyStandardService(),
                             std::chrono::milliseconds responseLimit = defaultResponseLimit, QObject *parent = nullptr);
-    Q_DISABLE_COPY_MOVE(KeychainHelper)
+    Q_DISABLE_COPY_MOVE(SecretServiceKeyStore)
 
     // The program's one instance, over the standard service names.
-    static KeychainHelper &shared();
+    static SecretServiceKeyStore &shared();
 
-    QCoro::Task<SecretLookup> load(KeychainAccount account) override;
-    QCoro::Task<SecretWriteResult> save(QString key, KeychainAccount account) override;
-    QCoro::Task<SecretWriteResult> remove(KeychainAccount account) override;
+    QCoro::Task<SecretLookup> load(ApiKeyAccount account) override;
+    QCoro::Task<SecretWriteResult> save(QString key, ApiKeyAccount account) override;
+    QCoro::Task<SecretWriteResult> remove(ApiKeyAccount account) override;
 
     // The label users see in Seahorse or KWallet.
-    static QString label(KeychainAccount account);
+    static QString label(ApiKeyAccount account);
 
 Q_SIGNALS:
     void migrationFinished();
@@ -47,8 +47,8 @@ private:
     // The failure that ended the migration, for the operation that ran it.
     QCoro::Task<QString> ensureMigrated();
     QCoro::Task<QString> migrateLegacyKeys();
-    QCoro::Task<SecretLookup> lookup(QString service, KeychainAccount account);
-    QCoro::Task<SecretWriteResult> write(QString service, KeychainAccount account, QString key);
+    QCoro::Task<SecretLookup> lookup(QString service, ApiKeyAccount account);
+    QCoro::Task<SecretWriteResult> write(QString service, ApiKeyAccount account, QString key);
 
     QString m_service;
     QString m_legacyService;

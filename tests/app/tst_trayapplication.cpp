@@ -1,4 +1,4 @@
-#include "appdelegate.h"
+#include "trayapplication.h"
 #include "appsettings.h"
 #include "popoverwindow.h"
 #include "settingsview.h"
@@ -39,7 +39,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
-    std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<TrayApplication> m_delegate;
 };
 
 void TestAppDelegate::initTestCase()
@@ -50,8 +50,8 @@ void TestAppDelegate::initTestCase()
 
 void TestAppDelegate::init()
 {
-    m_delegate = std::make_unique<AppDelegate>();
-    m_delegate->applicationDidFinishLaunching();
+    m_delegate = std::make_unique<TrayApplication>();
+    m_delegate->start();
     QGuiApplication::clipboard()->clear();
 }
 
@@ -187,7 +187,7 @@ void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
     QWidget *field = nullptr;
     std::function<QString()> text;
     if (inSettings) {
-        AppSettings::shared().setLlmProvider(LLMProvider::OpenAICompatible); // shows the model field
+        AppSettings::shared().setLLMProvider(LLMProvider::OpenAICompatible); // shows the model field
         m_delegate->openSettings();
         auto *edit = m_delegate->settingsWindow()->findChild<QLineEdit *>(u"modelField"_qs);
         QVERIFY(edit);
@@ -220,4 +220,4 @@ void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
 }
 
 QTEST_MAIN(TestAppDelegate)
-#include "tst_appdelegate.moc"
+#include "tst_trayapplication.moc"

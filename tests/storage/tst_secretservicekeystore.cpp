@@ -1,6 +1,6 @@
 // Runs against the real gnome-keyring that scripts/test-session.sh starts in a
 // private D-Bus session. Without that service the tests fail; they never skip.
-#include "keychainhelper.h"
+#include "secretservicekeystore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -47,14 +47,14 @@ SecretService *secretService()
     return service;
 }
 
-GHashTable *attributesFor(const QString &service, KeychainAccount account)
+GHashTable *attributesFor(const QString &service, ApiKeyAccount account)
 {
     return secret_attributes_build(&probeSchema, "service", service.toUtf8().constData(), "account",
                                    rawValue(account).toUtf8().constData(), nullptr);
 }
 
 // Writes an item directly, the way an earlier version or another tool might.
-void storeRaw(const QString &service, KeychainAccount account, const QByteArray &bytes,
+void storeRaw(const QString &service, ApiKeyAccount account, const QByteArray &bytes,
               const char *collection = SECRET_COLLECTION_DEFAULT)
 {
     SecretValue *value = secret_value_new(bytes.constData(), bytes.size(), "text/plain");
@@ -73,7 +73,7 @@ struct StoredItem {
 };
 
 // Every item of (service, account), whatever the program's own lookups say.
-QList<StoredItem> itemsOf(const QString &service, KeychainAccount account)
+QList<StoredItem> itemsOf(const QString &service, ApiKeyAccount account)
 {
     GHashTable *attributes = attributesFor(service, account);
     const auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS);
@@ -254,12 +254,12 @@ private:
     pid_t m_pid = 0;
 };
 
-SecretLookup load(KeychainHelper &helper, KeychainAccount account)
+SecretLookup load(SecretServiceKeyStore &helper, ApiKeyAccount account)
 {
     return QCoro::waitFor(helper.load(account));
 }
 
-SecretWriteResult save(KeychainHelper &helper, const QString &key, KeychainAccount account)
+SecretWriteResult save(SecretServiceKeyStore &helper, const QString &key, ApiKeyAccount account)
 {
     return QCoro::waitFor(helper.save(key, account));
 }
@@ -267,10 +267,10 @@ SecretWriteResult save(KeychainHelper &helper, const QString &key, KeychainAccou
 // Run in a child process whose session bus does not exist.
 int reportWithoutBus()
 {
-    KeychainHelper helper(uniqueService("absent"), uniqueService("absent-legacy"), 2000ms);
-    const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
-    const SecretWriteResult saved = save(helper, QStringLiteral("sk-never-stored"), KeychainAccount::Anthropic);
-    const SecretWriteResult removed = QCoro::waitFor(helper.remove(KeychainAccount::Anthropic));
+    SecretServiceKeyStore helper(uniqueService("absent"), uniqueService("absent-legacy"), 2000ms);
+    const SecretLookup lookup = load(helper, ApiKeyAccount::Anthropic);
+    const SecretWriteResult saved = save(helper, QStringLiteral("sk-never-stored"), ApiKeyAccount::Anthropic);
+    const SecretWriteResult removed = QCoro::waitFor(helper.remove(ApiKeyAccount::Anthropic));
     const bool asExpected = !lookup.value && !lookup.failure.isEmpty() && !saved.succeeded && !saved.reason.isEmpty()
         && !removed.succeeded && !saved.reason.contains(QStringLiteral("sk-never-stored"));
     return asExpected ? 0 : 1;
@@ -278,7 +278,7 @@ int reportWithoutBus()
 
 } // namespace
 
-class TestKeychainHelper : public QObject
+class TestSecretServiceKeyStore : public QObject
 {
     Q_OBJECT
 
@@ -301,7 +301,7 @@ private Q_SLOTS:
     void missingServiceFails();
 };
 
-void TestKeychainHelper::savedKeyLoadsExactly_data()
+void TestSecretServiceKeyStore::savedKeyLoadsExactly_data()
 {
     QTest::addColumn<QString>("key");
     QTest::newRow("plain") << QStringLiteral("sk-ant-api03-abcdef");
@@ -310,59 +310,59 @@ void TestKeychainHelper::savedKeyLoadsExactly_data()
     QTest::newRow("byte order mark kept") << (QChar(0xFEFF) + QStringLiteral("key"));
 }
 
-void TestKeychainHelper::savedKeyLoadsExactly()
+void TestSecretServiceKeyStore::savedKeyLoadsExactly()
 {
     QFETCH(QString, key);
     const QString service = uniqueService("roundtrip");
-    KeychainHelper helper(service, uniqueService("legacy"));
+    SecretServiceKeyStore helper(service, uniqueService("legacy"));
 
-    QVERIFY(save(helper, QStringLiteral("first"), KeychainAccount::OpenAICompatible).succeeded);
-    const SecretWriteResult saved = save(helper, key, KeychainAccount::OpenAICompatible);
+    QVERIFY(save(helper, QStringLiteral("first"), ApiKeyAccount::OpenAICompatible).succeeded);
+    const SecretWriteResult saved = save(helper, key, ApiKeyAccount::OpenAICompatible);
     QVERIFY2(saved.succeeded, qPrintable(saved.reason));
 
-    const SecretLookup lookup = load(helper, KeychainAccount::OpenAICompatible);
+    const SecretLookup lookup = load(helper, ApiKeyAccount::OpenAICompatible);
     QCOMPARE(lookup.failure, QString());
     QCOMPARE(lookup.value, std::optional<QString>(key));
-    const QList<StoredItem> items = itemsOf(service, KeychainAccount::OpenAICompatible);
+    const QList<StoredItem> items = itemsOf(service, ApiKeyAccount::OpenAICompatible);
     QCOMPARE(items.size(), 1);
     QCOMPARE(items.first().secret, key.toUtf8());
     QCOMPARE(items.first().label, QStringLiteral("tolvanis: openai-compatible-api-key"));
-    QVERIFY(!load(helper, KeychainAccount::Anthropic).value);
+    QVERIFY(!load(helper, ApiKeyAccount::Anthropic).value);
 }
 
-void TestKeychainHelper::emptySaveAndRemoveDeleteTheKey()
+void TestSecretServiceKeyStore::emptySaveAndRemoveDeleteTheKey()
 {
     const QString service = uniqueService("empty");
-    KeychainHelper helper(service, uniqueService("legacy"));
-    QVERIFY(save(helper, QStringLiteral("sk-1"), KeychainAccount::Anthropic).succeeded);
-    QVERIFY(save(helper, QString(), KeychainAccount::Anthropic).succeeded);
-    QVERIFY(!load(helper, KeychainAccount::Anthropic).value);
-    QVERIFY(itemsOf(service, KeychainAccount::Anthropic).isEmpty());
+    SecretServiceKeyStore helper(service, uniqueService("legacy"));
+    QVERIFY(save(helper, QStringLiteral("sk-1"), ApiKeyAccount::Anthropic).succeeded);
+    QVERIFY(save(helper, QString(), ApiKeyAccount::Anthropic).succeeded);
+    QVERIFY(!load(helper, ApiKeyAccount::Anthropic).value);
+    QVERIFY(itemsOf(service, ApiKeyAccount::Anthropic).isEmpty());
 
-    QVERIFY(save(helper, QStringLiteral("sk-2"), KeychainAccount::Anthropic).succeeded);
-    QVERIFY(QCoro::waitFor(helper.remove(KeychainAccount::Anthropic)).succeeded);
-    QVERIFY(itemsOf(service, KeychainAccount::Anthropic).isEmpty());
+    QVERIFY(save(helper, QStringLiteral("sk-2"), ApiKeyAccount::Anthropic).succeeded);
+    QVERIFY(QCoro::waitFor(helper.remove(ApiKeyAccount::Anthropic)).succeeded);
+    QVERIFY(itemsOf(service, ApiKeyAccount::Anthropic).isEmpty());
     // Removing a key that is not there is no failure.
-    QVERIFY(QCoro::waitFor(helper.remove(KeychainAccount::Anthropic)).succeeded);
+    QVERIFY(QCoro::waitFor(helper.remove(ApiKeyAccount::Anthropic)).succeeded);
 }
 
-void TestKeychainHelper::saveDeletesOtherItemsOfTheAccount()
+void TestSecretServiceKeyStore::saveDeletesOtherItemsOfTheAccount()
 {
     const QString service = uniqueService("others");
-    storeRaw(service, KeychainAccount::Anthropic, "sk-other-schema");
-    storeRaw(service, KeychainAccount::Anthropic, "sk-other-collection", SECRET_COLLECTION_SESSION);
-    storeRaw(service, KeychainAccount::OpenAICompatible, "sk-other-account");
-    KeychainHelper helper(service, uniqueService("legacy"));
+    storeRaw(service, ApiKeyAccount::Anthropic, "sk-other-schema");
+    storeRaw(service, ApiKeyAccount::Anthropic, "sk-other-collection", SECRET_COLLECTION_SESSION);
+    storeRaw(service, ApiKeyAccount::OpenAICompatible, "sk-other-account");
+    SecretServiceKeyStore helper(service, uniqueService("legacy"));
 
-    QVERIFY(save(helper, QStringLiteral("sk-new"), KeychainAccount::Anthropic).succeeded);
-    QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-new")));
-    const QList<StoredItem> items = itemsOf(service, KeychainAccount::Anthropic);
+    QVERIFY(save(helper, QStringLiteral("sk-new"), ApiKeyAccount::Anthropic).succeeded);
+    QCOMPARE(load(helper, ApiKeyAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-new")));
+    const QList<StoredItem> items = itemsOf(service, ApiKeyAccount::Anthropic);
     QCOMPARE(items.size(), 1);
     QCOMPARE(items.first().secret, QByteArray("sk-new"));
-    QCOMPARE(itemsOf(service, KeychainAccount::OpenAICompatible).size(), 1);
+    QCOMPARE(itemsOf(service, ApiKeyAccount::OpenAICompatible).size(), 1);
 }
 
-void TestKeychainHelper::lookupOfStoredItems_data()
+void TestSecretServiceKeyStore::lookupOfStoredItems_data()
 {
     QTest::addColumn<std::optional<QByteArray>>("current");
     QTest::addColumn<std::optional<QByteArray>>("legacy");
@@ -379,7 +379,7 @@ void TestKeychainHelper::lookupOfStoredItems_data()
     QTest::newRow("unreadable legacy item stays") << none << Bytes(QByteArray("\xc3\x28", 2)) << std::optional<QString>() << 0 << 1;
 }
 
-void TestKeychainHelper::lookupOfStoredItems()
+void TestSecretServiceKeyStore::lookupOfStoredItems()
 {
     QFETCH(std::optional<QByteArray>, current);
     QFETCH(std::optional<QByteArray>, legacy);
@@ -389,40 +389,40 @@ void TestKeychainHelper::lookupOfStoredItems()
     const QString service = uniqueService("current");
     const QString legacyService = uniqueService("legacy");
     if (current)
-        storeRaw(service, KeychainAccount::Anthropic, *current);
+        storeRaw(service, ApiKeyAccount::Anthropic, *current);
     if (legacy)
-        storeRaw(legacyService, KeychainAccount::Anthropic, *legacy);
-    KeychainHelper helper(service, legacyService);
+        storeRaw(legacyService, ApiKeyAccount::Anthropic, *legacy);
+    SecretServiceKeyStore helper(service, legacyService);
 
-    QCOMPARE(load(helper, KeychainAccount::OpenAICompatible).value, std::nullopt);
-    const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
+    QCOMPARE(load(helper, ApiKeyAccount::OpenAICompatible).value, std::nullopt);
+    const SecretLookup lookup = load(helper, ApiKeyAccount::Anthropic);
     QCOMPARE(lookup.failure, QString());
     QCOMPARE(lookup.value, expected);
-    QCOMPARE(itemsOf(service, KeychainAccount::Anthropic).size(), currentAfter);
-    QCOMPARE(itemsOf(legacyService, KeychainAccount::Anthropic).size(), legacyAfter);
-    QVERIFY(itemsOf(service, KeychainAccount::OpenAICompatible).isEmpty());
+    QCOMPARE(itemsOf(service, ApiKeyAccount::Anthropic).size(), currentAfter);
+    QCOMPARE(itemsOf(legacyService, ApiKeyAccount::Anthropic).size(), legacyAfter);
+    QVERIFY(itemsOf(service, ApiKeyAccount::OpenAICompatible).isEmpty());
 }
 
-void TestKeychainHelper::saveDuringMigrationIsNotOverwritten()
+void TestSecretServiceKeyStore::saveDuringMigrationIsNotOverwritten()
 {
     const QString service = uniqueService("current");
     const QString legacy = uniqueService("legacy");
-    storeRaw(legacy, KeychainAccount::Anthropic, "sk-old");
-    KeychainHelper helper(service, legacy);
+    storeRaw(legacy, ApiKeyAccount::Anthropic, "sk-old");
+    SecretServiceKeyStore helper(service, legacy);
 
     // The first call starts the migration; the save issued meanwhile must
     // land after it, not be overwritten by the legacy key.
-    QCoro::Task<SecretLookup> pending = helper.load(KeychainAccount::OpenAICompatible);
-    QVERIFY(save(helper, QStringLiteral("sk-typed"), KeychainAccount::Anthropic).succeeded);
+    QCoro::Task<SecretLookup> pending = helper.load(ApiKeyAccount::OpenAICompatible);
+    QVERIFY(save(helper, QStringLiteral("sk-typed"), ApiKeyAccount::Anthropic).succeeded);
     QCoro::waitFor(std::move(pending));
-    QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-typed")));
-    QVERIFY(itemsOf(legacy, KeychainAccount::Anthropic).isEmpty());
+    QCOMPARE(load(helper, ApiKeyAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-typed")));
+    QVERIFY(itemsOf(legacy, ApiKeyAccount::Anthropic).isEmpty());
 }
 
-void TestKeychainHelper::hungServiceIsGivenUpAndKeepsOldKey()
+void TestSecretServiceKeyStore::hungServiceIsGivenUpAndKeepsOldKey()
 {
-    KeychainHelper helper(uniqueService("hung"), uniqueService("legacy"), 300ms);
-    QVERIFY(save(helper, QStringLiteral("sk-old"), KeychainAccount::Anthropic).succeeded);
+    SecretServiceKeyStore helper(uniqueService("hung"), uniqueService("legacy"), 300ms);
+    QVERIFY(save(helper, QStringLiteral("sk-old"), ApiKeyAccount::Anthropic).succeeded);
     {
         FrozenKeyring frozen;
         // The GUI thread keeps running its event loop while the call hangs.
@@ -430,38 +430,38 @@ void TestKeychainHelper::hungServiceIsGivenUpAndKeepsOldKey()
         QTimer heartbeat;
         connect(&heartbeat, &QTimer::timeout, this, [&ticks] { ++ticks; });
         heartbeat.start(20ms);
-        const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
+        const SecretLookup lookup = load(helper, ApiKeyAccount::Anthropic);
         QVERIFY(!lookup.value);
         QCOMPARE(lookup.failure, QStringLiteral("系统钥匙环服务没有响应"));
         QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
-        const SecretWriteResult saved = save(helper, QStringLiteral("sk-new"), KeychainAccount::Anthropic);
+        const SecretWriteResult saved = save(helper, QStringLiteral("sk-new"), ApiKeyAccount::Anthropic);
         QVERIFY(!saved.succeeded);
         QCOMPARE(saved.reason, QStringLiteral("系统钥匙环服务没有响应"));
 
         // A first run's migration gives up with its first unanswered call,
         // and the load with it, instead of asking once per account and again.
-        KeychainHelper fresh(uniqueService("hung"), uniqueService("legacy"), 500ms);
+        SecretServiceKeyStore fresh(uniqueService("hung"), uniqueService("legacy"), 500ms);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(load(fresh, KeychainAccount::Anthropic).failure, QStringLiteral("系统钥匙环服务没有响应"));
+        QCOMPARE(load(fresh, ApiKeyAccount::Anthropic).failure, QStringLiteral("系统钥匙环服务没有响应"));
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     }
-    QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-old")));
+    QCOMPARE(load(helper, ApiKeyAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-old")));
 }
 
-void TestKeychainHelper::lockedCollectionIsNotAMissingKey()
+void TestSecretServiceKeyStore::lockedCollectionIsNotAMissingKey()
 {
     const QString service = uniqueService("locked");
-    KeychainHelper helper(service, uniqueService("legacy"));
-    QVERIFY(save(helper, QStringLiteral("sk-locked"), KeychainAccount::Anthropic).succeeded);
+    SecretServiceKeyStore helper(service, uniqueService("legacy"));
+    QVERIFY(save(helper, QStringLiteral("sk-locked"), ApiKeyAccount::Anthropic).succeeded);
 
     FakePrompter prompter;
     lockLoginCollection();
-    const SecretLookup lookup = load(helper, KeychainAccount::Anthropic);
-    const SecretWriteResult saved = save(helper, QStringLiteral("sk-other"), KeychainAccount::Anthropic);
+    const SecretLookup lookup = load(helper, ApiKeyAccount::Anthropic);
+    const SecretWriteResult saved = save(helper, QStringLiteral("sk-other"), ApiKeyAccount::Anthropic);
     // A first run migrates before it loads: the refusal ends both.
-    KeychainHelper fresh(service, uniqueService("legacy"));
-    const SecretLookup freshLookup = load(fresh, KeychainAccount::Anthropic);
+    SecretServiceKeyStore fresh(service, uniqueService("legacy"));
+    const SecretLookup freshLookup = load(fresh, ApiKeyAccount::Anthropic);
     unlockLoginCollection();
 
     QVERIFY(!lookup.value);
@@ -469,15 +469,15 @@ void TestKeychainHelper::lockedCollectionIsNotAMissingKey()
     QVERIFY(!saved.succeeded);
     QVERIFY2(freshLookup.failure.contains(QStringLiteral("锁定")), qPrintable(freshLookup.failure));
     QCOMPARE(prompter.prompts(), 3); // one per operation
-    QCOMPARE(load(helper, KeychainAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-locked")));
+    QCOMPARE(load(helper, ApiKeyAccount::Anthropic).value, std::optional<QString>(QStringLiteral("sk-locked")));
 }
 
 // Without a default keyring, saving asks the user for a new keyring's
 // password; that prompt may outlast any limit on the service's answers.
-void TestKeychainHelper::keyringCreationPromptHasNoTimeLimit()
+void TestSecretServiceKeyStore::keyringCreationPromptHasNoTimeLimit()
 {
-    KeychainHelper helper(uniqueService("prompt"), uniqueService("legacy"), 300ms);
-    QVERIFY(load(helper, KeychainAccount::Anthropic).failure.isEmpty()); // migrated
+    SecretServiceKeyStore helper(uniqueService("prompt"), uniqueService("legacy"), 300ms);
+    QVERIFY(load(helper, ApiKeyAccount::Anthropic).failure.isEmpty()); // migrated
     g_variant_unref(busCall("org.freedesktop.secrets", loginCollection, "org.freedesktop.Secret.Collection", "Delete",
                             nullptr));
     SecretWriteResult saved;
@@ -486,7 +486,7 @@ void TestKeychainHelper::keyringCreationPromptHasNoTimeLimit()
     {
         FakePrompter prompter(1000ms);
         clock.start();
-        saved = save(helper, QStringLiteral("sk-new"), KeychainAccount::Anthropic);
+        saved = save(helper, QStringLiteral("sk-new"), ApiKeyAccount::Anthropic);
         prompts = prompter.prompts();
     }
     const qint64 elapsed = clock.elapsed();
@@ -498,7 +498,7 @@ void TestKeychainHelper::keyringCreationPromptHasNoTimeLimit()
     QVERIFY2(elapsed >= 1000, qPrintable(QString::number(elapsed)));
 }
 
-void TestKeychainHelper::missingServiceFails()
+void TestSecretServiceKeyStore::missingServiceFails()
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -518,8 +518,8 @@ int main(int argc, char **argv)
         return reportWithoutBus();
     // Fail at once, before any test, when the private keyring is not there.
     secretService();
-    TestKeychainHelper test;
+    TestSecretServiceKeyStore test;
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_keychainhelper.moc"
+#include "tst_secretservicekeystore.moc"
