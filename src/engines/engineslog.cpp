@@ -1,0 +1,3 @@
+#include "engineslog.h"
+
+Q_LOGGING_CATEGORY(lcEngines, "tolvanis.engines", QtInfoMsg)
