@@ -4,7 +4,7 @@ BUILD ?= build
 BENCH_BUILD ?= build-bench
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-# Per fuzzing program; nine programs.
+# Per fuzzing program.
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 
