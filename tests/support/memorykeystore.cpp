@@ -17,38 +17,37 @@ QCoro::Task<> MemoryKeyStore::answered(qsizetype call)
         co_await qCoro(this, &MemoryKeyStore::released);
 }
 
-QCoro::Task<SecretLookup> MemoryKeyStore::load(ApiKeyAccount account)
+QCoro::Task<KeyLookup> MemoryKeyStore::load(ApiKeyAccount account)
 {
     const qsizetype call = record(Operation::Load, account);
-    const SecretLookup answer = m_lookupFailure.isEmpty() ? SecretLookup{stored(account), QString()}
-                                                          : SecretLookup{std::nullopt, m_lookupFailure};
+    const KeyLookup answer = m_lookupFailure.isEmpty() ? KeyLookup(stored(account)) : Failure{m_lookupFailure};
     auto waiting = answered(call);
     co_await std::move(waiting);
     co_return answer;
 }
 
-QCoro::Task<SecretWriteResult> MemoryKeyStore::save(QString key, ApiKeyAccount account)
+QCoro::Task<Result<void>> MemoryKeyStore::save(QString key, ApiKeyAccount account)
 {
     const qsizetype call = record(Operation::Save, account, key);
     return write(call, account, std::move(key));
 }
 
-QCoro::Task<SecretWriteResult> MemoryKeyStore::remove(ApiKeyAccount account)
+QCoro::Task<Result<void>> MemoryKeyStore::remove(ApiKeyAccount account)
 {
     const qsizetype call = record(Operation::Remove, account);
     return write(call, account, QString());
 }
 
-QCoro::Task<SecretWriteResult> MemoryKeyStore::write(qsizetype call, ApiKeyAccount account, QString key)
+QCoro::Task<Result<void>> MemoryKeyStore::write(qsizetype call, ApiKeyAccount account, QString key)
 {
     const QString failure = m_writeFailure;
     auto waiting = answered(call);
     co_await std::move(waiting);
     if (!failure.isEmpty())
-        co_return SecretWriteResult::failed(failure);
+        co_return Failure{failure};
     // As in the real store, the empty text is no key at all.
     setStored(account, key.isEmpty() ? std::nullopt : std::optional<QString>(key));
-    co_return SecretWriteResult::ok();
+    co_return Result<void>();
 }
 
 std::optional<QString> MemoryKeyStore::stored(ApiKeyAccount account) const

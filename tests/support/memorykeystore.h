@@ -24,9 +24,9 @@ public:
         QString key;
     };
 
-    QCoro::Task<SecretLookup> load(ApiKeyAccount account) override;
-    QCoro::Task<SecretWriteResult> save(QString key, ApiKeyAccount account) override;
-    QCoro::Task<SecretWriteResult> remove(ApiKeyAccount account) override;
+    QCoro::Task<KeyLookup> load(ApiKeyAccount account) override;
+    QCoro::Task<Result<void>> save(QString key, ApiKeyAccount account) override;
+    QCoro::Task<Result<void>> remove(ApiKeyAccount account) override;
 
     std::optional<QString> stored(ApiKeyAccount account) const;
     void setStored(ApiKeyAccount account, const std::optional<QString> &key);
@@ -50,7 +50,7 @@ Q_SIGNALS:
 private:
     qsizetype record(Operation operation, ApiKeyAccount account, const QString &key = QString());
     QCoro::Task<> answered(qsizetype call);
-    QCoro::Task<SecretWriteResult> write(qsizetype call, ApiKeyAccount account, QString key);
+    QCoro::Task<Result<void>> write(qsizetype call, ApiKeyAccount account, QString key);
 
     QMap<ApiKeyAccount, QString> m_stored;
     QList<Call> m_calls;

@@ -1,5 +1,8 @@
 #include "temporaryconfig.h"
 
+#include "appsettings.h"
+#include "settingsfile.h"
+
 #include <QFile>
 
 TemporaryConfig::TemporaryConfig()
@@ -10,6 +13,7 @@ TemporaryConfig::TemporaryConfig()
 
 TemporaryConfig::~TemporaryConfig()
 {
+    restart();
     if (m_previous.isEmpty())
         qunsetenv("XDG_CONFIG_HOME");
     else
@@ -26,6 +30,26 @@ QString TemporaryConfig::autostartPath() const
     return m_dir.path() + QStringLiteral("/autostart/tolvanis.desktop");
 }
 
+SettingsFile &TemporaryConfig::defaults()
+{
+    if (!m_defaults)
+        m_defaults = reopen();
+    return *m_defaults;
+}
+
+AppSettings &TemporaryConfig::settings()
+{
+    if (!m_settings)
+        m_settings = std::make_unique<AppSettings>(defaults(), AutostartEntry(autostartPath()));
+    return *m_settings;
+}
+
+void TemporaryConfig::restart()
+{
+    m_settings.reset();
+    m_defaults.reset();
+}
+
 std::unique_ptr<SettingsFile> TemporaryConfig::reopen() const
 {
     return std::make_unique<SettingsFile>(defaultsPath());
@@ -34,7 +58,5 @@ std::unique_ptr<SettingsFile> TemporaryConfig::reopen() const
 QByteArray TemporaryConfig::fileContents() const
 {
     QFile file(defaultsPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
