@@ -36,20 +36,16 @@ QString uniqueService()
     return u"com.quendrix.tolvanis.test.%1.%2"_qs.arg(QCoreApplication::applicationPid()).arg(++counter);
 }
 
-QString outcome(const KeyLookup &found)
-{
-    return !found ? u"failed: "_qs + found.error() : found.value() ? u"key: "_qs + *found.value() : u"none"_qs;
-}
-
-QString outcome(const Result<void> &done)
-{
-    return done ? u"ok"_qs : u"failed: "_qs + done.error();
-}
-
 template <typename T>
-QCoro::Task<QString> described(QCoro::Task<T> task)
+QCoro::Task<QString> described(QCoro::Task<Result<T>> task)
 {
-    co_return outcome(co_await std::move(task));
+    const Result<T> done = co_await std::move(task);
+    if (!done)
+        co_return u"failed: "_qs + done.error();
+    if constexpr (std::is_void_v<T>)
+        co_return u"ok"_qs;
+    else
+        co_return done.value() ? u"key: "_qs + *done.value() : u"none"_qs;
 }
 
 // Runs the event loop until the operation has ended, and tells how.
@@ -142,15 +138,12 @@ public:
     explicit FakePrompter(std::chrono::milliseconds answerAfter = 0ms)
         : m_answerAfter(answerAfter)
     {
-        QDBusConnection::sessionBus().registerObject(u"/org/gnome/keyring/Prompter"_qs, this, QDBusConnection::ExportAllSlots);
-        if (!QDBusConnection::sessionBus().registerService(name))
-            qFatal("another prompter owns %s", qPrintable(name));
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.registerObject(u"/org/gnome/keyring/Prompter"_qs, this, QDBusConnection::ExportAllSlots)
+            || !bus.registerService(u"org.gnome.keyring.SystemPrompter"_qs))
+            qFatal("another prompter is running");
     }
-    ~FakePrompter() override
-    {
-        QDBusConnection::sessionBus().unregisterService(name);
-        QDBusConnection::sessionBus().unregisterObject(u"/org/gnome/keyring/Prompter"_qs);
-    }
+    ~FakePrompter() override { QDBusConnection::sessionBus().unregisterService(u"org.gnome.keyring.SystemPrompter"_qs); }
 
     int prompts = 0;
 
@@ -163,11 +156,8 @@ public Q_SLOTS:
             QDBusConnection::sessionBus().send(message.createErrorReply(QDBusError::Failed, u"cancelled"_qs));
         });
     }
-    void PerformPrompt(const QDBusObjectPath &, const QString &, const QVariantMap &, const QString &) {}
-    void StopPrompting(const QDBusObjectPath &) {}
 
 private:
-    const QString name = u"org.gnome.keyring.SystemPrompter"_qs;
     std::chrono::milliseconds m_answerAfter;
 };
 
