@@ -161,7 +161,7 @@ QCoro::Task<Result<void>> SecretServiceKeyStore::ensureMigrated()
     m_migration = Migration::Running;
     const Result<void> migrated = co_await migrateLegacyKeys();
     if (!migrated)
-        qCWarning(lcStorage).noquote() << "moving keys from" << m_legacyService << "stopped:" << migrated.error();
+        qCInfo(lcStorage).noquote() << "moving keys from" << m_legacyService << "stopped:" << migrated.error();
     // Attempted once per run, whatever the outcome.
     m_migration = Migration::Done;
     Q_EMIT migrationFinished();

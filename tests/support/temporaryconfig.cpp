@@ -20,16 +20,6 @@ TemporaryConfig::~TemporaryConfig()
         qputenv("XDG_CONFIG_HOME", m_previous);
 }
 
-QString TemporaryConfig::defaultsPath() const
-{
-    return m_dir.path() + QStringLiteral("/tolvanis/tolvanis.conf");
-}
-
-QString TemporaryConfig::autostartPath() const
-{
-    return m_dir.path() + QStringLiteral("/autostart/tolvanis.desktop");
-}
-
 SettingsFile &TemporaryConfig::defaults()
 {
     if (!m_defaults)

@@ -19,8 +19,8 @@ public:
     Q_DISABLE_COPY_MOVE(TemporaryConfig)
 
     QString path() const { return m_dir.path(); }
-    QString defaultsPath() const;
-    QString autostartPath() const;
+    QString defaultsPath() const { return path() + QStringLiteral("/tolvanis/tolvanis.conf"); }
+    QString autostartPath() const { return path() + QStringLiteral("/autostart/tolvanis.desktop"); }
     SettingsFile &defaults();
     AppSettings &settings();
     // Closes both, as the program's exit does: the next use reads the files afresh.
