@@ -5,7 +5,6 @@
 #include "appsettings.h"
 #include "flipcontainer.h"
 #include "historystore.h"
-#include "autostartentry.h"
 #include "memorykeystore.h"
 #include "popoverwindow.h"
 #include "scriptedengine.h"
@@ -23,7 +22,6 @@
 #include "translatepanelview.h"
 #include "translationerror.h"
 #include "translationviewmodel.h"
-#include "settingsfile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -74,9 +72,8 @@ QPalette darkPalette()
 
 struct Fixture {
     TemporaryConfig config;
-    SettingsFile defaults{config.defaultsPath()};
-    HistoryStore history{HistoryStore::standardKey(), defaults};
-    AppSettings settings{defaults, std::make_unique<AutostartEntry>(config.autostartPath())};
+    HistoryStore history{HistoryStore::standardKey(), config.defaults()};
+    AppSettings &settings = config.settings();
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>(QStringLiteral("LLM"));
     std::shared_ptr<TranslationViewModel> model = TranslationViewModel::create(engine, engine, history, settings);
 };
@@ -188,8 +185,7 @@ void renderSettings(const QString &directory)
         QApplication::setPalette(palette);
         for (const SettingsState &state : settingsStates) {
             TemporaryConfig config;
-            SettingsFile defaults(config.defaultsPath());
-            AppSettings settings(defaults, std::make_unique<AutostartEntry>(config.autostartPath()));
+            AppSettings &settings = config.settings();
             settings.setLLMProvider(state.provider);
             settings.setOpenAIBaseURL(QStringLiteral("https://api.deepseek.com/v1"));
             settings.setOpenAIModel(QStringLiteral("deepseek-chat"));

@@ -1,7 +1,13 @@
 #include "accessibility.h"
-#include "trayapplication.h"
+#include "appsettings.h"
 #include "heaptuning.h"
+#include "historystore.h"
+#include "llmengine.h"
+#include "secretservicekeystore.h"
+#include "settingsfile.h"
 #include "singleinstance.h"
+#include "systemengine.h"
+#include "trayapplication.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -85,7 +91,13 @@ int main(int argc, char *argv[])
         return 0;
     instance.listen();
 
-    TrayApplication delegate;
+    // Declared before the tray application, which uses them until it is gone.
+    SettingsFile defaults(SettingsFile::standardFilePath());
+    AppSettings settings(defaults, AutostartEntry());
+    HistoryStore history(HistoryStore::standardKey(), defaults);
+    SecretServiceKeyStore keys;
+    TrayApplication delegate(settings, history, keys, SystemEngine::create(),
+                             std::make_shared<LLMEngine>(settings, keys));
     QObject::connect(&instance, &SingleInstance::requested, &delegate, &TrayApplication::handleRequest);
     delegate.start();
     if (request) {

@@ -2,19 +2,15 @@
 
 #include "appsettings.h"
 #include "historystore.h"
-#include "secretservicekeystore.h"
-#include "llmengine.h"
 #include "popoverplacement.h"
 #include "popoverwindow.h"
 #include "portalshortcut.h"
 #include "settingsview.h"
 #include "shortcutbackend.h"
 #include "trayiconimage.h"
-#include "systemengine.h"
 #include "translatepanelview.h"
 #include "translationviewmodel.h"
 #include "trayicon.h"
-#include "settingsfile.h"
 #include "x11shortcut.h"
 
 #include <QAction>
@@ -73,10 +69,15 @@ std::unique_ptr<ShortcutBackend> makeShortcutBackend()
 
 } // namespace
 
-TrayApplication::TrayApplication(QObject *parent)
+TrayApplication::TrayApplication(AppSettings &settings, HistoryStore &historyStore, KeyStore &keys,
+                                 std::shared_ptr<TranslationEngine> systemEngine,
+                                 std::shared_ptr<TranslationEngine> llmEngine, QObject *parent)
     : QObject(parent)
-    , m_historyStore(std::make_unique<HistoryStore>(HistoryStore::standardKey(), SettingsFile::standard()))
-    , m_settings(AppSettings::shared())
+    , m_settings(settings)
+    , m_historyStore(historyStore)
+    , m_keys(keys)
+    , m_systemEngine(std::move(systemEngine))
+    , m_llmEngine(std::move(llmEngine))
 {
 }
 
@@ -89,12 +90,8 @@ TrayApplication::~TrayApplication()
 
 std::shared_ptr<TranslationViewModel> TrayApplication::viewModel()
 {
-    if (!m_viewModel) {
-        auto systemEngine = SystemEngine::create();
-        auto llmEngine = std::make_shared<LLMEngine>(m_settings, SecretServiceKeyStore::shared());
-        m_viewModel = TranslationViewModel::create(std::move(systemEngine), std::move(llmEngine), *m_historyStore,
-                                                   m_settings);
-    }
+    if (!m_viewModel)
+        m_viewModel = TranslationViewModel::create(m_systemEngine, m_llmEngine, m_historyStore, m_settings);
     return m_viewModel;
 }
 
@@ -315,7 +312,7 @@ void TrayApplication::openSettings()
         window->setWindowTitle(QStringLiteral("设置"));
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
-        m_settingsView = new SettingsView(m_settings, SecretServiceKeyStore::shared(), window);
+        m_settingsView = new SettingsView(m_settings, m_keys, window);
         if (!m_shortcut)
             m_settingsView->setShortcutUnavailable();
         layout->addWidget(m_settingsView);

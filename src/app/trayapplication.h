@@ -13,22 +13,26 @@
 
 class AppSettings;
 class HistoryStore;
+class KeyStore;
 class PopoverWindow;
 class SettingsView;
 class ShortcutBackend;
 class TranslatePanelView;
 class TranslationViewModel;
+class TranslationEngine;
 class TrayIcon;
 
 // The tray application: the tray icon, the panel that opens under it, the
 // status menu, the settings window, and the engines and view model behind the
-// panel. Everything runs on the GUI thread.
+// panel. Everything runs on the GUI thread. The stores outlive it.
 class TrayApplication final : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TrayApplication(QObject *parent = nullptr);
+    TrayApplication(AppSettings &settings, HistoryStore &historyStore, KeyStore &keys,
+                    std::shared_ptr<TranslationEngine> systemEngine, std::shared_ptr<TranslationEngine> llmEngine,
+                    QObject *parent = nullptr);
     ~TrayApplication() override;
     Q_DISABLE_COPY_MOVE(TrayApplication)
 
@@ -50,7 +54,7 @@ public:
     static QIcon renderTrayIcon();
 
     std::shared_ptr<TranslationViewModel> viewModel();
-    HistoryStore &historyStore() const { return *m_historyStore; }
+    HistoryStore &historyStore() const { return m_historyStore; }
     TrayIcon *statusItem() const { return m_statusItem; }
     PopoverWindow *popover() const { return m_popover; }
     TranslatePanelView *panel() const { return m_panel; }
@@ -90,8 +94,11 @@ private:
     QString m_shortcutFailure;
     QPointer<QMenu> m_statusMenu;
     std::optional<QMetaObject::Connection> m_eventMonitor;
-    std::unique_ptr<HistoryStore> m_historyStore;
     AppSettings &m_settings;
+    HistoryStore &m_historyStore;
+    KeyStore &m_keys;
+    std::shared_ptr<TranslationEngine> m_systemEngine;
+    std::shared_ptr<TranslationEngine> m_llmEngine;
     std::shared_ptr<TranslationViewModel> m_viewModel;
     // When the panel last closed because another window took the focus: a
     // click on the tray icon deactivates the panel just before the click

@@ -48,11 +48,12 @@ QCoro::Task<QString> AnthropicEngine::translate(QString text, QString from, QStr
     const QString input = TextTrim::trimmed(text);
     if (input.isEmpty())
         throw TranslationError::emptyInput();
-    const SecretLookup key = co_await m_keys.load(ApiKeyAccount::Anthropic);
-    if (!key.value || key.value->isEmpty() || apiKeyDefect(*key.value))
+    const KeyLookup found = co_await m_keys.load(ApiKeyAccount::Anthropic);
+    if (!found || !found.value() || found.value()->isEmpty() || !checkAPIKey(*found.value()))
         throw TranslationError::apiKeyMissing();
+    const QString key = *found.value();
 
-    const LLMHTTP::Headers headers = requestHeaders(*key.value);
+    const LLMHTTP::Headers headers = requestHeaders(key);
     const QJsonObject body = requestBody(LLMPrompt::build(input, from, to));
     const QByteArray reply = co_await m_http.post(m_endpoint, headers, body);
     const std::optional<QString> translation = replyText(reply);

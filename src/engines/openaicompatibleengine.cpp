@@ -61,9 +61,10 @@ QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString fro
     const QString input = TextTrim::trimmed(text);
     if (input.isEmpty())
         throw TranslationError::emptyInput();
-    const SecretLookup key = co_await m_keys.load(ApiKeyAccount::OpenAICompatible);
-    if (!key.value || key.value->isEmpty() || apiKeyDefect(*key.value))
+    const KeyLookup found = co_await m_keys.load(ApiKeyAccount::OpenAICompatible);
+    if (!found || !found.value() || found.value()->isEmpty() || !checkAPIKey(*found.value()))
         throw TranslationError::apiKeyMissing();
+    const QString key = *found.value();
 
     // Both settings in one visit, so a change mid-request cannot mix them.
     const QString baseURL = m_settings.openAIBaseURL();
@@ -74,7 +75,7 @@ QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString fro
     if (TextTrim::isBlank(model))
         throw TranslationError::network(QStringLiteral("尚未设置模型名称"));
 
-    const LLMHTTP::Headers headers = requestHeaders(*key.value);
+    const LLMHTTP::Headers headers = requestHeaders(key);
     const QJsonObject body = requestBody(model, LLMPrompt::build(input, from, to));
     const QByteArray reply = co_await m_http.post(*endpoint, headers, body);
     const std::optional<QString> translation = replyText(reply);

@@ -1,6 +1,5 @@
 #include "appsettings.h"
 
-#include "autostartentry.h"
 #include "settingsfile.h"
 
 namespace {
@@ -24,7 +23,7 @@ void assign(AppSettings *settings, T &field, const T &value, Signal signal)
 
 } // namespace
 
-AppSettings::AppSettings(SettingsFile &defaults, std::unique_ptr<AutostartEntry> autostart, QObject *parent)
+AppSettings::AppSettings(SettingsFile &defaults, AutostartEntry autostart, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_autostart(std::move(autostart))
@@ -39,19 +38,14 @@ AppSettings::AppSettings(SettingsFile &defaults, std::unique_ptr<AutostartEntry>
     , m_globalShortcut(defaults.string(globalShortcutKey).value_or(defaultGlobalShortcut()))
     , m_launchAtLogin(false)
 {
-    // An entry left by a moved or older binary would start nothing at login.
-    if (m_autostart->isEnabled() && !m_autostart->startsThisProgram())
-        m_autostart->enable();
+    // An entry left by a moved or older binary would start nothing at login;
+    // a failure leaves the flag off, which is what the entry then does.
+    if (m_autostart.isEnabled() && !m_autostart.startsThisProgram())
+        static_cast<void>(m_autostart.enable());
     m_launchAtLogin = autostartStartsUs();
 }
 
 AppSettings::~AppSettings() = default;
-
-AppSettings &AppSettings::shared()
-{
-    static AppSettings settings(SettingsFile::standard(), std::make_unique<AutostartEntry>());
-    return settings;
-}
 
 QString AppSettings::defaultOpenAIBaseURL()
 {
@@ -102,22 +96,22 @@ void AppSettings::setGlobalShortcut(const QString &keys)
 
 void AppSettings::setLaunchAtLogin(bool enabled)
 {
-    std::optional<QString> failure;
+    Result<void> changed;
     if (enabled && !autostartStartsUs())
-        failure = m_autostart->enable();
-    else if (!enabled && m_autostart->isEnabled())
-        failure = m_autostart->disable();
+        changed = m_autostart.enable();
+    else if (!enabled && m_autostart.isEnabled())
+        changed = m_autostart.disable();
     const bool actual = autostartStartsUs();
     // The switch that asked already shows `enabled`: it must hear when that is not so.
     if (actual != m_launchAtLogin || actual != enabled) {
         m_launchAtLogin = actual;
         Q_EMIT launchAtLoginChanged();
     }
-    if (failure)
-        Q_EMIT launchAtLoginFailed(*failure);
+    if (!changed)
+        Q_EMIT launchAtLoginFailed(changed.error());
 }
 
 bool AppSettings::autostartStartsUs() const
 {
-    return m_autostart->isEnabled() && m_autostart->startsThisProgram();
+    return m_autostart.isEnabled() && m_autostart.startsThisProgram();
 }

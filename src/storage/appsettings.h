@@ -1,14 +1,12 @@
 #pragma once
 
+#include "autostartentry.h"
 #include "enginekind.h"
 #include "llmprovider.h"
 
 #include <QObject>
 #include <QString>
 
-#include <memory>
-
-class AutostartEntry;
 class SettingsFile;
 
 // The user's preferences. The five stored settings are read once at
@@ -26,12 +24,9 @@ class AppSettings final : public QObject
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 
 public:
-    AppSettings(SettingsFile &defaults, std::unique_ptr<AutostartEntry> autostart, QObject *parent = nullptr);
+    AppSettings(SettingsFile &defaults, AutostartEntry autostart, QObject *parent = nullptr);
     ~AppSettings() override;
     Q_DISABLE_COPY_MOVE(AppSettings)
-
-    // The program's one instance, over the standard store and autostart entry.
-    static AppSettings &shared();
 
     static QString defaultOpenAIBaseURL();
     static QString defaultOpenAIModel();
@@ -67,7 +62,7 @@ private:
     bool autostartStartsUs() const;
 
     SettingsFile &m_defaults;
-    std::unique_ptr<AutostartEntry> m_autostart;
+    AutostartEntry m_autostart;
     EngineKind m_defaultEngine;
     LLMProvider m_llmProvider;
     QString m_openAIBaseURL;

@@ -1,5 +1,7 @@
 #include "autostartentry.h"
 
+#include "storagelog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -127,27 +129,33 @@ QString AutostartEntry::desktopEntry() const
         .arg(quotedExecArgument(QFileInfo(executable()).absoluteFilePath()));
 }
 
-std::optional<QString> AutostartEntry::enable()
+Result<void> AutostartEntry::enable()
 {
     const QString directory = QFileInfo(m_desktopFilePath).absolutePath();
     if (!QDir().mkpath(directory))
-        return QStringLiteral("无法创建目录 %1").arg(directory);
+        return logged(QStringLiteral("无法创建目录 %1").arg(directory));
 
     QSaveFile file(m_desktopFilePath);
     if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+        return logged(file.errorString());
     file.write(desktopEntry().toUtf8());
     if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+        return logged(file.errorString());
+    return {};
 }
 
-std::optional<QString> AutostartEntry::disable()
+Result<void> AutostartEntry::disable()
 {
     QFile file(m_desktopFilePath);
     if (!file.exists())
-        return std::nullopt;
+        return {};
     if (!file.remove())
-        return file.errorString();
-    return std::nullopt;
+        return logged(file.errorString());
+    return {};
+}
+
+Failure AutostartEntry::logged(const QString &reason) const
+{
+    qCWarning(lcStorage).noquote() << "autostart entry" << m_desktopFilePath << "not updated:" << reason;
+    return Failure{reason};
 }

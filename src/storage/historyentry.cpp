@@ -22,7 +22,7 @@ std::optional<QString> stringMember(const Json &object, const char *name)
     return QString::fromStdString(it->get_ref<const std::string &>());
 }
 
-// The canonical 8-4-4-4-12 form, in either case; QUuid::fromString alone would
+// The canonical hyphenated form, in either case; QUuid::fromString alone would
 // also take braces and would map an invalid string to the (valid) nil UUID.
 std::optional<QUuid> uuidMember(const Json &object)
 {

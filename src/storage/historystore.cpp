@@ -1,6 +1,7 @@
 #include "historystore.h"
 
 #include "settingsfile.h"
+#include "storagelog.h"
 
 HistoryStore::HistoryStore(QString defaultsKey, SettingsFile &defaults, QObject *parent)
     : QObject(parent)
@@ -47,6 +48,8 @@ void HistoryStore::save()
     if (m_unreadable) {
         m_defaults.setData(unreadableKey(m_defaultsKey), *m_unreadable);
         m_unreadable.reset();
+        qCWarning(lcStorage).noquote() << "history did not decode completely; the stored value was copied to"
+                                       << unreadableKey(m_defaultsKey);
     }
     m_defaults.setData(m_defaultsKey, HistoryEntry::encodeList(m_entries));
 }

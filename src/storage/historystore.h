@@ -6,8 +6,9 @@
 
 class SettingsFile;
 
-// The most recent successful translations, newest first, at most 50 after each
-// addition, saved as one JSON document under a user-defaults key after every change.
+// The most recent successful translations, newest first, at most maximumEntries
+// after each addition, saved as one JSON document under a user-defaults key
+// after every change.
 // Entries that do not decode are left out; the stored value they were part of
 // is copied once to `<key>.unreadable` before the first save replaces it.
 class HistoryStore final : public QObject

@@ -47,13 +47,13 @@ QString describe(const GError *error)
     return error ? QString::fromUtf8(error->message) : QStringLiteral("未知错误");
 }
 
-ServicePtr connect(GCancellable *cancellable, QString &failure)
+Result<ServicePtr> connect(GCancellable *cancellable)
 {
     GError *error = nullptr;
     SecretService *service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, cancellable, &error);
     ErrorPtr guard(error);
     if (!service)
-        failure = QStringLiteral("无法连接系统钥匙环服务：%1").arg(describe(error));
+        return Failure{QStringLiteral("无法连接系统钥匙环服务：%1").arg(describe(error))};
     return ServicePtr(service);
 }
 
@@ -65,27 +65,33 @@ TablePtr attributes(const QString &service, const QString &account)
                                             accountBytes.constData(), nullptr));
 }
 
-ItemList search(SecretService *secretService, const QString &service, const QString &account,
-                SecretSearchFlags flags, GCancellable *cancellable, QString &failure)
+Failure readFailure(const GError *error)
+{
+    return Failure{QStringLiteral("读取钥匙环失败：%1").arg(describe(error))};
+}
+
+Result<ItemList> search(SecretService *secretService, const QString &service, const QString &account,
+                        SecretSearchFlags flags, GCancellable *cancellable)
 {
     GError *error = nullptr;
     TablePtr query = attributes(service, account);
-    GList *items = secret_service_search_sync(secretService, &schema(), query.get(), flags, cancellable, &error);
+    ItemList items(secret_service_search_sync(secretService, &schema(), query.get(), flags, cancellable, &error));
     ErrorPtr guard(error);
     if (error)
-        failure = QStringLiteral("读取钥匙环失败：%1").arg(describe(error));
-    return ItemList(items);
+        return readFailure(error);
+    return items;
 }
 
-CollectionPtr defaultCollection(SecretService *secretService, GCancellable *cancellable, QString &failure)
+// No collection, and no failure, when the service has no default collection.
+Result<CollectionPtr> defaultCollection(SecretService *secretService, GCancellable *cancellable)
 {
     GError *error = nullptr;
-    SecretCollection *collection = secret_collection_for_alias_sync(secretService, SECRET_COLLECTION_DEFAULT,
-                                                                    SECRET_COLLECTION_NONE, cancellable, &error);
+    CollectionPtr collection(secret_collection_for_alias_sync(secretService, SECRET_COLLECTION_DEFAULT,
+                                                              SECRET_COLLECTION_NONE, cancellable, &error));
     ErrorPtr guard(error);
     if (error)
-        failure = QStringLiteral("读取钥匙环失败：%1").arg(describe(error));
-    return CollectionPtr(collection);
+        return readFailure(error);
+    return collection;
 }
 
 QByteArray secretOf(SecretItem *item)
@@ -108,18 +114,21 @@ QByteArray objectPath(gpointer proxy)
 // Lookups take the first unlocked item with the attributes, whatever its schema
 // or collection, so an older item elsewhere could still be the key loaded:
 // every unlocked match but the one just stored is deleted.
-QString deleteOtherItems(SecretService *secretService, const QString &service, const QString &account,
-                         const QByteArray &secret, GCancellable *cancellable)
+Result<void> deleteOtherItems(SecretService *secretService, const QString &service, const QString &account,
+                              const QByteArray &secret, GCancellable *cancellable)
 {
-    QString failure;
-    CollectionPtr collection = defaultCollection(secretService, cancellable, failure);
+    const Result<CollectionPtr> collection = defaultCollection(secretService, cancellable);
+    if (!collection)
+        return Failure{collection.error()};
     const auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS);
-    ItemList items = search(secretService, service, account, flags, cancellable, failure);
-    if (!collection || !failure.isEmpty())
-        return failure;
-    const QByteArray inDefault = objectPath(collection.get()) + '/';
+    const Result<ItemList> items = search(secretService, service, account, flags, cancellable);
+    if (!items)
+        return Failure{items.error()};
+    if (!collection.value())
+        return {};
+    const QByteArray inDefault = objectPath(collection.value().get()) + '/';
     SecretItem *stored = nullptr;
-    for (GList *node = items.get(); node && !stored; node = node->next) {
+    for (GList *node = items.value().get(); node && !stored; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
         if (!secret_item_get_locked(item) && objectPath(item).startsWith(inDefault) && secretOf(item) == secret)
             stored = item;
@@ -127,7 +136,7 @@ QString deleteOtherItems(SecretService *secretService, const QString &service, c
     // Without the new item in sight, deleting could take the only copy of the key.
     if (!stored)
         return {};
-    for (GList *node = items.get(); node; node = node->next) {
+    for (GList *node = items.value().get(); node; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
         if (item == stored || secret_item_get_locked(item))
             continue;
@@ -135,7 +144,7 @@ QString deleteOtherItems(SecretService *secretService, const QString &service, c
         secret_item_delete_sync(item, cancellable, &error);
         ErrorPtr guard(error);
         if (error)
-            return describe(error);
+            return Failure{describe(error)};
     }
     return {};
 }
@@ -154,15 +163,17 @@ void cancel(GCancellable *cancellable)
     g_cancellable_cancel(cancellable);
 }
 
-Lookup lookup(const QString &service, const QString &account, GCancellable *cancellable)
+Result<Lookup> lookup(const QString &service, const QString &account, GCancellable *cancellable)
 {
-    Lookup result;
-    ServicePtr secretService = connect(cancellable, result.failure);
+    const Result<ServicePtr> secretService = connect(cancellable);
     if (!secretService)
-        return result;
+        return Failure{secretService.error()};
     const auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS);
-    ItemList items = search(secretService.get(), service, account, flags, cancellable, result.failure);
-    for (GList *node = items.get(); node; node = node->next) {
+    const Result<ItemList> items = search(secretService.value().get(), service, account, flags, cancellable);
+    if (!items)
+        return Failure{items.error()};
+    Lookup result;
+    for (GList *node = items.value().get(); node; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
         if (secret_item_get_locked(item)) {
             result.presence = Presence::Locked;
@@ -181,79 +192,89 @@ Lookup lookup(const QString &service, const QString &account, GCancellable *canc
     return result;
 }
 
-bool defaultCollectionLocked(GCancellable *cancellable, QString &failure)
+Result<bool> defaultCollectionLocked(GCancellable *cancellable)
 {
-    ServicePtr secretService = connect(cancellable, failure);
+    const Result<ServicePtr> secretService = connect(cancellable);
     if (!secretService)
-        return false;
-    CollectionPtr collection = defaultCollection(secretService.get(), cancellable, failure);
-    return collection && secret_collection_get_locked(collection.get());
+        return Failure{secretService.error()};
+    const Result<CollectionPtr> collection = defaultCollection(secretService.value().get(), cancellable);
+    if (!collection)
+        return Failure{collection.error()};
+    return collection.value() && secret_collection_get_locked(collection.value().get());
 }
 
-QString unlock(const QString &service, const QString &account, GCancellable *cancellable)
+Result<void> unlock(const QString &service, const QString &account, GCancellable *cancellable)
 {
-    QString failure;
-    ServicePtr secretService = connect(cancellable, failure);
+    const Result<ServicePtr> secretService = connect(cancellable);
     if (!secretService)
-        return failure;
+        return Failure{secretService.error()};
+    // Whatever is locked and could be found is unlocked; a failure to look
+    // counts only when nothing was found to unlock.
     GList *objects = nullptr;
-    CollectionPtr collection = defaultCollection(secretService.get(), cancellable, failure);
-    if (collection && secret_collection_get_locked(collection.get()))
-        objects = g_list_append(objects, collection.get());
-    ItemList items = search(secretService.get(), service, account, SECRET_SEARCH_ALL, cancellable, failure);
-    for (GList *node = items.get(); node; node = node->next) {
+    const Result<CollectionPtr> collection = defaultCollection(secretService.value().get(), cancellable);
+    if (collection && collection.value() && secret_collection_get_locked(collection.value().get()))
+        objects = g_list_append(objects, collection.value().get());
+    const Result<ItemList> items = search(secretService.value().get(), service, account, SECRET_SEARCH_ALL, cancellable);
+    for (GList *node = items ? items.value().get() : nullptr; node; node = node->next) {
         if (secret_item_get_locked(static_cast<SecretItem *>(node->data)))
             objects = g_list_append(objects, node->data);
     }
-    if (!objects)
-        return failure;
+    if (!objects) {
+        if (!items)
+            return Failure{items.error()};
+        if (!collection)
+            return Failure{collection.error()};
+        return {};
+    }
 
     GError *error = nullptr;
     GList *unlocked = nullptr;
-    const gint count = secret_service_unlock_sync(secretService.get(), objects, cancellable, &unlocked, &error);
+    const gint count = secret_service_unlock_sync(secretService.value().get(), objects, cancellable, &unlocked, &error);
     ErrorPtr guard(error);
     const bool complete = count == static_cast<gint>(g_list_length(objects));
     g_list_free_full(unlocked, g_object_unref);
     g_list_free(objects);
     if (error)
-        return QStringLiteral("钥匙环已锁定：%1").arg(describe(error));
-    return complete ? QString() : QStringLiteral("钥匙环已锁定");
+        return Failure{QStringLiteral("钥匙环已锁定：%1").arg(describe(error))};
+    if (!complete)
+        return Failure{QStringLiteral("钥匙环已锁定")};
+    return {};
 }
 
-QString store(const QString &service, const QString &account, const QString &label, const QByteArray &secret,
-              GCancellable *cancellable)
+Result<void> store(const QString &service, const QString &account, const QString &label, const QByteArray &secret,
+                   GCancellable *cancellable)
 {
-    QString failure;
-    ServicePtr secretService = connect(cancellable, failure);
+    const Result<ServicePtr> secretService = connect(cancellable);
     if (!secretService)
-        return failure;
+        return Failure{secretService.error()};
     SecretValue *value = secret_value_new(secret.constData(), secret.size(), "text/plain");
     TablePtr itemAttributes = attributes(service, account);
     const QByteArray labelBytes = label.toUtf8();
     GError *error = nullptr;
     // Storing replaces the secret of an item with the same attributes, so the
     // old key stays in place until the new one is written.
-    const gboolean stored = secret_service_store_sync(secretService.get(), &schema(), itemAttributes.get(),
+    const gboolean stored = secret_service_store_sync(secretService.value().get(), &schema(), itemAttributes.get(),
                                                       SECRET_COLLECTION_DEFAULT, labelBytes.constData(), value,
                                                       cancellable, &error);
     ErrorPtr guard(error);
     secret_value_unref(value);
     if (!stored)
-        return describe(error);
-    return deleteOtherItems(secretService.get(), service, account, secret, cancellable);
+        return Failure{describe(error)};
+    return deleteOtherItems(secretService.value().get(), service, account, secret, cancellable);
 }
 
-QString clear(const QString &service, const QString &account, GCancellable *cancellable)
+Result<void> clear(const QString &service, const QString &account, GCancellable *cancellable)
 {
-    QString failure;
-    ServicePtr secretService = connect(cancellable, failure);
+    const Result<ServicePtr> secretService = connect(cancellable);
     if (!secretService)
-        return failure;
+        return Failure{secretService.error()};
     TablePtr query = attributes(service, account);
     GError *error = nullptr;
-    secret_service_clear_sync(secretService.get(), &schema(), query.get(), cancellable, &error);
+    secret_service_clear_sync(secretService.value().get(), &schema(), query.get(), cancellable, &error);
     ErrorPtr guard(error);
-    return error ? describe(error) : QString();
+    if (error)
+        return Failure{describe(error)};
+    return {};
 }
 
 } // namespace SecretServiceCalls

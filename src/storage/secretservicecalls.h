@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,26 +25,25 @@ enum class Presence { Absent, Present, Locked };
 struct Lookup {
     Presence presence = Presence::Absent;
     QByteArray secret;
-    QString failure; // non-empty when the service could not be asked
 };
 
-Lookup lookup(const QString &service, const QString &account, GCancellable *cancellable);
+// Fails when the service could not be asked.
+Result<Lookup> lookup(const QString &service, const QString &account, GCancellable *cancellable);
 
-// Whether the collection new items go to is locked; sets `failure` when the
-// service could not be asked.
-bool defaultCollectionLocked(GCancellable *cancellable, QString &failure);
+// Whether the collection new items go to is locked.
+Result<bool> defaultCollectionLocked(GCancellable *cancellable);
 
 // Asks the service to unlock the default collection and every locked item of
-// (service, account); the desktop shows its own prompt. Empty on success.
-QString unlock(const QString &service, const QString &account, GCancellable *cancellable);
+// (service, account); the desktop shows its own prompt.
+Result<void> unlock(const QString &service, const QString &account, GCancellable *cancellable);
 
 // Creates the item or replaces its secret in one step, then deletes every other
-// unlocked item of (service, account). Empty on success. May prompt for a new
+// unlocked item of (service, account). May prompt for a new
 // keyring's password when there is no default collection.
-QString store(const QString &service, const QString &account, const QString &label, const QByteArray &secret,
-              GCancellable *cancellable);
+Result<void> store(const QString &service, const QString &account, const QString &label, const QByteArray &secret,
+                   GCancellable *cancellable);
 
-// Deletes every item of (service, account); deleting nothing succeeds. Empty on success.
-QString clear(const QString &service, const QString &account, GCancellable *cancellable);
+// Deletes every item of (service, account); deleting nothing succeeds.
+Result<void> clear(const QString &service, const QString &account, GCancellable *cancellable);
 
 } // namespace SecretServiceCalls

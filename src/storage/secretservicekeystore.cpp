@@ -1,6 +1,7 @@
 #include "secretservicekeystore.h"
 
 #include "secretservicecalls.h"
+#include "storagelog.h"
 
 #include <QCoroSignal>
 #include <QFutureWatcher>
@@ -13,11 +14,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds noLimit{-1};
-
-QString unresponsiveText()
-{
-    return QStringLiteral("系统钥匙环服务没有响应");
-}
 
 // Never destroyed: a thread stuck in a hung provider must not hold up exit.
 QThreadPool &workerPool()
@@ -68,37 +64,33 @@ QCoro::Task<std::optional<T>> finish(Blocking<T> blocking, std::chrono::millisec
     co_return blocking.future.result();
 }
 
-using LockState = std::pair<bool, QString>;
-
 // The calls are started outside co_await expressions: GCC 12 destroys
 // temporaries with captures inside a co_await operand twice.
-Blocking<SecretServiceCalls::Lookup> startLookup(const QString &service, const QString &account)
+Blocking<Result<SecretServiceCalls::Lookup>> startLookup(const QString &service, const QString &account)
 {
-    return startBlocking<SecretServiceCalls::Lookup>([service, account](GCancellable *cancellable) {
+    return startBlocking<Result<SecretServiceCalls::Lookup>>([service, account](GCancellable *cancellable) {
         return SecretServiceCalls::lookup(service, account, cancellable);
     });
 }
 
-Blocking<QString> startUnlock(const QString &service, const QString &account)
+Blocking<Result<void>> startUnlock(const QString &service, const QString &account)
 {
-    return startBlocking<QString>([service, account](GCancellable *cancellable) {
+    return startBlocking<Result<void>>([service, account](GCancellable *cancellable) {
         return SecretServiceCalls::unlock(service, account, cancellable);
     });
 }
 
-Blocking<LockState> startLockCheck()
+Blocking<Result<bool>> startLockCheck()
 {
-    return startBlocking<LockState>([](GCancellable *cancellable) {
-        QString failure;
-        const bool locked = SecretServiceCalls::defaultCollectionLocked(cancellable, failure);
-        return LockState(locked, failure);
+    return startBlocking<Result<bool>>([](GCancellable *cancellable) {
+        return SecretServiceCalls::defaultCollectionLocked(cancellable);
     });
 }
 
-Blocking<QString> startWrite(const QString &service, const QString &account, const QString &label,
-                             const QByteArray &secret)
+Blocking<Result<void>> startWrite(const QString &service, const QString &account, const QString &label,
+                                  const QByteArray &secret)
 {
-    return startBlocking<QString>([service, account, label, secret](GCancellable *cancellable) {
+    return startBlocking<Result<void>>([service, account, label, secret](GCancellable *cancellable) {
         if (secret.isEmpty())
             return SecretServiceCalls::clear(service, account, cancellable);
         return SecretServiceCalls::store(service, account, label, secret, cancellable);
@@ -117,19 +109,13 @@ std::optional<QString> decodeKey(const QByteArray &bytes)
 
 } // namespace
 
-SecretServiceKeyStore::SecretServiceKeyStore(QString service, QString legacyService, std::chrono::milliseconds responseLimit,
-                               QObject *parent)
+SecretServiceKeyStore::SecretServiceKeyStore(QString service, QString legacyService,
+                                             std::chrono::milliseconds responseLimit, QObject *parent)
     : QObject(parent)
     , m_service(std::move(service))
     , m_legacyService(std::move(legacyService))
     , m_responseLimit(responseLimit)
 {
-}
-
-SecretServiceKeyStore &SecretServiceKeyStore::shared()
-{
-    static SecretServiceKeyStore helper;
-    return helper;
 }
 
 QString SecretServiceKeyStore::label(ApiKeyAccount account)
@@ -140,130 +126,149 @@ QString SecretServiceKeyStore::label(ApiKeyAccount account)
 // An operation that ran into an unanswered or refused call while migrating
 // fails with it at once: asking again would mean another wait or another
 // unlock prompt for the same answer.
-QCoro::Task<SecretLookup> SecretServiceKeyStore::load(ApiKeyAccount account)
+QCoro::Task<KeyLookup> SecretServiceKeyStore::load(ApiKeyAccount account)
 {
-    const QString failure = co_await ensureMigrated();
-    if (!failure.isEmpty())
-        co_return SecretLookup{std::nullopt, failure};
+    const Result<void> migrated = co_await ensureMigrated();
+    if (!migrated)
+        co_return Failure{migrated.error()};
     co_return co_await lookup(m_service, account);
 }
 
-QCoro::Task<SecretWriteResult> SecretServiceKeyStore::save(QString key, ApiKeyAccount account)
+QCoro::Task<Result<void>> SecretServiceKeyStore::save(QString key, ApiKeyAccount account)
 {
-    const QString failure = co_await ensureMigrated();
-    if (!failure.isEmpty())
-        co_return SecretWriteResult::failed(failure);
+    const Result<void> migrated = co_await ensureMigrated();
+    if (!migrated)
+        co_return migrated;
     co_return co_await write(m_service, account, std::move(key));
 }
 
-QCoro::Task<SecretWriteResult> SecretServiceKeyStore::remove(ApiKeyAccount account)
+QCoro::Task<Result<void>> SecretServiceKeyStore::remove(ApiKeyAccount account)
 {
-    const QString failure = co_await ensureMigrated();
-    if (!failure.isEmpty())
-        co_return SecretWriteResult::failed(failure);
+    const Result<void> migrated = co_await ensureMigrated();
+    if (!migrated)
+        co_return migrated;
     co_return co_await write(m_service, account, QString());
 }
 
-QCoro::Task<QString> SecretServiceKeyStore::ensureMigrated()
+QCoro::Task<Result<void>> SecretServiceKeyStore::ensureMigrated()
 {
     if (m_migration == Migration::Done)
-        co_return QString();
+        co_return Result<void>();
     if (m_migration == Migration::Running) {
         co_await qCoro(this, &SecretServiceKeyStore::migrationFinished);
-        co_return QString();
+        co_return Result<void>();
     }
     m_migration = Migration::Running;
-    const QString failure = co_await migrateLegacyKeys();
+    const Result<void> migrated = co_await migrateLegacyKeys();
+    if (!migrated)
+        qCInfo(lcStorage).noquote() << "moving keys from" << m_legacyService << "stopped:" << migrated.error();
     // Attempted once per run, whatever the outcome.
     m_migration = Migration::Done;
     Q_EMIT migrationFinished();
-    co_return failure;
+    co_return migrated;
 }
 
 // A legacy key moves only when the current service certainly has none, and
 // the legacy item is deleted only after the copy has been read back equal:
 // a failed or partial save never loses the key. The first call that goes
 // unanswered or is refused ends the attempt.
-QCoro::Task<QString> SecretServiceKeyStore::migrateLegacyKeys()
+QCoro::Task<Result<void>> SecretServiceKeyStore::migrateLegacyKeys()
 {
     for (ApiKeyAccount account : allCases<ApiKeyAccount>()) {
-        const SecretLookup current = co_await lookup(m_service, account);
-        if (!current.failure.isEmpty())
-            co_return current.failure;
-        if (current.value)
+        const KeyLookup current = co_await lookup(m_service, account);
+        if (!current)
+            co_return Failure{current.error()};
+        if (current.value())
             continue;
-        const SecretLookup legacy = co_await lookup(m_legacyService, account);
-        if (!legacy.failure.isEmpty())
-            co_return legacy.failure;
-        if (!legacy.value)
+        const KeyLookup legacy = co_await lookup(m_legacyService, account);
+        if (!legacy)
+            co_return Failure{legacy.error()};
+        if (!legacy.value())
             continue;
-        const SecretWriteResult saved = co_await write(m_service, account, *legacy.value);
-        if (!saved.succeeded)
-            co_return saved.reason;
-        const SecretLookup copy = co_await lookup(m_service, account);
-        if (!copy.failure.isEmpty())
-            co_return copy.failure;
-        if (copy.value.value_or(QString()) != *legacy.value)
+        const Result<void> saved = co_await write(m_service, account, *legacy.value());
+        if (!saved)
+            co_return saved;
+        const KeyLookup copy = co_await lookup(m_service, account);
+        if (!copy)
+            co_return Failure{copy.error()};
+        if (copy.value().value_or(QString()) != *legacy.value())
             continue;
-        co_await write(m_legacyService, account, QString());
+        const Result<void> removed = co_await write(m_legacyService, account, QString());
+        if (removed)
+            qCInfo(lcStorage).noquote() << "moved" << rawValue(account) << "from" << m_legacyService;
+        else
+            qCWarning(lcStorage).noquote() << "copied" << rawValue(account) << "but kept the old item:" << removed.error();
     }
-    co_return QString();
+    co_return Result<void>();
 }
 
-QCoro::Task<SecretLookup> SecretServiceKeyStore::lookup(QString service, ApiKeyAccount account)
+QCoro::Task<KeyLookup> SecretServiceKeyStore::lookup(QString service, ApiKeyAccount account)
 {
     const QString accountName = rawValue(account);
     const auto asked = startLookup(service, accountName);
-    std::optional<SecretServiceCalls::Lookup> found = co_await finish(asked, m_responseLimit);
-    if (found && found->failure.isEmpty() && found->presence == SecretServiceCalls::Presence::Locked) {
+    std::optional<Result<SecretServiceCalls::Lookup>> found = co_await finish(asked, m_responseLimit);
+    if (found && *found && found->value().presence == SecretServiceCalls::Presence::Locked) {
         // A locked collection is not a missing key: let the desktop ask the
         // user to unlock it, for as long as the user takes, then look again.
         const auto unlocking = startUnlock(service, accountName);
-        const std::optional<QString> refused = co_await finish(unlocking, noLimit);
-        if (refused && !refused->isEmpty())
-            co_return SecretLookup{std::nullopt, *refused};
+        const std::optional<Result<void>> unlocked = co_await finish(unlocking, noLimit);
+        if (unlocked && !*unlocked)
+            co_return logged("unlock", Failure{unlocked->error()});
         const auto askedAgain = startLookup(service, accountName);
         found = co_await finish(askedAgain, m_responseLimit);
     }
     if (!found)
-        co_return SecretLookup{std::nullopt, unresponsiveText()};
-    if (!found->failure.isEmpty())
-        co_return SecretLookup{std::nullopt, found->failure};
-    switch (found->presence) {
+        co_return unanswered("lookup");
+    if (!*found)
+        co_return logged("lookup", Failure{found->error()});
+    switch (found->value().presence) {
     case SecretServiceCalls::Presence::Present:
-        co_return SecretLookup{decodeKey(found->secret), QString()};
+        co_return KeyLookup(decodeKey(found->value().secret));
     case SecretServiceCalls::Presence::Locked:
-        co_return SecretLookup{std::nullopt, QStringLiteral("钥匙环已锁定")};
+        co_return logged("lookup", Failure{QStringLiteral("钥匙环已锁定")});
     case SecretServiceCalls::Presence::Absent:
         break;
     }
-    co_return SecretLookup{};
+    co_return KeyLookup(std::nullopt);
 }
 
-QCoro::Task<SecretWriteResult> SecretServiceKeyStore::write(QString service, ApiKeyAccount account, QString key)
+QCoro::Task<Result<void>> SecretServiceKeyStore::write(QString service, ApiKeyAccount account, QString key)
 {
     const QString accountName = rawValue(account);
     const auto checking = startLockCheck();
-    const std::optional<LockState> lockState = co_await finish(checking, m_responseLimit);
-    if (!lockState)
-        co_return SecretWriteResult::failed(unresponsiveText());
-    if (!lockState->second.isEmpty())
-        co_return SecretWriteResult::failed(lockState->second);
-    if (lockState->first) {
+    const std::optional<Result<bool>> locked = co_await finish(checking, m_responseLimit);
+    if (!locked)
+        co_return unanswered("lock check");
+    if (!*locked)
+        co_return logged("lock check", Failure{locked->error()});
+    if (locked->value()) {
         const auto unlocking = startUnlock(service, accountName);
-        const std::optional<QString> refused = co_await finish(unlocking, noLimit);
-        if (refused && !refused->isEmpty())
-            co_return SecretWriteResult::failed(*refused);
+        const std::optional<Result<void>> unlocked = co_await finish(unlocking, noLimit);
+        if (unlocked && !*unlocked)
+            co_return logged("unlock", Failure{unlocked->error()});
     }
 
     // Without a default collection, storing makes the service ask the user for
     // a new keyring's password: that prompt may take as long as the user takes.
     // The lock check above has already shown that the service answers.
     const auto writing = startWrite(service, accountName, label(account), key.toUtf8());
-    const std::optional<QString> failure = co_await finish(writing, key.isEmpty() ? m_responseLimit : noLimit);
-    if (!failure)
-        co_return SecretWriteResult::failed(unresponsiveText());
-    if (!failure->isEmpty())
-        co_return SecretWriteResult::failed(*failure);
-    co_return SecretWriteResult::ok();
+    const std::optional<Result<void>> written = co_await finish(writing, key.isEmpty() ? m_responseLimit : noLimit);
+    if (!written)
+        co_return unanswered(key.isEmpty() ? "removal" : "store");
+    if (!*written)
+        co_return logged(key.isEmpty() ? "removal" : "store", Failure{written->error()});
+    co_return Result<void>();
+}
+
+Failure SecretServiceKeyStore::unanswered(const char *call) const
+{
+    qCWarning(lcStorage) << "Secret Service" << call << "got no answer within" << m_responseLimit.count()
+                         << "ms; abandoned";
+    return Failure{QStringLiteral("系统钥匙环服务没有响应")};
+}
+
+Failure SecretServiceKeyStore::logged(const char *call, Failure failure)
+{
+    qCWarning(lcStorage).noquote() << "Secret Service" << call << "failed:" << failure.reason;
+    return failure;
 }

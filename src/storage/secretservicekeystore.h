@@ -25,15 +25,13 @@ public:
     static constexpr std::chrono::milliseconds defaultResponseLimit{5000};
 
     explicit SecretServiceKeyStore(QString service = standardService(), QString legacyService = legacyStandardService(),
-                            std::chrono::milliseconds responseLimit = defaultResponseLimit, QObject *parent = nullptr);
+                                   std::chrono::milliseconds responseLimit = defaultResponseLimit,
+                                   QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(SecretServiceKeyStore)
 
-    // The program's one instance, over the standard service names.
-    static SecretServiceKeyStore &shared();
-
-    QCoro::Task<SecretLookup> load(ApiKeyAccount account) override;
-    QCoro::Task<SecretWriteResult> save(QString key, ApiKeyAccount account) override;
-    QCoro::Task<SecretWriteResult> remove(ApiKeyAccount account) override;
+    QCoro::Task<KeyLookup> load(ApiKeyAccount account) override;
+    QCoro::Task<Result<void>> save(QString key, ApiKeyAccount account) override;
+    QCoro::Task<Result<void>> remove(ApiKeyAccount account) override;
 
     // The label users see in Seahorse or KWallet.
     static QString label(ApiKeyAccount account);
@@ -44,11 +42,14 @@ Q_SIGNALS:
 private:
     enum class Migration { Pending, Running, Done };
 
-    // The failure that ended the migration, for the operation that ran it.
-    QCoro::Task<QString> ensureMigrated();
-    QCoro::Task<QString> migrateLegacyKeys();
-    QCoro::Task<SecretLookup> lookup(QString service, ApiKeyAccount account);
-    QCoro::Task<SecretWriteResult> write(QString service, ApiKeyAccount account, QString key);
+    // Fails, for the operation that ran the migration, with what ended it.
+    QCoro::Task<Result<void>> ensureMigrated();
+    QCoro::Task<Result<void>> migrateLegacyKeys();
+    QCoro::Task<KeyLookup> lookup(QString service, ApiKeyAccount account);
+    QCoro::Task<Result<void>> write(QString service, ApiKeyAccount account, QString key);
+    // The failure of a call given up on, or of one that failed, once logged.
+    Failure unanswered(const char *call) const;
+    static Failure logged(const char *call, Failure failure);
 
     QString m_service;
     QString m_legacyService;

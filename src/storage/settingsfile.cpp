@@ -1,5 +1,7 @@
 #include "settingsfile.h"
 
+#include "storagelog.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -26,8 +28,8 @@ void makePrivate(const QString &filePath)
     if (!file.exists()) {
         QFile created(filePath);
         created.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly);
-    } else if (file.permissions() & groupOrOther) {
-        QFile::setPermissions(filePath, ownerOnly);
+    } else if ((file.permissions() & groupOrOther) && !QFile::setPermissions(filePath, ownerOnly)) {
+        qCWarning(lcStorage) << "could not make" << filePath << "private to the user";
     }
 }
 
@@ -39,15 +41,13 @@ SettingsFile::SettingsFile(const QString &filePath)
     // Never fall back to rewriting the file in place: a crash mid-write would
     // leave a truncated store behind.
     m_settings->setAtomicSyncRequired(true);
+    if (m_settings->status() != QSettings::NoError) {
+        qCWarning(lcStorage) << "settings file" << filePath << "could not be read; its values are left out";
+        m_reportedFailure = true;
+    }
 }
 
 SettingsFile::~SettingsFile() = default;
-
-SettingsFile &SettingsFile::standard()
-{
-    static SettingsFile defaults(standardFilePath());
-    return defaults;
-}
 
 QString SettingsFile::standardFilePath()
 {
@@ -92,6 +92,12 @@ void SettingsFile::sync()
 {
     makePrivate(m_settings->fileName());
     m_settings->sync();
+    // QSettings keeps reporting the first failure, so it is logged once.
+    if (m_settings->status() != QSettings::NoError && !m_reportedFailure) {
+        qCWarning(lcStorage) << "settings file" << m_settings->fileName()
+                             << "could not be written; changes last only while the program runs";
+        m_reportedFailure = true;
+    }
 }
 
 bool SettingsFile::contains(const QString &key) const

@@ -11,9 +11,10 @@ class QSettings;
 // The user-defaults store: an INI file of string and byte-array values under
 // <XDG config dir>/tolvanis/tolvanis.conf. Every write is synced at once;
 // QSettings writes through QSaveFile, so the file is replaced atomically. The
-// file is private to the user (0600), and so is its folder when created here.
-// Write failures (an unwritable directory, a full disk) are not reported: the
-// callers keep their in-memory state, which stays the truth while running.
+// file is private to the user, and so is its folder when created here.
+// Write failures (an unwritable directory, a full disk) are logged, not
+// returned: no caller could do better than keep its in-memory state, which
+// stays the truth while running.
 class SettingsFile final
 {
 public:
@@ -21,7 +22,6 @@ public:
     ~SettingsFile();
     Q_DISABLE_COPY_MOVE(SettingsFile)
 
-    static SettingsFile &standard();
     static QString standardFilePath();
 
     QString filePath() const;
@@ -36,4 +36,5 @@ private:
     void sync();
 
     std::unique_ptr<QSettings> m_settings;
+    bool m_reportedFailure = false;
 };

@@ -385,16 +385,16 @@ QCoro::Task<> SettingsView::loadKey(ApiKeyAccount account, quint64 generation)
     const QPointer<SettingsView> self(this);
     const quint64 revision = editor(account).revision;
     auto asked = m_secrets.load(account);
-    const SecretLookup found = co_await std::move(asked);
+    const KeyLookup found = co_await std::move(asked);
     if (!self || generation != m_loadGeneration || revision != editor(account).revision)
         co_return;
-    if (!found.failure.isEmpty()) {
+    if (!found) {
         // The field keeps what it held: an empty field would read as "no key
         // stored" and invite the user to enter it again.
-        showStatus(failureText(QStringLiteral("读取失败："), found.failure), Outcome::Failed);
+        showStatus(failureText(QStringLiteral("读取失败："), found.error()), Outcome::Failed);
         co_return;
     }
-    editor(account).field->setText(found.value.value_or(QString()));
+    editor(account).field->setText(found.value().value_or(QString()));
 }
 
 QCoro::Task<> SettingsView::saveKey(ApiKeyAccount account)
@@ -402,18 +402,18 @@ QCoro::Task<> SettingsView::saveKey(ApiKeyAccount account)
     const QPointer<SettingsView> self(this);
     // Exactly as typed: white space is part of what the user entered.
     const QString key = editor(account).field->text();
-    if (const std::optional<QString> defect = apiKeyDefect(key)) {
-        showStatus(failureText(QStringLiteral("保存失败："), *defect), Outcome::Failed);
+    if (const Result<void> usable = checkAPIKey(key); !usable) {
+        showStatus(failureText(QStringLiteral("保存失败："), usable.error()), Outcome::Failed);
         co_return;
     }
     auto saving = m_secrets.save(key, account);
-    const SecretWriteResult result = co_await std::move(saving);
+    const Result<void> result = co_await std::move(saving);
     if (!self)
         co_return;
-    if (result.succeeded)
+    if (result)
         showStatus(QStringLiteral("已保存到 Keychain"), Outcome::Done);
     else
-        showStatus(failureText(QStringLiteral("保存失败："), result.reason), Outcome::Failed);
+        showStatus(failureText(QStringLiteral("保存失败："), result.error()), Outcome::Failed);
 }
 
 QCoro::Task<> SettingsView::clearKey(ApiKeyAccount account)
@@ -422,12 +422,12 @@ QCoro::Task<> SettingsView::clearKey(ApiKeyAccount account)
     // A load still under way must not put back the key being removed.
     const quint64 revision = ++editor(account).revision;
     auto removing = m_secrets.remove(account);
-    const SecretWriteResult result = co_await std::move(removing);
+    const Result<void> result = co_await std::move(removing);
     if (!self)
         co_return;
-    if (!result.succeeded) {
+    if (!result) {
         // The key is still stored, so the field keeps showing it.
-        showStatus(failureText(QStringLiteral("清除失败："), result.reason), Outcome::Failed);
+        showStatus(failureText(QStringLiteral("清除失败："), result.error()), Outcome::Failed);
         co_return;
     }
     // What the user typed after pressing "清除" is new and stays.

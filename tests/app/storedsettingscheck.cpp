@@ -9,77 +9,57 @@
 #include "historystore.h"
 #include "settingsfile.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 
 #include <cstdio>
 
 namespace {
 
-const QString modelKey = QStringLiteral("com.quendrix.tolvanis.openAIModel");
-
-std::nullopt_t lost(const char *reason)
+// The reason something was lost, or none.
+QString lost(const QString &beforePath, const QString &afterPath, qsizetype &entries)
 {
-    std::fprintf(stderr, "storedsettingscheck: %s\n", reason);
-    return std::nullopt;
-}
-
-std::optional<QList<HistoryEntry>> history(const QString &path)
-{
-    const std::optional<QByteArray> stored = SettingsFile(path).data(HistoryStore::standardKey());
-    return stored ? HistoryEntry::decodeList(*stored) : QList<HistoryEntry>();
+    QSettings before(beforePath, QSettings::IniFormat), after(afterPath, QSettings::IniFormat);
+    if (after.status() != QSettings::NoError)
+        return afterPath + QStringLiteral(" does not load");
+    const QString history = HistoryStore::standardKey();
+    for (const QString &key : before.allKeys()) {
+        if (!after.contains(key) || (key != history && key != QStringLiteral("com.quendrix.tolvanis.openAIModel")
+                                     && after.value(key) != before.value(key)))
+            return key + QStringLiteral(" is gone or changed");
+    }
+    const auto old = HistoryEntry::decodeList(SettingsFile(beforePath).data(history).value_or("[]"));
+    const auto now = HistoryEntry::decodeList(SettingsFile(afterPath).data(history).value_or("[]"));
+    if (!old || !now)
+        return QStringLiteral("a history no longer decodes");
+    // Newest first: entries added after the copy come first, then the copy's
+    // entries in order, cut only at the list's maximum.
+    qsizetype added = old->isEmpty() ? now->size() : 0;
+    while (added < now->size() && now->at(added).id != old->first().id)
+        ++added;
+    const qsizetype kept = now->size() - added;
+    if (now->mid(added) != old->first(qMin(kept, old->size()))
+        || (kept < old->size() && now->size() < HistoryStore::maximumEntries))
+        return QStringLiteral("history entries changed or went missing");
+    entries = now->size();
+    return {};
 }
 
 } // namespace
 
-// The number of history entries in the newer copy, or nothing when it lost some.
-std::optional<qsizetype> keeps(const QString &beforePath, const QString &afterPath)
-{
-    QSettings before(beforePath, QSettings::IniFormat);
-    QSettings after(afterPath, QSettings::IniFormat);
-    if (after.status() != QSettings::NoError)
-        return lost(qPrintable(afterPath + QStringLiteral(" does not load")));
-    for (const QString &key : before.allKeys()) {
-        if (!after.contains(key))
-            return lost(qPrintable(QStringLiteral("%1 is gone").arg(key)));
-        if (key != modelKey && key != HistoryStore::standardKey() && after.value(key) != before.value(key))
-            return lost(qPrintable(QStringLiteral("%1 changed").arg(key)));
-    }
-
-    const std::optional<QList<HistoryEntry>> old = history(beforePath);
-    const std::optional<QList<HistoryEntry>> now = history(afterPath);
-    if (!old)
-        return lost("an earlier copy holds an undecodable history");
-    if (!now)
-        return lost("the history no longer decodes");
-    // Newest first: entries added after the copy come first, then the copy's
-    // entries in order, cut only at the list's maximum.
-    qsizetype added = 0;
-    while (added < now->size() && !old->isEmpty() && now->at(added).id != old->first().id)
-        ++added;
-    if (old->isEmpty())
-        added = now->size();
-    const qsizetype kept = now->size() - added;
-    if (now->mid(added) != old->first(qMin(kept, old->size())))
-        return lost("history entries changed or went missing");
-    if (kept < old->size() && now->size() < HistoryStore::maximumEntries)
-        return lost("history entries went missing");
-    return now->size();
-}
-
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
     if (argc < 3) {
-        lost("usage: storedsettingscheck <oldest copy> <newer copy>...");
+        std::fputs("usage: storedsettingscheck <oldest copy> <newer copy>...\n", stderr);
         return 2;
     }
-    std::optional<qsizetype> entries;
+    qsizetype entries = 0;
     for (int i = 2; i < argc; ++i) {
-        entries = keeps(QString::fromLocal8Bit(argv[i - 1]), QString::fromLocal8Bit(argv[i]));
-        if (!entries)
+        const QString reason = lost(QString::fromLocal8Bit(argv[i - 1]), QString::fromLocal8Bit(argv[i]), entries);
+        if (!reason.isEmpty()) {
+            std::fprintf(stderr, "storedsettingscheck: %s\n", qPrintable(reason));
             return 1;
+        }
     }
-    std::printf("%lld\n", static_cast<long long>(*entries));
+    std::printf("%lld\n", static_cast<long long>(entries));
     return 0;
 }

@@ -1,8 +1,12 @@
 #include "trayapplication.h"
 #include "appsettings.h"
+#include "historystore.h"
+#include "llmengine.h"
+#include "memorykeystore.h"
 #include "popoverwindow.h"
 #include "settingsview.h"
 #include "submittextview.h"
+#include "systemengine.h"
 #include "temporaryconfig.h"
 #include "translatepanelview.h"
 #include "translationviewmodel.h"
@@ -39,18 +43,23 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
+    MemoryKeyStore m_keys;
+    std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<TrayApplication> m_delegate;
 };
 
 void TestAppDelegate::initTestCase()
 {
-    // Before anything touches the shared settings and the standard store.
+    // Settings kept from test to test, as in one run of the program.
     m_config = std::make_unique<TemporaryConfig>();
 }
 
 void TestAppDelegate::init()
 {
-    m_delegate = std::make_unique<TrayApplication>();
+    AppSettings &settings = m_config->settings();
+    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config->defaults());
+    m_delegate = std::make_unique<TrayApplication>(settings, *m_history, m_keys, SystemEngine::create(),
+                                                   std::make_shared<LLMEngine>(settings, m_keys));
     m_delegate->start();
     QGuiApplication::clipboard()->clear();
 }
@@ -58,6 +67,7 @@ void TestAppDelegate::init()
 void TestAppDelegate::cleanup()
 {
     m_delegate.reset();
+    m_history.reset();
 }
 
 void TestAppDelegate::clickOpensThePanelPrefilledAndClickClosesIt()
@@ -187,7 +197,7 @@ void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
     QWidget *field = nullptr;
     std::function<QString()> text;
     if (inSettings) {
-        AppSettings::shared().setLLMProvider(LLMProvider::OpenAICompatible); // shows the model field
+        m_config->settings().setLLMProvider(LLMProvider::OpenAICompatible); // shows the model field
         m_delegate->openSettings();
         auto *edit = m_delegate->settingsWindow()->findChild<QLineEdit *>(u"modelField"_qs);
         QVERIFY(edit);

@@ -4,7 +4,7 @@
 #include "loopbackserver.h"
 #include "memorykeystore.h"
 #include "settledtask.h"
-#include "temporarysettings.h"
+#include "temporaryconfig.h"
 
 #include <QNetworkAccessManager>
 #include <QTest>
@@ -29,7 +29,7 @@ private Q_SLOTS:
 
 void TestLLMEngine::providerIsReadAtEveryCall()
 {
-    TemporarySettings settings;
+    TemporaryConfig settings;
     LoopbackServer server;
     server.setReply({200, eitherReply});
     QNetworkAccessManager manager;
@@ -54,7 +54,7 @@ void TestLLMEngine::providerIsReadAtEveryCall()
 
 void TestLLMEngine::openAIProviderNeverReadsAnthropicKey()
 {
-    TemporarySettings settings;
+    TemporaryConfig settings;
     MemoryKeyStore keys;
     keys.setStored(ApiKeyAccount::Anthropic, QStringLiteral("sk-a"));
     keys.setStored(ApiKeyAccount::OpenAICompatible, QStringLiteral("sk-o"));

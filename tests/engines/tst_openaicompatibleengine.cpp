@@ -1,9 +1,10 @@
+#include "appsettings.h"
 #include "languagenames.h"
 #include "loopbackserver.h"
 #include "memorykeystore.h"
 #include "openaicompatibleengine.h"
 #include "settledtask.h"
-#include "temporarysettings.h"
+#include "temporaryconfig.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,7 +52,7 @@ private Q_SLOTS:
 private:
     QString serverBase() const { return m_server->url(QStringLiteral("/v1")).toString(); }
 
-    std::unique_ptr<TemporarySettings> m_settings;
+    std::unique_ptr<TemporaryConfig> m_settings;
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QNetworkAccessManager> m_manager;
     std::unique_ptr<MemoryKeyStore> m_keys;
@@ -60,7 +61,7 @@ private:
 
 void TestOpenAICompatibleEngine::init()
 {
-    m_settings = std::make_unique<TemporarySettings>();
+    m_settings = std::make_unique<TemporaryConfig>();
     m_server = std::make_unique<LoopbackServer>();
     m_manager = std::make_unique<QNetworkAccessManager>();
     m_keys = std::make_unique<MemoryKeyStore>();

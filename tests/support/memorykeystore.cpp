@@ -2,59 +2,40 @@
 
 #include <QCoroSignal>
 
-qsizetype MemoryKeyStore::record(Operation operation, ApiKeyAccount account, const QString &key)
+// Records the call and waits, while it is held, for its release.
+QCoro::Task<> MemoryKeyStore::answered(Operation operation, ApiKeyAccount account, const QString &key)
 {
     m_calls.append({operation, account, key});
-    const qsizetype index = m_calls.size() - 1;
+    const qsizetype call = m_calls.size() - 1;
     if (m_holding)
-        m_held.insert(index);
-    return index;
-}
-
-QCoro::Task<> MemoryKeyStore::answered(qsizetype call)
-{
+        m_held.insert(call);
     while (m_held.contains(call))
         co_await qCoro(this, &MemoryKeyStore::released);
 }
 
-QCoro::Task<SecretLookup> MemoryKeyStore::load(ApiKeyAccount account)
+QCoro::Task<KeyLookup> MemoryKeyStore::load(ApiKeyAccount account)
 {
-    const qsizetype call = record(Operation::Load, account);
-    const SecretLookup answer = m_lookupFailure.isEmpty() ? SecretLookup{stored(account), QString()}
-                                                          : SecretLookup{std::nullopt, m_lookupFailure};
-    auto waiting = answered(call);
+    const KeyLookup answer = m_lookupFailure.isEmpty() ? KeyLookup(stored(account)) : Failure{m_lookupFailure};
+    auto waiting = answered(Operation::Load, account);
     co_await std::move(waiting);
     co_return answer;
 }
 
-QCoro::Task<SecretWriteResult> MemoryKeyStore::save(QString key, ApiKeyAccount account)
-{
-    const qsizetype call = record(Operation::Save, account, key);
-    return write(call, account, std::move(key));
-}
-
-QCoro::Task<SecretWriteResult> MemoryKeyStore::remove(ApiKeyAccount account)
-{
-    const qsizetype call = record(Operation::Remove, account);
-    return write(call, account, QString());
-}
-
-QCoro::Task<SecretWriteResult> MemoryKeyStore::write(qsizetype call, ApiKeyAccount account, QString key)
+QCoro::Task<Result<void>> MemoryKeyStore::write(Operation operation, ApiKeyAccount account, QString key)
 {
     const QString failure = m_writeFailure;
-    auto waiting = answered(call);
+    auto waiting = answered(operation, account, key);
     co_await std::move(waiting);
     if (!failure.isEmpty())
-        co_return SecretWriteResult::failed(failure);
+        co_return Failure{failure};
     // As in the real store, the empty text is no key at all.
     setStored(account, key.isEmpty() ? std::nullopt : std::optional<QString>(key));
-    co_return SecretWriteResult::ok();
+    co_return Result<void>();
 }
 
 std::optional<QString> MemoryKeyStore::stored(ApiKeyAccount account) const
 {
-    const auto found = m_stored.constFind(account);
-    return found == m_stored.constEnd() ? std::nullopt : std::optional<QString>(*found);
+    return m_stored.contains(account) ? std::optional<QString>(m_stored.value(account)) : std::nullopt;
 }
 
 void MemoryKeyStore::setStored(ApiKeyAccount account, const std::optional<QString> &key)
@@ -65,16 +46,13 @@ void MemoryKeyStore::setStored(ApiKeyAccount account, const std::optional<QStrin
         m_stored.remove(account);
 }
 
+// -1 releases every call.
 void MemoryKeyStore::release(qsizetype call)
 {
+    if (call < 0)
+        m_held.clear();
     m_held.remove(call);
-    Q_EMIT released(call);
-}
-
-void MemoryKeyStore::releaseAll()
-{
-    m_held.clear();
-    Q_EMIT released(-1);
+    Q_EMIT released();
 }
 
 QList<ApiKeyAccount> MemoryKeyStore::lookups() const

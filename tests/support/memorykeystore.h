@@ -24,9 +24,12 @@ public:
         QString key;
     };
 
-    QCoro::Task<SecretLookup> load(ApiKeyAccount account) override;
-    QCoro::Task<SecretWriteResult> save(QString key, ApiKeyAccount account) override;
-    QCoro::Task<SecretWriteResult> remove(ApiKeyAccount account) override;
+    QCoro::Task<KeyLookup> load(ApiKeyAccount account) override;
+    QCoro::Task<Result<void>> save(QString key, ApiKeyAccount account) override
+    {
+        return write(Operation::Save, account, std::move(key));
+    }
+    QCoro::Task<Result<void>> remove(ApiKeyAccount account) override { return write(Operation::Remove, account, {}); }
 
     std::optional<QString> stored(ApiKeyAccount account) const;
     void setStored(ApiKeyAccount account, const std::optional<QString> &key);
@@ -38,19 +41,18 @@ public:
     // While holding, calls made wait until released.
     void holdAnswers(bool hold) { m_holding = hold; }
     void release(qsizetype call);
-    void releaseAll();
+    void releaseAll() { release(-1); }
 
     const QList<Call> &calls() const { return m_calls; }
     // The accounts looked up so far, in order.
     QList<ApiKeyAccount> lookups() const;
 
 Q_SIGNALS:
-    void released(qsizetype call);
+    void released();
 
 private:
-    qsizetype record(Operation operation, ApiKeyAccount account, const QString &key = QString());
-    QCoro::Task<> answered(qsizetype call);
-    QCoro::Task<SecretWriteResult> write(qsizetype call, ApiKeyAccount account, QString key);
+    QCoro::Task<> answered(Operation operation, ApiKeyAccount account, const QString &key = {});
+    QCoro::Task<Result<void>> write(Operation operation, ApiKeyAccount account, QString key);
 
     QMap<ApiKeyAccount, QString> m_stored;
     QList<Call> m_calls;

@@ -1,5 +1,8 @@
 #include "temporaryconfig.h"
 
+#include "appsettings.h"
+#include "settingsfile.h"
+
 #include <QFile>
 
 TemporaryConfig::TemporaryConfig()
@@ -10,20 +13,31 @@ TemporaryConfig::TemporaryConfig()
 
 TemporaryConfig::~TemporaryConfig()
 {
+    restart();
     if (m_previous.isEmpty())
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", m_previous);
 }
 
-QString TemporaryConfig::defaultsPath() const
+SettingsFile &TemporaryConfig::defaults()
 {
-    return m_dir.path() + QStringLiteral("/tolvanis/tolvanis.conf");
+    if (!m_defaults)
+        m_defaults = reopen();
+    return *m_defaults;
 }
 
-QString TemporaryConfig::autostartPath() const
+AppSettings &TemporaryConfig::settings()
 {
-    return m_dir.path() + QStringLiteral("/autostart/tolvanis.desktop");
+    if (!m_settings)
+        m_settings = std::make_unique<AppSettings>(defaults(), AutostartEntry(autostartPath()));
+    return *m_settings;
+}
+
+void TemporaryConfig::restart()
+{
+    m_settings.reset();
+    m_defaults.reset();
 }
 
 std::unique_ptr<SettingsFile> TemporaryConfig::reopen() const
@@ -34,7 +48,5 @@ std::unique_ptr<SettingsFile> TemporaryConfig::reopen() const
 QByteArray TemporaryConfig::fileContents() const
 {
     QFile file(defaultsPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -1,13 +1,16 @@
 #pragma once
 
-#include "settingsfile.h"
-
 #include <QTemporaryDir>
 
 #include <memory>
 
+class AppSettings;
+class SettingsFile;
+
 // A private XDG config directory for one test: XDG_CONFIG_HOME points into it,
-// so nothing a test does can reach the user's own settings.
+// so nothing a test does can reach the user's own settings. The settings file
+// and the application settings over it open on first use, so a test can put
+// files in place before.
 class TemporaryConfig final
 {
 public:
@@ -16,8 +19,12 @@ public:
     Q_DISABLE_COPY_MOVE(TemporaryConfig)
 
     QString path() const { return m_dir.path(); }
-    QString defaultsPath() const;
-    QString autostartPath() const;
+    QString defaultsPath() const { return path() + QStringLiteral("/tolvanis/tolvanis.conf"); }
+    QString autostartPath() const { return path() + QStringLiteral("/autostart/tolvanis.desktop"); }
+    SettingsFile &defaults();
+    AppSettings &settings();
+    // Closes both, as the program's exit does: the next use reads the files afresh.
+    void restart();
     // A fresh store over the same file, as the next run of the program sees it.
     std::unique_ptr<SettingsFile> reopen() const;
     QByteArray fileContents() const;
@@ -25,4 +32,6 @@ public:
 private:
     QTemporaryDir m_dir;
     QByteArray m_previous;
+    std::unique_ptr<SettingsFile> m_defaults;
+    std::unique_ptr<AppSettings> m_settings;
 };

@@ -65,8 +65,7 @@ LLMProvider providerOf(ApiKeyAccount account)
 // The view over private settings and an in-memory key store, in its own window.
 struct Settings {
     TemporaryConfig config;
-    SettingsFile defaults{config.defaultsPath()};
-    AppSettings settings{defaults, std::make_unique<AutostartEntry>(config.autostartPath())};
+    AppSettings &settings = config.settings();
     MemoryKeyStore secrets;
     std::unique_ptr<SettingsView> view = std::make_unique<SettingsView>(settings, secrets);
 
@@ -380,7 +379,7 @@ void TestSettingsView::textFieldsStoreEveryKeystroke()
 
     // Written through: the next run of the program reads the same.
     const std::unique_ptr<SettingsFile> reopened = s.config.reopen();
-    AppSettings next(*reopened, std::make_unique<AutostartEntry>(s.config.autostartPath()));
+    AppSettings next(*reopened, AutostartEntry(s.config.autostartPath()));
     QCOMPARE(next.openAIModel(), QString());
     QCOMPARE(next.openAIBaseURL(), QStringLiteral("https://api.openai.com/v2"));
 }

@@ -3,7 +3,6 @@
 #include "historystore.h"
 #include "historyview.h"
 #include "iconbutton.h"
-#include "autostartentry.h"
 #include "scriptedengine.h"
 #include "segmentedpicker.h"
 #include "submittextview.h"
@@ -14,7 +13,6 @@
 #include "translatepanelview.h"
 #include "translationerror.h"
 #include "translationviewmodel.h"
-#include "settingsfile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -40,9 +38,8 @@ T *part(QWidget *root, const char *name)
 // on screen in its own window.
 struct Panel {
     TemporaryConfig config;
-    SettingsFile defaults{config.defaultsPath()};
-    HistoryStore history{HistoryStore::standardKey(), defaults};
-    AppSettings settings{defaults, std::make_unique<AutostartEntry>(config.autostartPath())};
+    HistoryStore history{HistoryStore::standardKey(), config.defaults()};
+    AppSettings &settings = config.settings();
     std::shared_ptr<ScriptedEngine> system = std::make_shared<ScriptedEngine>(QStringLiteral("系统离线"));
     std::shared_ptr<ScriptedEngine> llm = std::make_shared<ScriptedEngine>(QStringLiteral("LLM"));
     std::shared_ptr<TranslationViewModel> model = TranslationViewModel::create(system, llm, history, settings);

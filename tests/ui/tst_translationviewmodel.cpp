@@ -64,7 +64,7 @@ void TestTranslationViewModel::init()
 {
     m_config = std::make_unique<TemporaryConfig>();
     m_defaults = m_config->reopen();
-    m_settings = std::make_unique<AppSettings>(*m_defaults, std::make_unique<AutostartEntry>(m_config->autostartPath()));
+    m_settings = std::make_unique<AppSettings>(*m_defaults, AutostartEntry(m_config->autostartPath()));
     m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), *m_defaults);
     m_system = std::make_shared<ScriptedEngine>(u"系统离线"_qs);
     m_llm = std::make_shared<ScriptedEngine>(u"LLM"_qs);
