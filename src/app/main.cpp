@@ -92,17 +92,17 @@ int main(int argc, char *argv[])
     instance.listen();
 
     // Declared before the tray application, which uses them until it is gone.
-    SettingsFile defaults(SettingsFile::standardFilePath());
-    AppSettings settings(defaults, AutostartEntry());
-    HistoryStore history(HistoryStore::standardKey(), defaults);
+    SettingsFile file(SettingsFile::standardFilePath());
+    AppSettings settings(file, AutostartEntry());
+    HistoryStore history(HistoryStore::standardKey(), file);
     SecretServiceKeyStore keys;
-    TrayApplication delegate(settings, history, keys, SystemEngine::create(),
-                             std::make_shared<LLMEngine>(settings, keys));
-    QObject::connect(&instance, &SingleInstance::requested, &delegate, &TrayApplication::handleRequest);
-    delegate.start();
+    TrayApplication tray(settings, history, keys, SystemEngine::create(),
+                         std::make_shared<LLMEngine>(settings, keys));
+    QObject::connect(&instance, &SingleInstance::requested, &tray, &TrayApplication::handleRequest);
+    tray.start();
     if (request) {
         // Once the event loop runs, as a request from another launch would arrive.
-        QTimer::singleShot(0, &delegate, [&delegate, request] { delegate.handleRequest(*request, QString()); });
+        QTimer::singleShot(0, &tray, [&tray, request] { tray.handleRequest(*request, QString()); });
     }
     app.exec();
     return 0;
