@@ -45,8 +45,8 @@ void StatusLine::show(const QString &text, Outcome outcome)
     fade(true);
     // Each message has its own removal: a later message neither cancels nor
     // postpones it, and it removes only a line that still shows its text.
-    // A precise timer: Qt makes timers of two seconds and more coarse, and a
-    // coarse one may fire a little early.
+    // A precise timer: Qt makes long timers coarse, and a coarse one may fire
+    // a little early.
     QTimer::singleShot(durationMs, Qt::PreciseTimer, this, [this, text] {
         if (m_message == text) {
             m_message.reset();

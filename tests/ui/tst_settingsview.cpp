@@ -170,7 +170,7 @@ void TestSettingsView::keyFieldsFillOnEachShowingWithTheLatest()
 
 void TestSettingsView::statusRemoval_data()
 {
-    QTest::addColumn<QByteArray>("second"); // pressed a second after "保存"
+    QTest::addColumn<QByteArray>("second"); // pressed while "保存"'s message shows
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("removedAtMs");
     QTest::newRow("another text stays its own time") << "ClearButton"_ba << u"已清除"_qs << 3000;

@@ -45,8 +45,8 @@ private Q_SLOTS:
     void focusOnOpeningAndThroughTheHistory();
 };
 
-// The confirmation of two presses a second apart goes at the first press's
-// end, not a full interval after the second.
+// The confirmation of two presses in quick succession goes at the first
+// press's end, not a full interval after the second.
 void TestTranslatePanelView::resultAndCopyConfirmation()
 {
     Panel p;
