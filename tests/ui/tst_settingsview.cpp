@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScrollArea>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
