@@ -1,5 +1,6 @@
 #include "settingsview.h"
 
+#include "apikeyrow.h"
 #include "appsettings.h"
 #include "hairline.h"
 #include "keyrecorder.h"
@@ -7,33 +8,23 @@
 #include "popuppicker.h"
 #include "roundedtextfield.h"
 #include "segmentedpicker.h"
+#include "statusline.h"
 #include "switchtoggle.h"
 #include "symbollabel.h"
 #include "titledcard.h"
 #include "toolkitbutton.h"
 #include "toolkitfonts.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPointer>
-#include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace {
-
-constexpr int fadeMs = 300;
-
-std::size_t slot(ApiKeyAccount account)
-{
-    return account == ApiKeyAccount::Anthropic ? 0 : 1;
-}
 
 template <typename E>
 int indexOf(E value)
@@ -49,11 +40,6 @@ QStringList displayNames()
     for (E value : allCases<E>())
         names.append(displayName(value));
     return names;
-}
-
-QString failureText(const QString &prefix, const QString &reason)
-{
-    return prefix + (reason.isEmpty() ? QStringLiteral("未知错误") : reason);
 }
 
 QVBoxLayout *column(QWidget *host, int spacing)
@@ -89,7 +75,8 @@ SettingsView::SettingsView(AppSettings &settings, KeyStore &secrets, QWidget *pa
     pageColumn->setSpacing(16);
     pageColumn->addWidget(buildLanguageModelCard(page));
     pageColumn->addWidget(buildGeneralCard(page));
-    pageColumn->addWidget(buildStatusLine(page));
+    m_status = new StatusLine(page);
+    pageColumn->addWidget(m_status->label());
     pageColumn->addStretch(1);
     m_scroll = OverlayScrollBars::transparentScrollArea(page, this);
     m_scroll->setObjectName(QStringLiteral("settingsScroll"));
@@ -100,7 +87,7 @@ SettingsView::SettingsView(AppSettings &settings, KeyStore &secrets, QWidget *pa
     // The page grows when the status line appears, and only later, once the
     // layout has run, does the scroll range follow.
     connect(m_scroll->verticalScrollBar(), &QAbstractSlider::rangeChanged, this, [this] {
-        if (m_statusMessage)
+        if (m_status->message())
             revealStatus();
     });
 
@@ -130,47 +117,12 @@ QWidget *SettingsView::fieldRow(const QString &title, QWidget *field, QWidget *p
     return row;
 }
 
-QLayout *SettingsView::saveClearRow(ApiKeyAccount account, QWidget *parent)
-{
-    KeyEditor &key = editor(account);
-    const QString prefix = account == ApiKeyAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
-    key.clear = new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("清除"), parent);
-    key.clear->setObjectName(prefix + QStringLiteral("ClearButton"));
-    key.save = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), parent);
-    key.save->setObjectName(prefix + QStringLiteral("SaveButton"));
-    key.save->setEnabled(!key.field->text().isEmpty());
-    // Not awaited: each press finishes on its own and reports in the status line.
-    connect(key.clear, &QAbstractButton::clicked, this, [this, account] { clearKey(account); });
-    connect(key.save, &QAbstractButton::clicked, this, [this, account] { saveKey(account); });
-
-    auto *row = new QHBoxLayout;
-    row->setSpacing(8);
-    row->addStretch(1);
-    row->addWidget(key.clear);
-    row->addWidget(key.save);
-    return row;
-}
-
 SymbolLabel *SettingsView::hint(const QString &text, QWidget *parent)
 {
     auto *label = new SymbolLabel(std::nullopt, text, parent);
     label->setTextFont(ToolkitFonts::system(10));
     label->setForeground(Foreground::Secondary);
     return label;
-}
-
-RoundedTextField *SettingsView::keyField(ApiKeyAccount account, const QString &placeholder, QWidget *parent)
-{
-    KeyEditor &key = editor(account);
-    key.field = new RoundedTextField(parent);
-    key.field->setObjectName(account == ApiKeyAccount::Anthropic ? QStringLiteral("anthropicKeyField")
-                                                                   : QStringLiteral("openAIKeyField"));
-    key.field->setEchoMode(QLineEdit::Password);
-    key.field->setPlaceholderText(placeholder);
-    connect(key.field, &QLineEdit::textEdited, this, [this, account] { ++editor(account).revision; });
-    connect(key.field, &QLineEdit::textChanged, this,
-            [this, account](const QString &text) { editor(account).save->setEnabled(!text.isEmpty()); });
-    return key.field;
 }
 
 RoundedTextField *SettingsView::settingField(const QString &placeholder, QWidget *parent)
@@ -206,9 +158,8 @@ QWidget *SettingsView::buildAnthropicRows(QWidget *parent)
     auto *rows = new QWidget(parent);
     rows->setObjectName(QStringLiteral("anthropicRows"));
     auto *layout = column(rows, 10);
-    layout->addWidget(fieldRow(QStringLiteral("API Key"),
-                               keyField(ApiKeyAccount::Anthropic, QStringLiteral("Anthropic API Key"), rows), rows));
-    layout->addLayout(saveClearRow(ApiKeyAccount::Anthropic, rows));
+    m_keyRows[0] = new ApiKeyRow(ApiKeyAccount::Anthropic, QStringLiteral("Anthropic API Key"), m_secrets, rows);
+    layout->addWidget(m_keyRows[0]);
     layout->addWidget(hint(QStringLiteral("模型固定为 claude-sonnet-4-6"), rows));
     return rows;
 }
@@ -229,9 +180,8 @@ QWidget *SettingsView::buildOpenAIRows(QWidget *parent)
     connect(m_modelField, &QLineEdit::textEdited, this, [this](const QString &text) { m_settings.setOpenAIModel(text); });
     layout->addWidget(fieldRow(QStringLiteral("模型名称"), m_modelField, rows));
 
-    layout->addWidget(fieldRow(QStringLiteral("API Key"),
-                               keyField(ApiKeyAccount::OpenAICompatible, QStringLiteral("API Key"), rows), rows));
-    layout->addLayout(saveClearRow(ApiKeyAccount::OpenAICompatible, rows));
+    m_keyRows[1] = new ApiKeyRow(ApiKeyAccount::OpenAICompatible, QStringLiteral("API Key"), m_secrets, rows);
+    layout->addWidget(m_keyRows[1]);
     layout->addWidget(hint(QStringLiteral("兼容任何 OpenAI Chat Completions 接口：OpenAI 官方、Azure OpenAI、"
                                           "DeepSeek、Ollama/LM Studio 本地代理等"),
                            rows));
@@ -298,29 +248,6 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
     return card;
 }
 
-SymbolLabel *SettingsView::buildStatusLine(QWidget *parent)
-{
-    m_statusLine = new SymbolLabel(Symbol::CheckmarkCircleFill, QString(), parent);
-    m_statusLine->setObjectName(QStringLiteral("statusLine"));
-    m_statusLine->setTextFont(ToolkitFonts::system(11, QFont::Medium));
-    m_statusLine->setSymbolWeight(SymbolWeight::Medium);
-    m_statusLine->hide();
-    m_statusOpacity = new QGraphicsOpacityEffect(m_statusLine);
-    m_statusOpacity->setOpacity(0);
-    m_statusLine->setGraphicsEffect(m_statusOpacity);
-    m_statusFade = new QPropertyAnimation(m_statusOpacity, "opacity", this);
-    m_statusFade->setDuration(fadeMs);
-    m_statusFade->setEasingCurve(QEasingCurve::InOutQuad);
-    connect(m_statusFade, &QPropertyAnimation::finished, this, [this] {
-        if (!m_statusMessage)
-            m_statusLine->hide();
-        else
-            // Fully shown: drawn directly, not through the effect's pixmap.
-            m_statusOpacity->setEnabled(false);
-    });
-    return m_statusLine;
-}
-
 void SettingsView::connectSettings()
 {
     connect(&m_settings, &AppSettings::llmProviderChanged, this, &SettingsView::syncProvider);
@@ -330,8 +257,13 @@ void SettingsView::connectSettings()
     connect(&m_settings, &AppSettings::launchAtLoginChanged, this, &SettingsView::syncLaunchAtLogin);
     connect(&m_settings, &AppSettings::globalShortcutChanged, this, &SettingsView::syncGlobalShortcut);
     connect(&m_settings, &AppSettings::launchAtLoginFailed, this, [this](const QString &reason) {
-        showStatus(failureText(QStringLiteral("登录项更新失败："), reason), Outcome::Failed);
+        m_status->showFailure(QStringLiteral("登录项更新失败："), reason);
     });
+    for (ApiKeyRow *row : m_keyRows) {
+        connect(row, &ApiKeyRow::succeeded, m_status,
+                [this](const QString &message) { m_status->show(message, StatusLine::Outcome::Done); });
+        connect(row, &ApiKeyRow::failed, m_status, &StatusLine::showFailure);
+    }
     syncProvider();
     syncBaseURL();
     syncModel();
@@ -342,7 +274,7 @@ void SettingsView::connectSettings()
 
 void SettingsView::reportShortcut(bool bound, const QString &text)
 {
-    showStatus(text, bound ? Outcome::Done : Outcome::Failed);
+    m_status->show(text, bound ? StatusLine::Outcome::Done : StatusLine::Outcome::Failed);
 }
 
 void SettingsView::setShortcutUnavailable()
@@ -352,19 +284,9 @@ void SettingsView::setShortcutUnavailable()
     m_shortcutHint->setText(QStringLiteral("此桌面不支持全局快捷键，请在系统设置中为 tolvanis --selection 添加自定义快捷键"));
 }
 
-SettingsView::KeyEditor &SettingsView::editor(ApiKeyAccount account)
+std::optional<QString> SettingsView::statusMessage() const
 {
-    return m_keys.at(slot(account));
-}
-
-const SettingsView::KeyEditor &SettingsView::editor(ApiKeyAccount account) const
-{
-    return m_keys.at(slot(account));
-}
-
-QString SettingsView::keyInput(ApiKeyAccount account) const
-{
-    return editor(account).field->text();
+    return m_status->message();
 }
 
 void SettingsView::showEvent(QShowEvent *event)
@@ -373,103 +295,14 @@ void SettingsView::showEvent(QShowEvent *event)
     // Each time the window comes on screen, not when it is restored.
     if (event->spontaneous())
         return;
-    const quint64 generation = ++m_loadGeneration;
-    for (ApiKeyAccount account : allCases<ApiKeyAccount>())
-        loadKey(account, generation);
-}
-
-// Fills the key field with the stored key unless, by the time the store
-// answers, a later showing has asked again or the user has changed the field.
-QCoro::Task<> SettingsView::loadKey(ApiKeyAccount account, quint64 generation)
-{
-    const QPointer<SettingsView> self(this);
-    const quint64 revision = editor(account).revision;
-    auto asked = m_secrets.load(account);
-    const KeyLookup found = co_await std::move(asked);
-    if (!self || generation != m_loadGeneration || revision != editor(account).revision)
-        co_return;
-    if (!found) {
-        // The field keeps what it held: an empty field would read as "no key
-        // stored" and invite the user to enter it again.
-        showStatus(failureText(QStringLiteral("读取失败："), found.error()), Outcome::Failed);
-        co_return;
-    }
-    editor(account).field->setText(found.value().value_or(QString()));
-}
-
-QCoro::Task<> SettingsView::saveKey(ApiKeyAccount account)
-{
-    const QPointer<SettingsView> self(this);
-    // Exactly as typed: white space is part of what the user entered.
-    const QString key = editor(account).field->text();
-    if (const Result<void> usable = checkAPIKey(key); !usable) {
-        showStatus(failureText(QStringLiteral("保存失败："), usable.error()), Outcome::Failed);
-        co_return;
-    }
-    auto saving = m_secrets.save(key, account);
-    const Result<void> result = co_await std::move(saving);
-    if (!self)
-        co_return;
-    if (result)
-        showStatus(QStringLiteral("已保存到 Keychain"), Outcome::Done);
-    else
-        showStatus(failureText(QStringLiteral("保存失败："), result.error()), Outcome::Failed);
-}
-
-QCoro::Task<> SettingsView::clearKey(ApiKeyAccount account)
-{
-    const QPointer<SettingsView> self(this);
-    // A load still under way must not put back the key being removed.
-    const quint64 revision = ++editor(account).revision;
-    auto removing = m_secrets.remove(account);
-    const Result<void> result = co_await std::move(removing);
-    if (!self)
-        co_return;
-    if (!result) {
-        // The key is still stored, so the field keeps showing it.
-        showStatus(failureText(QStringLiteral("清除失败："), result.error()), Outcome::Failed);
-        co_return;
-    }
-    // What the user typed after pressing "清除" is new and stays.
-    if (revision == editor(account).revision)
-        editor(account).field->clear();
-    showStatus(QStringLiteral("已清除"), Outcome::Done);
-}
-
-void SettingsView::showStatus(const QString &text, Outcome outcome)
-{
-    m_statusMessage = text;
-    m_statusLine->setText(text);
-    m_statusLine->setSymbol(outcome == Outcome::Done ? Symbol::CheckmarkCircleFill : Symbol::ExclamationmarkTriangleFill);
-    m_statusLine->setForeground(outcome == Outcome::Done ? Foreground::Green : Foreground::Red);
-    fadeStatus(true);
-    // Each message has its own removal: a later message neither cancels nor
-    // postpones it, and it removes only a line that still shows its text.
-    // A precise timer: Qt makes timers of 2 s and more coarse, and a coarse
-    // one may fire up to 5 % early.
-    QTimer::singleShot(statusDurationMs, Qt::PreciseTimer, this, [this, text] {
-        if (m_statusMessage == text) {
-            m_statusMessage.reset();
-            fadeStatus(false);
-        }
-    });
+    for (ApiKeyRow *row : m_keyRows)
+        row->reload();
 }
 
 // Below a long card the status line may lie outside the visible part.
 void SettingsView::revealStatus()
 {
-    m_scroll->ensureWidgetVisible(m_statusLine, 0, 16);
-}
-
-void SettingsView::fadeStatus(bool in)
-{
-    m_statusFade->stop();
-    m_statusOpacity->setEnabled(true);
-    m_statusFade->setStartValue(m_statusLine->isHidden() ? 0.0 : m_statusOpacity->opacity());
-    m_statusFade->setEndValue(in ? 1.0 : 0.0);
-    if (in)
-        m_statusLine->show();
-    m_statusFade->start();
+    m_scroll->ensureWidgetVisible(m_status->label(), 0, 16);
 }
 
 void SettingsView::syncProvider()

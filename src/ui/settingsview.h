@@ -1,34 +1,31 @@
 #pragma once
 
-#include "keystore.h"
-
 #include <QWidget>
 
 #include <array>
 #include <optional>
 
+class ApiKeyRow;
 class AppSettings;
+class KeyStore;
 class KeyRecorder;
-class QGraphicsOpacityEffect;
-class QLayout;
 class PopUpPicker;
-class QPropertyAnimation;
 class QScrollArea;
 class RoundedTextField;
 class SegmentedPicker;
+class StatusLine;
 class SwitchToggle;
 class SymbolLabel;
 class TitledCard;
 class ToolkitButton;
 enum class Symbol;
 
-// The settings window's content, 420 × 460: the language-model card (provider,
+// The settings window's content: the language-model card (provider,
 // its connection details and API key) and the general card (default engine,
 // the global shortcut, start at login), then a short-lived status line. Settings are written
-// through to AppSettings as they are edited; the keys are local copies that
-// reach the secret store only through their "保存" and "清除" buttons. The key
-// fields are refilled from the store each time the view is shown, without
-// waiting for it.
+// through to AppSettings as they are edited; each API key has its own row that
+// talks to the secret store. The key fields are refilled from the store each
+// time the view is shown, without waiting for it.
 class SettingsView final : public QWidget
 {
     Q_OBJECT
@@ -37,17 +34,13 @@ public:
     static constexpr int viewWidth = 420;
     // Both cards whole, the shortcut row with its hint included, without scrolling.
     static constexpr int viewHeight = 522;
-    // How long each status message stays before it fades out.
-    static constexpr int statusDurationMs = 2000;
 
     SettingsView(AppSettings &settings, KeyStore &secrets, QWidget *parent = nullptr);
     ~SettingsView() override;
     Q_DISABLE_COPY_MOVE(SettingsView)
 
-    // The text of the account's key field.
-    QString keyInput(ApiKeyAccount account) const;
     // The status line's text while it is shown.
-    std::optional<QString> statusMessage() const { return m_statusMessage; }
+    std::optional<QString> statusMessage() const;
 
     // What binding the global shortcut came to, for the status line.
     void reportShortcut(bool bound, const QString &text);
@@ -58,39 +51,16 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    enum class Outcome { Done, Failed };
-
-    // One API key's field and buttons. `revision` counts the changes the user
-    // made to the field, so that an answer from the store that was asked for
-    // before the latest change does not overwrite it.
-    struct KeyEditor {
-        RoundedTextField *field = nullptr;
-        ToolkitButton *save = nullptr;
-        ToolkitButton *clear = nullptr;
-        quint64 revision = 0;
-    };
-
     TitledCard *sectionCard(const QString &title, Symbol icon, QWidget *parent);
     QWidget *fieldRow(const QString &title, QWidget *field, QWidget *parent);
-    QLayout *saveClearRow(ApiKeyAccount account, QWidget *parent);
     SymbolLabel *hint(const QString &text, QWidget *parent);
-    RoundedTextField *keyField(ApiKeyAccount account, const QString &placeholder, QWidget *parent);
     RoundedTextField *settingField(const QString &placeholder, QWidget *parent);
     TitledCard *buildLanguageModelCard(QWidget *parent);
     TitledCard *buildGeneralCard(QWidget *parent);
     QWidget *buildAnthropicRows(QWidget *parent);
     QWidget *buildOpenAIRows(QWidget *parent);
-    SymbolLabel *buildStatusLine(QWidget *parent);
     void connectSettings();
 
-    KeyEditor &editor(ApiKeyAccount account);
-    const KeyEditor &editor(ApiKeyAccount account) const;
-    QCoro::Task<> loadKey(ApiKeyAccount account, quint64 generation);
-    QCoro::Task<> saveKey(ApiKeyAccount account);
-    QCoro::Task<> clearKey(ApiKeyAccount account);
-
-    void showStatus(const QString &text, Outcome outcome);
-    void fadeStatus(bool in);
     void revealStatus();
 
     void syncProvider();
@@ -102,9 +72,8 @@ private:
 
     AppSettings &m_settings;
     KeyStore &m_secrets;
-    std::array<KeyEditor, 2> m_keys;
-    quint64 m_loadGeneration = 0;
-    std::optional<QString> m_statusMessage;
+    StatusLine *m_status = nullptr;
+    std::array<ApiKeyRow *, 2> m_keyRows{};
 
     QScrollArea *m_scroll = nullptr;
     SegmentedPicker *m_providerPicker = nullptr;
@@ -117,7 +86,4 @@ private:
     KeyRecorder *m_shortcutRecorder = nullptr;
     ToolkitButton *m_shortcutOff = nullptr;
     SymbolLabel *m_shortcutHint = nullptr;
-    SymbolLabel *m_statusLine = nullptr;
-    QGraphicsOpacityEffect *m_statusOpacity = nullptr;
-    QPropertyAnimation *m_statusFade = nullptr;
 };

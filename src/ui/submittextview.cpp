@@ -1,6 +1,5 @@
 #include "submittextview.h"
 
-#include "inputfocusrequest.h"
 #include "toolkitfonts.h"
 
 #include <QInputMethodEvent>
@@ -31,8 +30,6 @@ SubmitTextView::SubmitTextView(QWidget *parent)
         m_reported = text;
         Q_EMIT textEdited(m_reported);
     });
-    connect(&InputFocusRequest::instance(), &InputFocusRequest::focusTranslatorInput, this,
-            &SubmitTextView::focusIfInWindow);
     QTimer::singleShot(0, this, &SubmitTextView::focusIfInWindow);
 }
 

@@ -6,9 +6,9 @@
 // insets, no frame or background of its own. Return submits, Shift-Return
 // inserts a line break; a Return that an input method uses to commit its
 // pre-edit text never submits. Every edit is reported with the whole text, and
-// the field takes the keyboard focus on the process-wide focus request and
-// once, right after it is created, if it is then in a window. Pasted styled
-// text arrives as plain text in the field's own font.
+// the field takes the keyboard focus when its owner asks and once, right after
+// it is created, if it is then in a window. Pasted styled text arrives as
+// plain text in the field's own font.
 class SubmitTextView final : public QPlainTextEdit
 {
     Q_OBJECT

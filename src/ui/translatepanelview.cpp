@@ -5,7 +5,6 @@
 #include "historystore.h"
 #include "historyview.h"
 #include "iconbutton.h"
-#include "inputfocusrequest.h"
 #include "overlayscrollbars.h"
 #include "segmentedpicker.h"
 #include "spinner.h"
@@ -353,7 +352,9 @@ void TranslatePanelView::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     m_viewModel->prefillFromClipboard();
-    InputFocusRequest::postQueued();
+    // Once the events of showing have been handled, so that the focus lands
+    // in a window that is on screen.
+    QMetaObject::invokeMethod(m_input, &SubmitTextView::focusIfInWindow, Qt::QueuedConnection);
 }
 
 HistoryView *TranslatePanelView::historyView() const
