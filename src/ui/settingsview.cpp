@@ -10,8 +10,8 @@
 #include "switchtoggle.h"
 #include "symbollabel.h"
 #include "titledcard.h"
-#include "toolkitbutton.h"
-#include "toolkitfonts.h"
+#include "button.h"
+#include "fonts.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -25,6 +25,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+using namespace Widgets;
 
 namespace {
 
@@ -67,7 +69,7 @@ QVBoxLayout *column(QWidget *host, int spacing)
 QLabel *rowLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    label->setFont(ToolkitFonts::system(12));
+    label->setFont(Fonts::system(12));
     return label;
 }
 
@@ -121,7 +123,7 @@ QWidget *SettingsView::fieldRow(const QString &title, QWidget *field, QWidget *p
     auto *row = new QWidget(parent);
     auto *layout = column(row, 4);
     auto *label = new SymbolLabel(std::nullopt, title, row);
-    label->setTextFont(ToolkitFonts::monospaced(11, QFont::Medium));
+    label->setTextFont(Fonts::monospaced(11, QFont::Medium));
     label->setForeground(Foreground::Secondary);
     layout->addWidget(label);
     field->setParent(row);
@@ -134,9 +136,9 @@ QLayout *SettingsView::saveClearRow(ApiKeyAccount account, QWidget *parent)
 {
     KeyEditor &key = editor(account);
     const QString prefix = account == ApiKeyAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
-    key.clear = new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("清除"), parent);
+    key.clear = new Button(Button::Kind::Bordered, QStringLiteral("清除"), parent);
     key.clear->setObjectName(prefix + QStringLiteral("ClearButton"));
-    key.save = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), parent);
+    key.save = new Button(Button::Kind::Prominent, QStringLiteral("保存"), parent);
     key.save->setObjectName(prefix + QStringLiteral("SaveButton"));
     key.save->setEnabled(!key.field->text().isEmpty());
     // Not awaited: each press finishes on its own and reports in the status line.
@@ -154,7 +156,7 @@ QLayout *SettingsView::saveClearRow(ApiKeyAccount account, QWidget *parent)
 SymbolLabel *SettingsView::hint(const QString &text, QWidget *parent)
 {
     auto *label = new SymbolLabel(std::nullopt, text, parent);
-    label->setTextFont(ToolkitFonts::system(10));
+    label->setTextFont(Fonts::system(10));
     label->setForeground(Foreground::Secondary);
     return label;
 }
@@ -177,7 +179,7 @@ RoundedTextField *SettingsView::settingField(const QString &placeholder, QWidget
 {
     auto *field = new RoundedTextField(parent);
     field->setPlaceholderText(placeholder);
-    field->setFont(ToolkitFonts::monospaced(12));
+    field->setFont(Fonts::monospaced(12));
     return field;
 }
 
@@ -274,7 +276,7 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
         m_settings.setGlobalShortcut(keys.toString(QKeySequence::PortableText));
     });
     shortcutRow->addWidget(m_shortcutRecorder);
-    m_shortcutOff = new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("关闭"), body);
+    m_shortcutOff = new Button(Button::Kind::Bordered, QStringLiteral("关闭"), body);
     m_shortcutOff->setObjectName(QStringLiteral("shortcutOffButton"));
     m_shortcutOff->setAccessibleName(QStringLiteral("关闭快捷键"));
     connect(m_shortcutOff, &QAbstractButton::clicked, this, [this] { m_settings.setGlobalShortcut(QString()); });
@@ -302,7 +304,7 @@ SymbolLabel *SettingsView::buildStatusLine(QWidget *parent)
 {
     m_statusLine = new SymbolLabel(Symbol::CheckmarkCircleFill, QString(), parent);
     m_statusLine->setObjectName(QStringLiteral("statusLine"));
-    m_statusLine->setTextFont(ToolkitFonts::system(11, QFont::Medium));
+    m_statusLine->setTextFont(Fonts::system(11, QFont::Medium));
     m_statusLine->setSymbolWeight(SymbolWeight::Medium);
     m_statusLine->hide();
     m_statusOpacity = new QGraphicsOpacityEffect(m_statusLine);

@@ -8,19 +8,22 @@
 #include <optional>
 
 class AppSettings;
-class KeyRecorder;
 class QGraphicsOpacityEffect;
 class QLayout;
-class PopUpPicker;
 class QPropertyAnimation;
 class QScrollArea;
+
+namespace Widgets {
+class Button;
+class KeyRecorder;
+class PopUpPicker;
 class RoundedTextField;
 class SegmentedPicker;
 class SwitchToggle;
 class SymbolLabel;
 class TitledCard;
-class ToolkitButton;
 enum class Symbol;
+} // namespace Widgets
 
 // The settings window's content, 420 × 460: the language-model card (provider,
 // its connection details and API key) and the general card (default engine,
@@ -64,23 +67,23 @@ private:
     // made to the field, so that an answer from the store that was asked for
     // before the latest change does not overwrite it.
     struct KeyEditor {
-        RoundedTextField *field = nullptr;
-        ToolkitButton *save = nullptr;
-        ToolkitButton *clear = nullptr;
+        Widgets::RoundedTextField *field = nullptr;
+        Widgets::Button *save = nullptr;
+        Widgets::Button *clear = nullptr;
         quint64 revision = 0;
     };
 
-    TitledCard *sectionCard(const QString &title, Symbol icon, QWidget *parent);
+    Widgets::TitledCard *sectionCard(const QString &title, Widgets::Symbol icon, QWidget *parent);
     QWidget *fieldRow(const QString &title, QWidget *field, QWidget *parent);
     QLayout *saveClearRow(ApiKeyAccount account, QWidget *parent);
-    SymbolLabel *hint(const QString &text, QWidget *parent);
-    RoundedTextField *keyField(ApiKeyAccount account, const QString &placeholder, QWidget *parent);
-    RoundedTextField *settingField(const QString &placeholder, QWidget *parent);
-    TitledCard *buildLanguageModelCard(QWidget *parent);
-    TitledCard *buildGeneralCard(QWidget *parent);
+    Widgets::SymbolLabel *hint(const QString &text, QWidget *parent);
+    Widgets::RoundedTextField *keyField(ApiKeyAccount account, const QString &placeholder, QWidget *parent);
+    Widgets::RoundedTextField *settingField(const QString &placeholder, QWidget *parent);
+    Widgets::TitledCard *buildLanguageModelCard(QWidget *parent);
+    Widgets::TitledCard *buildGeneralCard(QWidget *parent);
     QWidget *buildAnthropicRows(QWidget *parent);
     QWidget *buildOpenAIRows(QWidget *parent);
-    SymbolLabel *buildStatusLine(QWidget *parent);
+    Widgets::SymbolLabel *buildStatusLine(QWidget *parent);
     void connectSettings();
 
     KeyEditor &editor(ApiKeyAccount account);
@@ -107,17 +110,17 @@ private:
     std::optional<QString> m_statusMessage;
 
     QScrollArea *m_scroll = nullptr;
-    SegmentedPicker *m_providerPicker = nullptr;
+    Widgets::SegmentedPicker *m_providerPicker = nullptr;
     QWidget *m_anthropicRows = nullptr;
     QWidget *m_openAIRows = nullptr;
-    RoundedTextField *m_baseURLField = nullptr;
-    RoundedTextField *m_modelField = nullptr;
-    PopUpPicker *m_defaultEnginePicker = nullptr;
-    SwitchToggle *m_launchAtLoginSwitch = nullptr;
-    KeyRecorder *m_shortcutRecorder = nullptr;
-    ToolkitButton *m_shortcutOff = nullptr;
-    SymbolLabel *m_shortcutHint = nullptr;
-    SymbolLabel *m_statusLine = nullptr;
+    Widgets::RoundedTextField *m_baseURLField = nullptr;
+    Widgets::RoundedTextField *m_modelField = nullptr;
+    Widgets::PopUpPicker *m_defaultEnginePicker = nullptr;
+    Widgets::SwitchToggle *m_launchAtLoginSwitch = nullptr;
+    Widgets::KeyRecorder *m_shortcutRecorder = nullptr;
+    Widgets::Button *m_shortcutOff = nullptr;
+    Widgets::SymbolLabel *m_shortcutHint = nullptr;
+    Widgets::SymbolLabel *m_statusLine = nullptr;
     QGraphicsOpacityEffect *m_statusOpacity = nullptr;
     QPropertyAnimation *m_statusFade = nullptr;
 };

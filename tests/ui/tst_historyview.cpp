@@ -3,7 +3,7 @@
 #include "historystore.h"
 #include "historyview.h"
 #include "temporaryconfig.h"
-#include "toolkitbutton.h"
+#include "button.h"
 #include "settingsfile.h"
 
 #include <QAbstractItemModelTester>
@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+
+using namespace Widgets;
 
 class TestHistoryView : public QObject
 {
@@ -100,7 +102,7 @@ void TestHistoryView::secondLineIsEngineAndLocalDate()
 void TestHistoryView::clearButtonFollowsAndEmptiesTheStoreForGood()
 {
     HistoryView view(*m_store);
-    auto *clear = view.findChild<ToolkitButton *>(QStringLiteral("clearButton"));
+    auto *clear = view.findChild<Button *>(QStringLiteral("clearButton"));
     QVERIFY(view.isShowingEmptyState());
     QVERIFY(!clear->isEnabled());
     m_store->add(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("LLM"));

@@ -8,7 +8,7 @@
 #include "switchtoggle.h"
 #include "symbollabel.h"
 #include "temporaryconfig.h"
-#include "toolkitbutton.h"
+#include "button.h"
 #include "settingsfile.h"
 
 #include <QAction>
@@ -23,6 +23,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+
+using namespace Widgets;
 
 Q_DECLARE_METATYPE(ApiKeyAccount)
 Q_DECLARE_METATYPE(LLMProvider)
@@ -84,8 +86,8 @@ struct Settings {
         return QTest::qWaitForWindowActive(view.get());
     }
     RoundedTextField *keyField(ApiKeyAccount account) { return part<RoundedTextField>(view.get(), prefix(account) + "KeyField"); }
-    ToolkitButton *saveButton(ApiKeyAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "SaveButton"); }
-    ToolkitButton *clearButton(ApiKeyAccount account) { return part<ToolkitButton>(view.get(), prefix(account) + "ClearButton"); }
+    Button *saveButton(ApiKeyAccount account) { return part<Button>(view.get(), prefix(account) + "SaveButton"); }
+    Button *clearButton(ApiKeyAccount account) { return part<Button>(view.get(), prefix(account) + "ClearButton"); }
     SymbolLabel *statusLine() { return part<SymbolLabel>(view.get(), QStringLiteral("statusLine")); }
     QWidget *rows(const char *name) { return part<QWidget>(view.get(), QString::fromLatin1(name)); }
     RoundedTextField *field(const QString &name) { return part<RoundedTextField>(view.get(), name); }

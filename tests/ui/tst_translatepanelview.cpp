@@ -10,7 +10,7 @@
 #include "symbollabel.h"
 #include "temporaryconfig.h"
 #include "titledcard.h"
-#include "toolkitbutton.h"
+#include "button.h"
 #include "translatepanelview.h"
 #include "translationerror.h"
 #include "translationviewmodel.h"
@@ -22,6 +22,8 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+
+using namespace Widgets;
 
 namespace {
 
@@ -64,7 +66,7 @@ struct Panel {
     SymbolLabel *resultText() { return part<SymbolLabel>(&view, "resultText"); }
     IconButton *copyButton() { return part<IconButton>(&view, "copyButton"); }
     SymbolLabel *errorLine() { return part<SymbolLabel>(&view, "errorLine"); }
-    ToolkitButton *translateButton() { return part<ToolkitButton>(&view, "translateButton"); }
+    Button *translateButton() { return part<Button>(&view, "translateButton"); }
     QWidget *busy() { return part<QWidget>(&view, "busyIndicator"); }
 };
 
@@ -120,7 +122,7 @@ void TestTranslatePanelView::resultCard()
     QCOMPARE(p.copyButton()->isVisible(), accent);
     // The placeholder is dimmed: its colour is the palette's secondary one.
     const QLabel *label = p.resultText()->findChild<QLabel *>();
-    const QColor expected = foregroundColor(accent ? Foreground::Primary : Foreground::Secondary, p.view.palette());
+    const QColor expected = Colors::foreground(accent ? Foreground::Primary : Foreground::Secondary, p.view.palette());
     QCOMPARE(label->palette().color(QPalette::WindowText), expected);
 }
 
@@ -190,7 +192,7 @@ void TestTranslatePanelView::controlsAreBoundToTheModel()
     p.model->setSelectedEngine(EngineKind::System);
     QCOMPARE(picker->currentIndex(), 0);
 
-    auto *button = part<ToolkitButton>(&p.view, "directionButton");
+    auto *button = part<Button>(&p.view, "directionButton");
     QStringList seen{button->text()};
     for (int i = 0; i < 3; ++i) {
         QTest::mouseClick(button, Qt::LeftButton);
