@@ -14,7 +14,7 @@ namespace Widgets {
 // A push button in one of the desktop's styles, with an optional symbol before
 // its text: bordered (a raised neutral surface), prominent (filled with the
 // accent colour, white label) or destructive (bordered, red label). The small
-// size is 20 high, the regular 24.
+// size fits rows of controls; the regular one suits a window's main action.
 class Button final : public QAbstractButton
 {
     Q_OBJECT

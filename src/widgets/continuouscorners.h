@@ -6,9 +6,10 @@
 // Rounded rectangles whose corners ease into the straight edges instead of
 // meeting them with a sudden change of curvature (the "continuous" or squircle
 // corner of modern desktop toolkits). Each corner is a short circular arc
-// between two cubic transitions that start 1.6 × radius from the corner; when
-// a side is too short for that, the transition shrinks and, at the limit, the
-// corner falls back to a plain circular arc of the largest radius that fits.
+// between two cubic transitions that start further from the corner than the
+// radius, by the smoothing share of it; when a side is too short for that,
+// the transition shrinks and, at the limit, the corner falls back to a plain
+// circular arc of the largest radius that fits.
 namespace Widgets::ContinuousCorners {
 
 struct Radii {

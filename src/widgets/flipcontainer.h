@@ -9,9 +9,9 @@ class QVariantAnimation;
 namespace Widgets {
 
 // Shows one of its faces and turns from one to another with a 3-D rotation
-// about the vertical axis, in 0.3 s with an ease-in-out curve: the outgoing face
-// turns from 0° to 90° while fading out, and the incoming face turns from −90°
-// to 0° while fading in, both at once. During the turn the two faces are
+// about the vertical axis, over durationMs on an ease-in-out curve: the
+// outgoing face turns until it is edge-on while fading out, and the incoming
+// face turns from edge-on to facing the viewer while fading in, both at once. During the turn the two faces are
 // drawn from snapshots; the incoming face is live again when the turn ends.
 class FlipContainer final : public QWidget
 {

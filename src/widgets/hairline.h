@@ -4,8 +4,8 @@
 
 namespace Widgets {
 
-// A 1-high dividing line across the available width, in the secondary colour
-// at opacity 0.15.
+// A hairline across the available width, in a faint shade of the secondary
+// colour: it separates without drawing the eye.
 class HairLine final : public QWidget
 {
     Q_OBJECT

@@ -7,8 +7,9 @@
 
 namespace Widgets {
 
-// A borderless button showing one symbol, by default 12 points in a 22 × 22
-// square; the whole square takes clicks and shows a light rounded wash on hover.
+// A borderless button showing one symbol in a square somewhat larger than the
+// symbol, so that the target is easier to hit than the glyph: the whole square
+// takes clicks and shows a light rounded wash on hover.
 class IconButton final : public QAbstractButton
 {
     Q_OBJECT

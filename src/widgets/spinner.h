@@ -6,7 +6,7 @@ class QTimer;
 
 namespace Widgets {
 
-// A small indeterminate progress indicator: twelve spokes whose brightness
+// A small indeterminate progress indicator: spokes whose brightness
 // runs round the circle. It animates only while it is visible.
 class Spinner final : public QWidget
 {

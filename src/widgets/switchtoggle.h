@@ -7,7 +7,7 @@ class QVariantAnimation;
 namespace Widgets {
 
 // An on/off switch: a capsule track, accent-filled when on, with a white knob
-// that slides across in 0.15 s.
+// that slides across when the user flips it and jumps when code sets it.
 class SwitchToggle final : public QAbstractButton
 {
     Q_OBJECT

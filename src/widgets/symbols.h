@@ -14,9 +14,9 @@ namespace Widgets {
 
 // The symbols the views show, drawn here as vector paths so that they need no
 // icon theme and stay sharp at any size and device pixel ratio. Each symbol is
-// designed on a 24 × 24 grid that maps to 1.2 × the point size it is shown at,
-// so a 12-point symbol sits in a 14.4-point box, as a glyph of a 12-point font
-// would. Each path is a fill: strokes are already turned into outlines, and
+// designed on a square grid (gridSize) whose side maps to boxPerPoint × the
+// point size it is shown at, so a symbol takes the box a glyph of a font of
+// that size would. Each path is a fill: strokes are already turned into outlines, and
 // cut-outs are holes, so one brush tints the whole symbol.
 enum class Symbol {
     ClockArrowCirclepath,
@@ -46,7 +46,7 @@ QList<Symbol> all();
 QString name(Symbol symbol);
 std::optional<Symbol> fromName(QStringView name);
 
-// The fill path on the 24-unit grid.
+// The fill path on the grid.
 QPainterPath path(Symbol symbol, SymbolWeight weight = SymbolWeight::Regular);
 // Side of the square box a symbol takes at a point size.
 qreal boxSide(qreal pointSize);

@@ -63,7 +63,7 @@ protected:
         const QColor color = m_card->m_accent
                                  ? Colors::withOpacity(Colors::accent(palette()), 0.3)
                                  : Colors::withOpacity(Colors::secondary(palette()), m_card->m_style.outlineOpacity);
-        // A 1-wide line centred on the edge; the outer half falls outside the
+        // A line centred on the edge; the outer half falls outside the
         // widget and is clipped, so draw it half a pixel in.
         painter.setPen(QPen(color, 1.0));
         painter.setBrush(Qt::NoBrush);

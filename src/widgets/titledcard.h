@@ -33,11 +33,11 @@ public:
         int bodySpacing = 0;
         qreal outlineOpacity = 0.2;
     };
-    // The translate panel's cards: 10-pixel monospaced upper-case title 4 above
-    // a surface of radius 8 without padding.
+    // The translate panel's cards: a small monospaced upper-case title close
+    // above a surface without padding, so the content reaches its edges.
     static Style compact();
-    // The settings window's cards: 12-pixel semibold monospaced title with an
-    // icon 10 above a surface of radius 10 padded by 12.
+    // The settings window's cards: a semibold monospaced title with an icon
+    // above a padded surface with rounder corners, for rows of controls.
     static Style section();
 
     TitledCard(const QString &title, const Style &style, QWidget *parent = nullptr);
