@@ -14,8 +14,8 @@
 #include "symbollabel.h"
 #include "symbols.h"
 #include "titledcard.h"
-#include "toolkitbutton.h"
-#include "toolkitfonts.h"
+#include "button.h"
+#include "fonts.h"
 #include "temporaryconfig.h"
 #include "tolvanislogo.h"
 #include "tolvanismark.h"
@@ -33,6 +33,8 @@
 #include <QVBoxLayout>
 
 #include <functional>
+
+using namespace Widgets;
 
 namespace {
 
@@ -200,7 +202,7 @@ void renderSettings(const QString &directory)
             view.show();
             settle();
             if (state.saveButton)
-                QTest::mouseClick(view.findChild<ToolkitButton *>(QString::fromLatin1(state.saveButton)), Qt::LeftButton);
+                QTest::mouseClick(view.findChild<Button *>(QString::fromLatin1(state.saveButton)), Qt::LeftButton);
             // Past the status line's fade-in.
             QTest::qWait(400);
             for (qreal scale : {1.0, 2.0})
@@ -259,13 +261,13 @@ void renderToolkit(const QString &directory)
         card->bodyLayout()->addWidget(new SegmentedPicker({QStringLiteral("Anthropic"), QStringLiteral("OpenAI 兼容")}, card));
         auto *buttons = new QHBoxLayout;
         buttons->addStretch(1);
-        buttons->addWidget(new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("清除"), card));
-        auto *saveButton = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), card);
+        buttons->addWidget(new Button(Button::Kind::Bordered, QStringLiteral("清除"), card));
+        auto *saveButton = new Button(Button::Kind::Prominent, QStringLiteral("保存"), card);
         buttons->addWidget(saveButton);
-        auto *disabled = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), card);
+        auto *disabled = new Button(Button::Kind::Prominent, QStringLiteral("保存"), card);
         disabled->setEnabled(false);
         buttons->addWidget(disabled);
-        buttons->addWidget(new ToolkitButton(ToolkitButton::Kind::Destructive, QStringLiteral("清空"), card));
+        buttons->addWidget(new Button(Button::Kind::Destructive, QStringLiteral("清空"), card));
         card->bodyLayout()->addLayout(buttons);
         column->addWidget(card);
 
@@ -274,7 +276,7 @@ void renderToolkit(const QString &directory)
         for (bool on : {false, true}) {
             auto *row = new QHBoxLayout;
             auto *label = new QLabel(QStringLiteral("登录时启动"), general);
-            label->setFont(ToolkitFonts::system(12));
+            label->setFont(Fonts::system(12));
             row->addWidget(label);
             row->addStretch(1);
             auto *toggle = new SwitchToggle(general);
@@ -284,7 +286,7 @@ void renderToolkit(const QString &directory)
         }
         column->addWidget(general);
         auto *status = new SymbolLabel(Symbol::CheckmarkCircleFill, QStringLiteral("已保存到 Keychain"), &window);
-        status->setTextFont(ToolkitFonts::system(11, QFont::Medium));
+        status->setTextFont(Fonts::system(11, QFont::Medium));
         status->setForeground(Foreground::Green);
         column->addWidget(status);
         window.show();

@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // After the application (Qt asks the factory installed last first, so ours
     // comes before Qt's own) and before anything asks for the application's.
-    Accessibility::install();
+    Widgets::Accessibility::install();
     QApplication::setApplicationName(QStringLiteral("tolvanis"));
     QApplication::setDesktopFileName(QStringLiteral("tolvanis"));
 

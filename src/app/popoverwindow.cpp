@@ -2,7 +2,7 @@
 
 #include "continuouscorners.h"
 #include "popoverplacement.h"
-#include "toolkitcolors.h"
+#include "colors.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -113,12 +113,12 @@ void PopoverWindow::resizeEvent(QResizeEvent *event)
 void PopoverWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QColor background = ToolkitColors::windowBackground(palette());
-    const QColor separator = ToolkitColors::secondary(palette());
+    const QColor background = Widgets::Colors::windowBackground(palette());
+    const QColor separator = Widgets::Colors::secondary(palette());
     if (!m_composited) {
         // No shadow sets the panel off from what lies behind it: a stronger line.
         painter.fillRect(rect(), background);
-        painter.setPen(ToolkitColors::withOpacity(separator, 0.6));
+        painter.setPen(Widgets::Colors::withOpacity(separator, 0.6));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
         return;
     }
@@ -128,8 +128,8 @@ void PopoverWindow::paintEvent(QPaintEvent *)
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     // Half-pixel inset: the 1-px outline then covers exactly the edge pixels.
     const QPainterPath shape =
-        ContinuousCorners::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius);
+        Widgets::ContinuousCorners::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius);
     painter.fillPath(shape, background);
-    painter.setPen(QPen(ToolkitColors::withOpacity(separator, 0.35), 1));
+    painter.setPen(QPen(Widgets::Colors::withOpacity(separator, 0.35), 1));
     painter.drawPath(shape);
 }

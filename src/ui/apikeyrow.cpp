@@ -2,25 +2,27 @@
 
 #include "roundedtextfield.h"
 #include "symbollabel.h"
-#include "toolkitbutton.h"
-#include "toolkitfonts.h"
+#include "button.h"
+#include "fonts.h"
 
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QVBoxLayout>
+
+using namespace Widgets;
 
 ApiKeyRow::ApiKeyRow(ApiKeyAccount account, const QString &placeholder, KeyStore &secrets, QWidget *parent)
     : QWidget(parent)
     , m_account(account)
     , m_secrets(secrets)
     , m_field(new RoundedTextField(this))
-    , m_clear(new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("清除"), this))
-    , m_save(new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("保存"), this))
+    , m_clear(new Button(Button::Kind::Bordered, QStringLiteral("清除"), this))
+    , m_save(new Button(Button::Kind::Prominent, QStringLiteral("保存"), this))
 {
     const QString prefix = account == ApiKeyAccount::Anthropic ? QStringLiteral("anthropic") : QStringLiteral("openAI");
     const QString title = QStringLiteral("API Key");
     auto *label = new SymbolLabel(std::nullopt, title, this);
-    label->setTextFont(ToolkitFonts::monospaced(11, QFont::Medium));
+    label->setTextFont(Fonts::monospaced(11, QFont::Medium));
     label->setForeground(Foreground::Secondary);
 
     m_field->setObjectName(prefix + QStringLiteral("KeyField"));

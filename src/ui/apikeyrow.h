@@ -4,8 +4,11 @@
 
 #include <QWidget>
 
+namespace Widgets {
+class Button;
 class RoundedTextField;
-class ToolkitButton;
+} // namespace Widgets
+
 
 // One account's API key in the settings: the masked field under its title,
 // and "清除" and "保存". The field is a local copy: it reaches the secret
@@ -35,9 +38,9 @@ private:
 
     ApiKeyAccount m_account;
     KeyStore &m_secrets;
-    RoundedTextField *m_field;
-    ToolkitButton *m_clear;
-    ToolkitButton *m_save;
+    Widgets::RoundedTextField *m_field;
+    Widgets::Button *m_clear;
+    Widgets::Button *m_save;
     // Counts the showings that asked for the key; only the latest answer counts.
     quint64 m_generation = 0;
     // Counts the user's changes to the field, so that an answer the store was

@@ -3,10 +3,12 @@
 #include "continuouscorners.h"
 #include "historylistmodel.h"
 #include "symbols.h"
-#include "toolkitcolors.h"
-#include "toolkitfonts.h"
+#include "colors.h"
+#include "fonts.h"
 
 #include <QPainter>
+
+using namespace Widgets;
 
 namespace {
 constexpr int insetX = 8;      // the inset list's margin on each side
@@ -52,11 +54,11 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const bool pressed = (option.state & QStyle::State_Sunken) || (option.state & QStyle::State_Selected && hovered);
     if (hovered || pressed)
         painter->fillPath(ContinuousCorners::roundedRect(row, 6),
-                          ToolkitColors::withOpacity(ToolkitColors::secondary(pal), pressed ? 0.2 : 0.1));
+                          Colors::withOpacity(Colors::secondary(pal), pressed ? 0.2 : 0.1));
 
-    const QFont sourceFont = ToolkitFonts::system(12);
-    const QFont translationFont = ToolkitFonts::system(12, QFont::Medium);
-    const QFont detailFont = ToolkitFonts::system(10);
+    const QFont sourceFont = Fonts::system(12);
+    const QFont translationFont = Fonts::system(12, QFont::Medium);
+    const QFont detailFont = Fonts::system(10);
     const QFontMetricsF sourceMetrics(sourceFont);
     const QFontMetricsF translationMetrics(translationFont);
     const QFontMetricsF detailMetrics(detailFont);
@@ -76,7 +78,7 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 
     qreal x = content.left();
     painter->setFont(sourceFont);
-    painter->setPen(ToolkitColors::primary(pal));
+    painter->setPen(Colors::primary(pal));
     const QString shownSource = oneLine(source, sourceMetrics, sourceWidth);
     painter->drawText(QRectF(x, top, sourceWidth, sourceMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
                       shownSource);
@@ -84,16 +86,16 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const qreal shownWidth = std::min(sourceWidth, sourceMetrics.horizontalAdvance(shownSource));
     x += shownWidth + arrowGap;
     Symbols::paint(*painter, Symbol::ArrowRight, QPointF(x + arrowSide / 2, firstLineCentre), arrowPointSize,
-                   ToolkitColors::tertiary(pal));
+                   Colors::tertiary(pal));
     x += arrowSide + arrowGap;
     painter->setFont(translationFont);
-    painter->setPen(ToolkitColors::primary(pal));
+    painter->setPen(Colors::primary(pal));
     const qreal translationSpace = std::max(translationWidth, content.right() - x);
     painter->drawText(QRectF(x, top, translationSpace, translationMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
                       oneLine(translation, translationMetrics, translationSpace));
 
     painter->setFont(detailFont);
-    painter->setPen(ToolkitColors::secondary(pal));
+    painter->setPen(Colors::secondary(pal));
     const qreal detailTop = top + sourceMetrics.height() + lineSpacing;
     painter->drawText(QRectF(content.left(), detailTop, content.width(), detailMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter,

@@ -5,9 +5,9 @@
 #include "historystore.h"
 #include "iconbutton.h"
 #include "symbollabel.h"
-#include "toolkitbutton.h"
-#include "toolkitcolors.h"
-#include "toolkitfonts.h"
+#include "button.h"
+#include "colors.h"
+#include "fonts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +16,8 @@
 #include <QKeyEvent>
 #include <QStackedWidget>
 #include <QtMath>
+
+using namespace Widgets;
 
 namespace {
 
@@ -33,7 +35,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), ToolkitColors::withOpacity(ToolkitColors::secondary(palette()), 0.3));
+        painter.fillRect(rect(), Colors::withOpacity(Colors::secondary(palette()), 0.3));
     }
 };
 
@@ -52,7 +54,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        Symbols::paint(painter, Symbol::Tray, QRectF(rect()).center(), 28, ToolkitColors::tertiary(palette()));
+        Symbols::paint(painter, Symbol::Tray, QRectF(rect()).center(), 28, Colors::tertiary(palette()));
     }
 };
 
@@ -65,7 +67,7 @@ QWidget *makeEmptyState(QWidget *parent)
     layout->addWidget(new TraySymbol(state), 0, Qt::AlignHCenter);
     auto *text = new SymbolLabel(std::nullopt, QStringLiteral("暂无历史记录"), state);
     text->setObjectName(QStringLiteral("emptyHistoryText"));
-    text->setTextFont(ToolkitFonts::system(13));
+    text->setTextFont(Fonts::system(13));
     text->setForeground(Foreground::Secondary);
     layout->addWidget(text, 0, Qt::AlignHCenter);
     layout->addStretch(1);
@@ -78,7 +80,7 @@ HistoryView::HistoryView(HistoryStore &store, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_model(new HistoryListModel(store, this))
-    , m_clearButton(new ToolkitButton(ToolkitButton::Kind::Destructive, QStringLiteral("清空"), this))
+    , m_clearButton(new Button(Button::Kind::Destructive, QStringLiteral("清空"), this))
     , m_content(new QStackedWidget(this))
     , m_emptyState(makeEmptyState(m_content))
     , m_list(new QListView(m_content))
@@ -90,12 +92,12 @@ HistoryView::HistoryView(HistoryStore &store, QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
 
     auto *title = new SymbolLabel(Symbol::ClockArrowCirclepath, QStringLiteral("历史记录"), this);
-    title->setTextFont(ToolkitFonts::headline());
+    title->setTextFont(Fonts::headline());
     title->setSymbolWeight(SymbolWeight::Semibold);
     title->setMaximumLines(1);
 
     m_clearButton->setObjectName(QStringLiteral("clearButton"));
-    m_clearButton->setLabelFont(ToolkitFonts::system(11));
+    m_clearButton->setLabelFont(Fonts::system(11));
     connect(m_clearButton, &QAbstractButton::clicked, this, [this] { m_store.clear(); });
 
     auto *header = new QHBoxLayout;

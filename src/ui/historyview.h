@@ -8,7 +8,10 @@ class HistoryListModel;
 class HistoryStore;
 class QListView;
 class QStackedWidget;
-class ToolkitButton;
+
+namespace Widgets {
+class Button;
+} // namespace Widgets
 
 // The list of past translations, newest first: a header with a back button,
 // the title and a clear button, then either the entries or an empty state.
@@ -37,7 +40,7 @@ private:
 
     HistoryStore &m_store;
     HistoryListModel *m_model;
-    ToolkitButton *m_clearButton;
+    Widgets::Button *m_clearButton;
     QStackedWidget *m_content;
     QWidget *m_emptyState;
     QListView *m_list;

@@ -12,8 +12,8 @@
 #include "switchtoggle.h"
 #include "symbollabel.h"
 #include "titledcard.h"
-#include "toolkitbutton.h"
-#include "toolkitfonts.h"
+#include "button.h"
+#include "fonts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,6 +23,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+using namespace Widgets;
 
 namespace {
 
@@ -53,7 +55,7 @@ QVBoxLayout *column(QWidget *host, int spacing)
 QLabel *rowLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    label->setFont(ToolkitFonts::system(12));
+    label->setFont(Fonts::system(12));
     return label;
 }
 
@@ -108,7 +110,7 @@ QWidget *SettingsView::fieldRow(const QString &title, QWidget *field, QWidget *p
     auto *row = new QWidget(parent);
     auto *layout = column(row, 4);
     auto *label = new SymbolLabel(std::nullopt, title, row);
-    label->setTextFont(ToolkitFonts::monospaced(11, QFont::Medium));
+    label->setTextFont(Fonts::monospaced(11, QFont::Medium));
     label->setForeground(Foreground::Secondary);
     layout->addWidget(label);
     field->setParent(row);
@@ -120,7 +122,7 @@ QWidget *SettingsView::fieldRow(const QString &title, QWidget *field, QWidget *p
 SymbolLabel *SettingsView::hint(const QString &text, QWidget *parent)
 {
     auto *label = new SymbolLabel(std::nullopt, text, parent);
-    label->setTextFont(ToolkitFonts::system(10));
+    label->setTextFont(Fonts::system(10));
     label->setForeground(Foreground::Secondary);
     return label;
 }
@@ -129,7 +131,7 @@ RoundedTextField *SettingsView::settingField(const QString &placeholder, QWidget
 {
     auto *field = new RoundedTextField(parent);
     field->setPlaceholderText(placeholder);
-    field->setFont(ToolkitFonts::monospaced(12));
+    field->setFont(Fonts::monospaced(12));
     return field;
 }
 
@@ -224,7 +226,7 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
         m_settings.setGlobalShortcut(keys.toString(QKeySequence::PortableText));
     });
     shortcutRow->addWidget(m_shortcutRecorder);
-    m_shortcutOff = new ToolkitButton(ToolkitButton::Kind::Bordered, QStringLiteral("关闭"), body);
+    m_shortcutOff = new Button(Button::Kind::Bordered, QStringLiteral("关闭"), body);
     m_shortcutOff->setObjectName(QStringLiteral("shortcutOffButton"));
     m_shortcutOff->setAccessibleName(QStringLiteral("关闭快捷键"));
     connect(m_shortcutOff, &QAbstractButton::clicked, this, [this] { m_settings.setGlobalShortcut(QString()); });

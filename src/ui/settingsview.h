@@ -8,17 +8,20 @@
 class ApiKeyRow;
 class AppSettings;
 class KeyStore;
+class QScrollArea;
+class StatusLine;
+
+namespace Widgets {
+class Button;
 class KeyRecorder;
 class PopUpPicker;
-class QScrollArea;
 class RoundedTextField;
 class SegmentedPicker;
-class StatusLine;
 class SwitchToggle;
 class SymbolLabel;
 class TitledCard;
-class ToolkitButton;
 enum class Symbol;
+} // namespace Widgets
 
 // The settings window's content: the language-model card (provider,
 // its connection details and API key) and the general card (default engine,
@@ -51,12 +54,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    TitledCard *sectionCard(const QString &title, Symbol icon, QWidget *parent);
+    Widgets::TitledCard *sectionCard(const QString &title, Widgets::Symbol icon, QWidget *parent);
     QWidget *fieldRow(const QString &title, QWidget *field, QWidget *parent);
-    SymbolLabel *hint(const QString &text, QWidget *parent);
-    RoundedTextField *settingField(const QString &placeholder, QWidget *parent);
-    TitledCard *buildLanguageModelCard(QWidget *parent);
-    TitledCard *buildGeneralCard(QWidget *parent);
+    Widgets::SymbolLabel *hint(const QString &text, QWidget *parent);
+    Widgets::RoundedTextField *settingField(const QString &placeholder, QWidget *parent);
+    Widgets::TitledCard *buildLanguageModelCard(QWidget *parent);
+    Widgets::TitledCard *buildGeneralCard(QWidget *parent);
     QWidget *buildAnthropicRows(QWidget *parent);
     QWidget *buildOpenAIRows(QWidget *parent);
     void connectSettings();
@@ -76,14 +79,14 @@ private:
     std::array<ApiKeyRow *, 2> m_keyRows{};
 
     QScrollArea *m_scroll = nullptr;
-    SegmentedPicker *m_providerPicker = nullptr;
+    Widgets::SegmentedPicker *m_providerPicker = nullptr;
     QWidget *m_anthropicRows = nullptr;
     QWidget *m_openAIRows = nullptr;
-    RoundedTextField *m_baseURLField = nullptr;
-    RoundedTextField *m_modelField = nullptr;
-    PopUpPicker *m_defaultEnginePicker = nullptr;
-    SwitchToggle *m_launchAtLoginSwitch = nullptr;
-    KeyRecorder *m_shortcutRecorder = nullptr;
-    ToolkitButton *m_shortcutOff = nullptr;
-    SymbolLabel *m_shortcutHint = nullptr;
+    Widgets::RoundedTextField *m_baseURLField = nullptr;
+    Widgets::RoundedTextField *m_modelField = nullptr;
+    Widgets::PopUpPicker *m_defaultEnginePicker = nullptr;
+    Widgets::SwitchToggle *m_launchAtLoginSwitch = nullptr;
+    Widgets::KeyRecorder *m_shortcutRecorder = nullptr;
+    Widgets::Button *m_shortcutOff = nullptr;
+    Widgets::SymbolLabel *m_shortcutHint = nullptr;
 };

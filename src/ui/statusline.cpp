@@ -1,11 +1,13 @@
 #include "statusline.h"
 
 #include "symbollabel.h"
-#include "toolkitfonts.h"
+#include "fonts.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
 #include <QTimer>
+
+using namespace Widgets;
 
 namespace {
 
@@ -20,7 +22,7 @@ StatusLine::StatusLine(QWidget *parent)
     , m_fade(new QPropertyAnimation(m_opacity, "opacity", this))
 {
     m_label->setObjectName(QStringLiteral("statusLine"));
-    m_label->setTextFont(ToolkitFonts::system(11, QFont::Medium));
+    m_label->setTextFont(Fonts::system(11, QFont::Medium));
     m_label->setSymbolWeight(SymbolWeight::Medium);
     m_label->hide();
     m_opacity->setOpacity(0);

@@ -7,7 +7,10 @@
 class QGraphicsOpacityEffect;
 class QPropertyAnimation;
 class QWidget;
+
+namespace Widgets {
 class SymbolLabel;
+} // namespace Widgets
 
 // The settings window's short-lived status line: a message with a check mark
 // in green or a warning sign in red. It fades in, and each message fades out
@@ -26,7 +29,7 @@ public:
     Q_DISABLE_COPY_MOVE(StatusLine)
 
     // The line itself, for the layout; hidden while there is no message.
-    SymbolLabel *label() const { return m_label; }
+    Widgets::SymbolLabel *label() const { return m_label; }
     // The message while it is shown.
     std::optional<QString> message() const { return m_message; }
 
@@ -37,7 +40,7 @@ public:
 private:
     void fade(bool in);
 
-    SymbolLabel *m_label;
+    Widgets::SymbolLabel *m_label;
     QGraphicsOpacityEffect *m_opacity;
     QPropertyAnimation *m_fade;
     std::optional<QString> m_message;

@@ -1,15 +1,17 @@
 #include "submittextview.h"
 
-#include "toolkitfonts.h"
+#include "fonts.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QTimer>
 
+using namespace Widgets;
+
 SubmitTextView::SubmitTextView(QWidget *parent)
     : QPlainTextEdit(parent)
 {
-    setFont(ToolkitFonts::system(13));
+    setFont(Fonts::system(13));
     setFrameShape(QFrame::NoFrame);
     setBackgroundVisible(false);
     viewport()->setAutoFillBackground(false);

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QtMath>
 
+using namespace Widgets;
+
 TolvanisLogo::TolvanisLogo(qreal size, QWidget *parent)
     : QWidget(parent)
     , m_size(size)

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPainterPathStroker>
 
+using namespace Widgets;
+
 TolvanisMark::TolvanisMark(const QColor &color, QWidget *parent)
     : QWidget(parent)
     , m_color(color)

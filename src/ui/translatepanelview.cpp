@@ -12,9 +12,9 @@
 #include "symbollabel.h"
 #include "titledcard.h"
 #include "tolvanislogo.h"
-#include "toolkitbutton.h"
-#include "toolkitcolors.h"
-#include "toolkitfonts.h"
+#include "button.h"
+#include "colors.h"
+#include "fonts.h"
 #include "translationviewmodel.h"
 
 #include <QEvent>
@@ -26,6 +26,8 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+
+using namespace Widgets;
 
 namespace {
 
@@ -128,7 +130,7 @@ QWidget *TranslatePanelView::buildTranslateContent()
 
     m_errorLine = new SymbolLabel(Symbol::ExclamationmarkTriangleFill, QString(), content);
     m_errorLine->setObjectName(QStringLiteral("errorLine"));
-    m_errorLine->setTextFont(ToolkitFonts::system(11));
+    m_errorLine->setTextFont(Fonts::system(11));
     m_errorLine->setForeground(Foreground::Red);
     m_errorLine->setMaximumLines(2);
     column->addWidget(m_errorLine);
@@ -153,7 +155,7 @@ QLayout *TranslatePanelView::buildHeader(QWidget *parent)
     row->setSpacing(8);
     row->addWidget(new TolvanisLogo(24, parent), 0, Qt::AlignVCenter);
     auto *name = new QLabel(QStringLiteral("tolvanis"), parent);
-    name->setFont(ToolkitFonts::monospaced(14, QFont::DemiBold));
+    name->setFont(Fonts::monospaced(14, QFont::DemiBold));
     row->addWidget(name, 0, Qt::AlignVCenter);
     row->addStretch(1);
 
@@ -173,10 +175,10 @@ QLayout *TranslatePanelView::buildDirectionRow(QWidget *parent)
 {
     auto *row = new QHBoxLayout;
     row->setSpacing(6);
-    m_directionButton = new ToolkitButton(ToolkitButton::Kind::Bordered, QString(), parent);
+    m_directionButton = new Button(Button::Kind::Bordered, QString(), parent);
     m_directionButton->setObjectName(QStringLiteral("directionButton"));
     m_directionButton->setSymbol(Symbol::ArrowUpArrowDown);
-    m_directionButton->setLabelFont(ToolkitFonts::monospaced(11, QFont::Medium));
+    m_directionButton->setLabelFont(Fonts::monospaced(11, QFont::Medium));
     connect(m_directionButton, &QAbstractButton::clicked, this,
             [this] { m_viewModel->setDirection(nextDirection(m_viewModel->direction())); });
     row->addWidget(new HairLine(parent), 1, Qt::AlignVCenter);
@@ -195,7 +197,7 @@ TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
     pageLayout->setContentsMargins(8, 8, 28, 8);
     m_resultText = new SymbolLabel(std::nullopt, QString(), page);
     m_resultText->setObjectName(QStringLiteral("resultText"));
-    m_resultText->setTextFont(ToolkitFonts::system(13));
+    m_resultText->setTextFont(Fonts::system(13));
     pageLayout->addWidget(m_resultText);
     pageLayout->addStretch(1);
     QScrollArea *scroll = OverlayScrollBars::transparentScrollArea(page, card->surface());
@@ -228,18 +230,18 @@ QLayout *TranslatePanelView::buildActionRow(QWidget *parent)
     busyLayout->setSpacing(8);
     busyLayout->addWidget(new Spinner(m_busy));
     auto *busyText = new SymbolLabel(std::nullopt, QStringLiteral("翻译中…"), m_busy);
-    busyText->setTextFont(ToolkitFonts::system(11));
+    busyText->setTextFont(Fonts::system(11));
     busyText->setForeground(Foreground::Secondary);
     busyText->setMaximumLines(1);
     busyLayout->addWidget(busyText, 0, Qt::AlignVCenter);
     row->addWidget(m_busy, 0, Qt::AlignVCenter);
     row->addStretch(1);
 
-    m_translateButton = new ToolkitButton(ToolkitButton::Kind::Prominent, QStringLiteral("翻译"), parent);
+    m_translateButton = new Button(Button::Kind::Prominent, QStringLiteral("翻译"), parent);
     m_translateButton->setObjectName(QStringLiteral("translateButton"));
     m_translateButton->setSymbol(Symbol::Return);
-    m_translateButton->setControlSize(ToolkitButton::Size::Regular);
-    m_translateButton->setLabelFont(ToolkitFonts::system(12, QFont::Medium));
+    m_translateButton->setControlSize(Button::Size::Regular);
+    m_translateButton->setLabelFont(Fonts::system(12, QFont::Medium));
     connect(m_translateButton, &QAbstractButton::clicked, this, [this] { m_viewModel->translate(); });
     row->addWidget(m_translateButton, 0, Qt::AlignVCenter);
     return row;

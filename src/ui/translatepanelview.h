@@ -7,15 +7,18 @@
 
 #include <memory>
 
-class FlipContainer;
 class HistoryView;
+class SubmitTextView;
+class TranslationViewModel;
+
+namespace Widgets {
+class Button;
+class FlipContainer;
 class IconButton;
 class SegmentedPicker;
-class SubmitTextView;
 class SymbolLabel;
 class TitledCard;
-class ToolkitButton;
-class TranslationViewModel;
+} // namespace Widgets
 
 // The translator's panel, 340 wide: header with the logo and the history and
 // settings buttons, engine picker, input card, direction control, result card
@@ -53,7 +56,7 @@ private:
     QWidget *buildTranslateContent();
     QLayout *buildHeader(QWidget *parent);
     QLayout *buildDirectionRow(QWidget *parent);
-    TitledCard *buildResultCard(QWidget *parent);
+    Widgets::TitledCard *buildResultCard(QWidget *parent);
     QLayout *buildActionRow(QWidget *parent);
     void connectViewModel();
     void selectHistoryEntry(const HistoryEntry &entry);
@@ -68,16 +71,16 @@ private:
     std::shared_ptr<TranslationViewModel> m_viewModel;
     bool m_historyShown = false;
     bool m_justCopied = false;
-    FlipContainer *m_flip = nullptr;
+    Widgets::FlipContainer *m_flip = nullptr;
     QWidget *m_translateContent = nullptr;
     QPointer<HistoryView> m_history;
-    SegmentedPicker *m_enginePicker = nullptr;
+    Widgets::SegmentedPicker *m_enginePicker = nullptr;
     SubmitTextView *m_input = nullptr;
-    ToolkitButton *m_directionButton = nullptr;
-    TitledCard *m_resultCard = nullptr;
-    SymbolLabel *m_resultText = nullptr;
-    IconButton *m_copyButton = nullptr;
-    SymbolLabel *m_errorLine = nullptr;
+    Widgets::Button *m_directionButton = nullptr;
+    Widgets::TitledCard *m_resultCard = nullptr;
+    Widgets::SymbolLabel *m_resultText = nullptr;
+    Widgets::IconButton *m_copyButton = nullptr;
+    Widgets::SymbolLabel *m_errorLine = nullptr;
     QWidget *m_busy = nullptr;
-    ToolkitButton *m_translateButton = nullptr;
+    Widgets::Button *m_translateButton = nullptr;
 };

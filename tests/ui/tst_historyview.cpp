@@ -2,7 +2,7 @@
 #include "historystore.h"
 #include "historyview.h"
 #include "temporaryconfig.h"
-#include "toolkitbutton.h"
+#include "button.h"
 #include "widgetlookup.h"
 
 #include <QAbstractItemModelTester>
@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+
+using namespace Widgets;
 
 // A private history of `count` entries, and its list in a window of the panel's size.
 struct History {
@@ -52,7 +54,7 @@ void TestHistoryView::newestFirstFiftyAtMostUntilCleared()
     QCOMPARE(h.row(49, HistoryListModel::TranslatedTextRole), u"t5"_qs);
     QVERIFY(QTest::qWaitForWindowExposed(&h.view));
     QVERIFY(h.view.listView()->verticalScrollBar()->maximum() > 0);
-    auto *clear = part<ToolkitButton>(&h.view, u"clearButton"_qs);
+    auto *clear = part<Button>(&h.view, u"clearButton"_qs);
     QTest::mouseClick(clear, Qt::LeftButton);
     QVERIFY(h.store.entries().isEmpty());
     QVERIFY(h.view.isShowingEmptyState() && !clear->isEnabled());
@@ -76,3 +78,4 @@ void TestHistoryView::clickAnywhereOnARowSelectsIt()
 
 QTEST_MAIN(TestHistoryView)
 #include "tst_historyview.moc"
+

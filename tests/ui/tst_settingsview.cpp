@@ -6,13 +6,15 @@
 #include "symbollabel.h"
 #include "appsettings.h"
 #include "temporaryconfig.h"
-#include "toolkitbutton.h"
+#include "button.h"
 #include "widgetlookup.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScrollArea>
 #include <QTest>
+
+using namespace Widgets;
 
 using namespace Qt::StringLiterals;
 
@@ -51,7 +53,7 @@ struct Settings {
     }
     template <typename T = QWidget>
     T *at(const QString &name) { return part<T>(view.get(), name); }
-    template <typename T = ToolkitButton>
+    template <typename T = Button>
     T *at(ApiKeyAccount account, const char *name)
     {
         return at<T>((account == anthropic ? u"anthropic"_qs : u"openAI"_qs) + QLatin1String(name));
@@ -225,3 +227,4 @@ void TestSettingsView::settingsWriteThrough()
 
 QTEST_MAIN(TestSettingsView)
 #include "tst_settingsview.moc"
+

@@ -97,3 +97,4 @@ void TestSubmitTextView::editsReportTheWholePlainText()
 
 QTEST_MAIN(TestSubmitTextView)
 #include "tst_submittextview.moc"
+

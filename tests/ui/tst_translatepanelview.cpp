@@ -6,7 +6,7 @@
 #include "submittextview.h"
 #include "symbollabel.h"
 #include "titledcard.h"
-#include "toolkitbutton.h"
+#include "button.h"
 #include "translatepanelview.h"
 #include "widgetlookup.h"
 
@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTest>
+
+using namespace Widgets;
 
 // The panel on screen in its own window, over a scripted view model.
 struct Panel : ScriptedTranslation {
@@ -104,7 +106,7 @@ void TestTranslatePanelView::pickersDriveTheRequest()
     QTest::keyClicks(p.input(), u"hi"_qs);
     auto *engines = p.at<SegmentedPicker>("enginePicker");
     QTest::mouseClick(engines, Qt::LeftButton, {}, engines->segmentRect(1).center());
-    auto *direction = p.at<ToolkitButton>("directionButton");
+    auto *direction = p.at<Button>("directionButton");
     QStringList seen{direction->text()};
     for (int i = 0; i < 3; ++i) {
         QTest::mouseClick(direction, Qt::LeftButton);
@@ -157,3 +159,4 @@ void TestTranslatePanelView::focusOnOpeningAndThroughTheHistory()
 
 QTEST_MAIN(TestTranslatePanelView)
 #include "tst_translatepanelview.moc"
+

@@ -150,3 +150,4 @@ void TestTranslationViewModel::prefillTakesClipboardText()
 
 QTEST_MAIN(TestTranslationViewModel)
 #include "tst_translationviewmodel.moc"
+

@@ -1,0 +1,154 @@
+// The toolkit's controls driven as a user drives them, and its drawings
+// checked on the pixels they leave.
+#include "continuouscorners.h"
+#include "flipcontainer.h"
+#include "segmentedpicker.h"
+#include "spinner.h"
+#include "symbols.h"
+#include "titledcard.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace Widgets;
+
+class TestWidgets final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void picker_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("key"); // 0: a click on the first segment
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("click") << 1 << 0 << 0;
+        QTest::newRow("right") << 0 << int(Qt::Key_Right) << 1;
+        QTest::newRow("right at the end") << 2 << int(Qt::Key_Right) << 2;
+        QTest::newRow("left") << 2 << int(Qt::Key_Left) << 1;
+        QTest::newRow("left at the start") << 0 << int(Qt::Key_Left) << 0;
+    }
+
+    // A choice made in code is not announced as the user's; the user's is, once.
+    void picker()
+    {
+        QFETCH(int, start);
+        QFETCH(int, key);
+        QFETCH(int, chosen);
+        SegmentedPicker picker({QStringLiteral("系统离线"), QStringLiteral("LLM"), QStringLiteral("c")});
+        picker.resize(300, 24);
+        QSignalSpy activated(&picker, &SegmentedPicker::activated);
+        picker.setCurrentIndex(start);
+        key ? QTest::keyClick(&picker, Qt::Key(key))
+            : QTest::mouseClick(&picker, Qt::LeftButton, {}, picker.segmentRect(0).center());
+        picker.setCurrentIndex(7);
+        QCOMPARE(picker.currentIndex(), chosen);
+        QCOMPARE(activated, QList<QVariantList>{{chosen}});
+    }
+
+    void spinnerRunsOnlyWhileShown()
+    {
+        Spinner spinner;
+        spinner.show();
+        QVERIFY(spinner.isAnimating());
+        spinner.hide();
+        QVERIFY(!spinner.isAnimating());
+    }
+
+    // The surface is the text background, or with the accent a light wash of
+    // the highlight (Qt's default one here) over the window; the outline is
+    // drawn over content that covers the whole surface: darker than the fill,
+    // or bluer.
+    void cardSurface()
+    {
+        for (bool accent : {false, true}) {
+            TitledCard card(QStringLiteral("输入"), TitledCard::compact());
+            card.setPalette(QPalette(Qt::black, QColor(240, 240, 240)));
+            card.setAccent(accent);
+            card.bodyLayout()->addWidget(new QLabel(QStringLiteral("\n\n\n")));
+            card.show();
+            const QImage image = card.grab().toImage();
+            const QRect surface = card.surface()->geometry();
+            const QColor centre = image.pixelColor(surface.center());
+            const QColor edge = image.pixelColor(surface.left(), surface.center().y());
+            QCOMPARE(centre, accent ? QColor(225, 232, 237) : QColor(Qt::white));
+            QVERIFY(accent ? edge.red() < centre.red() - 20 : edge.lightness() < centre.lightness() - 20);
+        }
+    }
+
+    // While it turns, neither live face is shown; a second flip finishes the
+    // turn under way at once.
+    void flip()
+    {
+        FlipContainer flip;
+        QLabel *front = new QLabel, *back = new QLabel;
+        flip.addFace(front);
+        flip.addFace(back);
+        flip.show();
+        QSignalSpy finished(&flip, &FlipContainer::flipFinished);
+        flip.flipTo(back);
+        QVERIFY(flip.isFlipping() && !front->isVisible() && !back->isVisible());
+        flip.flipTo(front);
+        QCOMPARE(finished.count(), 1);
+        QTRY_COMPARE(finished.count(), 2);
+        QVERIFY(front->isVisible() && !back->isVisible());
+    }
+
+    void symbol_data()
+    {
+        QTest::addColumn<Symbol>("symbol");
+        for (Symbol symbol : Symbols::all())
+            QTest::newRow(qPrintable(Symbols::name(symbol))) << symbol;
+    }
+
+    // Each symbol lies on its grid, is drawn only in the caller's colour, and
+    // covers four times the pixels at twice the ratio.
+    void symbol()
+    {
+        QFETCH(Symbol, symbol);
+        QVERIFY(QRectF(0, 0, Symbols::gridSize, Symbols::gridSize).contains(Symbols::path(symbol).boundingRect()));
+        qreal coverage[2] = {0, 0};
+        for (int ratio : {1, 2}) {
+            const QImage image = Symbols::pixmap(symbol, 20, QColor(200, 40, 120), ratio).toImage();
+            for (int i = 0; i < image.width() * image.height(); ++i) {
+                const QRgb pixel = image.pixel(i % image.width(), i / image.width());
+                coverage[ratio - 1] += qAlpha(pixel) / 255.0;
+                QVERIFY(qAlpha(pixel) < 255 || pixel == qRgb(200, 40, 120));
+            }
+        }
+        QVERIFY(coverage[0] > 10 && std::abs(coverage[1] - 4 * coverage[0]) < 0.2 * coverage[0]);
+    }
+
+    void roundedRect_data()
+    {
+        QTest::addColumn<QRectF>("rect");
+        QTest::addColumn<QList<qreal>>("radii"); // clockwise from the top left
+        QTest::newRow("card") << QRectF(0, 0, 312, 84) << QList<qreal>{8, 8, 8, 8};
+        QTest::newRow("radius beyond half the side") << QRectF(10, 10, 40, 20) << QList<qreal>{30, 30, 30, 30};
+        QTest::newRow("square bottom corners") << QRectF(0, 0, 100, 20) << QList<qreal>{30, 30, 0, 0};
+    }
+
+    // The shape reaches its rectangle's sides, cuts off the rounded corners and
+    // keeps the square ones; a corner eases into the edge later than a
+    // circular arc of its radius would.
+    void roundedRect()
+    {
+        QFETCH(QRectF, rect);
+        QFETCH(QList<qreal>, radii);
+        const QPainterPath path = ContinuousCorners::roundedRect(rect, {radii[0], radii[1], radii[2], radii[3]});
+        QCOMPARE(path.boundingRect(), rect);
+        const qreal limit = std::min(rect.width(), rect.height()) / 2;
+        const QList<QPointF> corners{rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()};
+        for (int i = 0; i < 4; ++i) {
+            const qreal in = radii[i] > 0 ? std::min(radii[i], limit) * 0.1 : 0.2;
+            const QPointF inward(corners[i].x() < rect.center().x() ? in : -in, corners[i].y() < rect.center().y() ? in : -in);
+            QCOMPARE(path.contains(corners[i] + inward), radii[i] == 0);
+        }
+        QVERIFY(radii[0] * 1.6 >= limit || !path.contains(QPointF(rect.left() + 0.004 * radii[0], rect.top() + radii[0])));
+    }
+};
+
+QTEST_MAIN(TestWidgets)
+#include "tst_widgets.moc"
