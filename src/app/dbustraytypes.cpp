@@ -25,36 +25,47 @@ void registerTypes()
 
 } // namespace DBusTrayTypes
 
-QDBusArgument &operator<<(QDBusArgument &arg, const DBusImage &image)
+namespace {
+
+// A plain structure goes on the bus as its members, in order.
+template <typename... Members>
+QDBusArgument &writeStructure(QDBusArgument &arg, const Members &...members)
 {
     arg.beginStructure();
-    arg << image.width << image.height << image.argb;
+    (arg << ... << members);
     arg.endStructure();
     return arg;
+}
+
+template <typename... Members>
+const QDBusArgument &readStructure(const QDBusArgument &arg, Members &...members)
+{
+    arg.beginStructure();
+    (arg >> ... >> members);
+    arg.endStructure();
+    return arg;
+}
+
+} // namespace
+
+QDBusArgument &operator<<(QDBusArgument &arg, const DBusImage &image)
+{
+    return writeStructure(arg, image.width, image.height, image.argb);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &arg, DBusImage &image)
 {
-    arg.beginStructure();
-    arg >> image.width >> image.height >> image.argb;
-    arg.endStructure();
-    return arg;
+    return readStructure(arg, image.width, image.height, image.argb);
 }
 
 QDBusArgument &operator<<(QDBusArgument &arg, const DBusToolTip &tip)
 {
-    arg.beginStructure();
-    arg << tip.iconName << tip.images << tip.title << tip.description;
-    arg.endStructure();
-    return arg;
+    return writeStructure(arg, tip.iconName, tip.images, tip.title, tip.description);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &arg, DBusToolTip &tip)
 {
-    arg.beginStructure();
-    arg >> tip.iconName >> tip.images >> tip.title >> tip.description;
-    arg.endStructure();
-    return arg;
+    return readStructure(arg, tip.iconName, tip.images, tip.title, tip.description);
 }
 
 QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuLayoutItem &item)
@@ -87,48 +98,30 @@ const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuLayoutItem &it
 
 QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuItemProperties &item)
 {
-    arg.beginStructure();
-    arg << item.id << item.properties;
-    arg.endStructure();
-    return arg;
+    return writeStructure(arg, item.id, item.properties);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuItemProperties &item)
 {
-    arg.beginStructure();
-    arg >> item.id >> item.properties;
-    arg.endStructure();
-    return arg;
+    return readStructure(arg, item.id, item.properties);
 }
 
 QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuItemKeys &item)
 {
-    arg.beginStructure();
-    arg << item.id << item.names;
-    arg.endStructure();
-    return arg;
+    return writeStructure(arg, item.id, item.names);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuItemKeys &item)
 {
-    arg.beginStructure();
-    arg >> item.id >> item.names;
-    arg.endStructure();
-    return arg;
+    return readStructure(arg, item.id, item.names);
 }
 
 QDBusArgument &operator<<(QDBusArgument &arg, const DBusMenuEvent &event)
 {
-    arg.beginStructure();
-    arg << event.id << event.eventId << event.data << event.timestamp;
-    arg.endStructure();
-    return arg;
+    return writeStructure(arg, event.id, event.eventId, event.data, event.timestamp);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &arg, DBusMenuEvent &event)
 {
-    arg.beginStructure();
-    arg >> event.id >> event.eventId >> event.data >> event.timestamp;
-    arg.endStructure();
-    return arg;
+    return readStructure(arg, event.id, event.eventId, event.data, event.timestamp);
 }

@@ -126,7 +126,7 @@ void PopoverWindow::paintEvent(QPaintEvent *)
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    // Half-pixel inset: the 1-px outline then covers exactly the edge pixels.
+    // Inset by half the pen: the outline then covers exactly the edge pixels.
     const QPainterPath shape =
         Widgets::ContinuousCorners::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius);
     painter.fillPath(shape, background);

@@ -7,7 +7,7 @@
 // application takes the focus, which is how an outside click shows itself on
 // a Linux desktop. Where a compositing manager runs it has rounded corners and
 // a hairline outline (the compositor adds its shadow); elsewhere it is an
-// opaque rectangle with a 1-px outline.
+// opaque rectangle with a hairline outline.
 class PopoverWindow final : public QWidget
 {
     Q_OBJECT

@@ -124,7 +124,7 @@ void TrayApplication::start()
         if (m_trayless)
             return; // an ordinary window, with no icon to bring it back
         closePopover();
-        removeEventMonitor();
+        disconnectDeactivation();
     });
     addQuitShortcut(m_popover);
 
@@ -190,7 +190,7 @@ void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
         return;
     if (isPopoverShown()) {
         closePopover();
-        removeEventMonitor();
+        disconnectDeactivation();
         return;
     }
     if (m_closedByDeactivation.isValid() && m_closedByDeactivation.elapsed() < reopenGuardMs) {
@@ -263,17 +263,17 @@ void TrayApplication::presentPopover(std::optional<QPoint> hostAnchor, const QSt
         m_popover->open(popoverPosition(hostAnchor));
     }
 
-    removeEventMonitor();
+    disconnectDeactivation();
     if (m_trayless)
         return; // an ordinary window stays open when it loses the focus
-    m_eventMonitor = connect(m_popover, &PopoverWindow::deactivated, this, [self = QPointer(this)] {
+    m_deactivationConnection = connect(m_popover, &PopoverWindow::deactivated, this, [self = QPointer(this)] {
         if (!self)
             return;
         if (self->m_popover && self->isPopoverShown()) {
             self->closePopover();
             self->m_closedByDeactivation.start();
         }
-        self->removeEventMonitor();
+        self->disconnectDeactivation();
     });
 }
 
@@ -283,11 +283,11 @@ void TrayApplication::closePopover()
         m_popover->hide();
 }
 
-void TrayApplication::removeEventMonitor()
+void TrayApplication::disconnectDeactivation()
 {
-    if (m_eventMonitor)
-        disconnect(*m_eventMonitor);
-    m_eventMonitor.reset();
+    if (m_deactivationConnection)
+        disconnect(*m_deactivationConnection);
+    m_deactivationConnection.reset();
 }
 
 QPoint TrayApplication::popoverPosition(std::optional<QPoint> hostAnchor) const
@@ -334,7 +334,7 @@ void TrayApplication::showWithoutTray()
     // No tray on this desktop (stock GNOME without an extension): the panel
     // becomes an ordinary window so the program stays usable.
     m_trayless = true;
-    removeEventMonitor();
+    disconnectDeactivation();
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("tolvanis"));
     m_popover->prepare();

@@ -50,7 +50,6 @@ public:
     void handleRequest(SingleInstance::Request request, const QString &activationToken);
     void showStatusMenu(std::optional<QPoint> hostAnchor = std::nullopt);
     void openSettings();
-    void removeEventMonitor();
     static QIcon renderTrayIcon();
 
     std::shared_ptr<TranslationViewModel> viewModel();
@@ -61,12 +60,12 @@ public:
     QWidget *settingsWindow() const { return m_settingsWindow; }
     QMenu *statusMenu() const { return m_statusMenu; }
     bool isPopoverShown() const;
-    bool hasEventMonitor() const { return m_eventMonitor.has_value(); }
 
 private:
     QMenu *buildStatusMenu();
     void presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken = QString());
     void closePopover();
+    void disconnectDeactivation();
     void startShortcut();
     void applyShortcut();
     void reportShortcut(bool bound, const QString &text);
@@ -93,7 +92,9 @@ private:
     // Why the binding made at start failed, until a binding succeeds.
     QString m_shortcutFailure;
     QPointer<QMenu> m_statusMenu;
-    std::optional<QMetaObject::Connection> m_eventMonitor;
+    // Set while the panel is open under the icon: another window taking the
+    // focus closes it, as a click elsewhere closes any pop-up.
+    std::optional<QMetaObject::Connection> m_deactivationConnection;
     AppSettings &m_settings;
     HistoryStore &m_historyStore;
     KeyStore &m_keys;

@@ -1,8 +1,6 @@
 #include "singleinstance.h"
 
-#include <QLocalServer>
 #include <QLocalSocket>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -11,39 +9,27 @@ class TestSingleInstance : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void secondLaunchHandsOverItsRequest();
-    void socketLinesBecomeRequests_data();
-    void socketLinesBecomeRequests();
+    void init() { m_socket = m_dir.path() + u"/tolvanis.socket"_qs; }
+    void cleanup() { QFile::remove(m_socket); }
+    void requestsReachTheRunningInstance_data();
+    void requestsReachTheRunningInstance();
     void staleSocketFromACrashIsTakenOver();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_socket;
 };
 
-void TestSingleInstance::secondLaunchHandsOverItsRequest()
+void TestSingleInstance::requestsReachTheRunningInstance_data()
 {
-    QTemporaryDir dir;
-    const QString name = dir.path() + u"/tolvanis.socket"_qs;
-
-    SingleInstance first(name);
-    QVERIFY(!first.notifyRunningInstance());
-    QVERIFY(first.listen());
-    QSignalSpy asked(&first, &SingleInstance::requested);
-
-    SingleInstance second(name);
-    QVERIFY(second.notifyRunningInstance(SingleInstance::Request::Selection, u"launcher-token_1"_qs));
-    QTRY_COMPARE(asked.count(), 1);
-    QCOMPARE(asked.at(0).at(0).value<SingleInstance::Request>(), SingleInstance::Request::Selection);
-    QCOMPARE(asked.at(0).at(1).toString(), u"launcher-token_1"_qs);
-}
-
-void TestSingleInstance::socketLinesBecomeRequests_data()
-{
-    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("sent"); // raw on the socket; empty: a second launch asks for a selection
     QTest::addColumn<QStringList>("expected"); // "open|token" per request
 
+    QTest::newRow("second launch with a token") << QByteArray() << QStringList{u"selection|launcher-token_1"_qs};
     QTest::newRow("open") << QByteArray("open\n") << QStringList{u"open|"_qs};
     QTest::newRow("an earlier version's show") << QByteArray("show\n") << QStringList{u"open|"_qs};
     QTest::newRow("selection with a token") << QByteArray("selection t-1\n") << QStringList{u"selection|t-1"_qs};
-    QTest::newRow("two in one write") << QByteArray("open\nselection\n")
-                                      << QStringList{u"open|"_qs, u"selection|"_qs};
+    QTest::newRow("two in one write") << QByteArray("open\nselection\n") << QStringList{u"open|"_qs, u"selection|"_qs};
     QTest::newRow("unknown command") << QByteArray("translate everything\n") << QStringList{};
     QTest::newRow("control bytes in the token") << QByteArray("open a\x01z\n") << QStringList{};
     QTest::newRow("binary garbage, then a request") << QByteArray("\xff\xfe\x00\x01\nopen\n", 10)
@@ -52,13 +38,12 @@ void TestSingleInstance::socketLinesBecomeRequests_data()
     QTest::newRow("endless line") << QByteArray(100000, 'x') << QStringList{};
 }
 
-void TestSingleInstance::socketLinesBecomeRequests()
+void TestSingleInstance::requestsReachTheRunningInstance()
 {
     QFETCH(QByteArray, sent);
     QFETCH(QStringList, expected);
-    QTemporaryDir dir;
-    const QString name = dir.path() + u"/tolvanis.socket"_qs;
-    SingleInstance instance(name);
+    SingleInstance instance(m_socket);
+    QVERIFY(!instance.notifyRunningInstance());
     QVERIFY(instance.listen());
     QStringList heard;
     connect(&instance, &SingleInstance::requested, this,
@@ -67,12 +52,17 @@ void TestSingleInstance::socketLinesBecomeRequests()
             });
 
     QLocalSocket peer;
-    peer.connectToServer(name);
-    QVERIFY(peer.waitForConnected());
-    peer.write(sent);
-    QVERIFY(peer.waitForBytesWritten());
+    if (sent.isEmpty()) {
+        SingleInstance second(m_socket);
+        QVERIFY(second.notifyRunningInstance(SingleInstance::Request::Selection, u"launcher-token_1"_qs));
+    } else {
+        peer.connectToServer(m_socket);
+        QVERIFY(peer.waitForConnected());
+        peer.write(sent);
+        QVERIFY(peer.waitForBytesWritten());
+    }
     // A later well-formed request on a fresh connection still arrives.
-    QVERIFY(SingleInstance(name).notifyRunningInstance());
+    QVERIFY(SingleInstance(m_socket).notifyRunningInstance());
     expected << u"open|"_qs;
     QTRY_COMPARE(heard.size(), expected.size());
     heard.sort();
@@ -82,17 +72,13 @@ void TestSingleInstance::socketLinesBecomeRequests()
 
 void TestSingleInstance::staleSocketFromACrashIsTakenOver()
 {
-    QTemporaryDir dir;
-    const QString name = dir.path() + u"/tolvanis.socket"_qs;
-    {
-        // A socket file whose listener is gone, as a crash leaves it.
-        QFile stale(name);
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-    }
-    SingleInstance instance(name);
+    QFile stale(m_socket); // a socket file whose listener is gone, as a crash leaves it
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    SingleInstance instance(m_socket);
     QVERIFY(!instance.notifyRunningInstance());
     QVERIFY(instance.listen());
-    QVERIFY(SingleInstance(name).notifyRunningInstance());
+    QVERIFY(SingleInstance(m_socket).notifyRunningInstance());
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -1,12 +1,12 @@
-"""A GlobalShortcuts desktop portal on the session bus for the shortcut tests.
-Prints "ready" once it owns the portal's name, then one line per call
-("Register <app id>", "CreateSession <session>", "BindShortcuts <session>
-<id> <preferred trigger> <description>", "Close <session>"); reads commands
-from stdin, each for the latest session: "activate <token>" emits Activated,
-"retrigger <text>" ShortcutsChanged as the user's new choice, "close" ends the
-session as the desktop does. Quits at the end of stdin. Switches: --refuse answers BindShortcuts as a user's
-"cancel" does; --no-registry leaves out the host Registry, as portals before
-it do. Run with Debian's /usr/bin/python3 (python3-gi)."""
+# A GlobalShortcuts desktop portal on the session bus for the shortcut tests.
+# Prints "ready" once it owns the portal's name, then one line per call
+# ("Register <app id>", "CreateSession <session>", "BindShortcuts <session>
+# <id> <preferred trigger> <description>", "Close <session>"); reads commands
+# from stdin, each for the latest session: "activate <token>" emits Activated,
+# "retrigger <text>" ShortcutsChanged as the user's new choice, "close" ends the
+# session as the desktop does. Quits at the end of stdin. Switches: --refuse answers BindShortcuts as a user's
+# "cancel" does; --no-registry leaves out the host Registry, as portals before
+# it do. Run with Debian's /usr/bin/python3 (python3-gi).
 import os
 import sys
 

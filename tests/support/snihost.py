@@ -1,7 +1,5 @@
-"""A StatusNotifierItem host for the tray tests: a StatusNotifierWatcher and a
-Settings portal on the session bus (Gio), plus pixel measurements.
-Run with Debian's /usr/bin/python3 (python3-gi)."""
-import subprocess
+# A StatusNotifierItem host for the tray tests: a StatusNotifierWatcher and a
+# Settings portal on the session bus (Gio). Debian's /usr/bin/python3 (python3-gi).
 import time
 
 from gi.repository import Gio, GLib
@@ -90,37 +88,3 @@ def call(service, path, iface, method, signature=None, args=(), timeout=5000):
                              None).unpack()
     except GLib.Error as error:
         return error
-
-
-def luminance(rgb):
-    def linear(c):
-        c /= 255
-        return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
-    r, g, b = (linear(c) for c in rgb)
-    return 0.2126 * r + 0.7152 * g + 0.0722 * b
-
-
-def contrast(a, b):
-    la, lb = sorted((luminance(a), luminance(b)))
-    return (lb + 0.05) / (la + 0.05)
-
-
-def over(rgba, background):
-    """An RGBA pixel composited over an opaque background."""
-    alpha = rgba[3] / 255
-    return tuple(round(c * alpha + b * (1 - alpha)) for c, b in zip(rgba[:3], background))
-
-
-def mark_contrast(pixels, background):
-    """The mark's contrast: its most distinct pixel against the bar, and how
-    many pixels reach 3:1 (a stray pixel is not a visible icon)."""
-    ratios = [contrast(p, background) for p in pixels]
-    return max(ratios), sum(r >= 3 for r in ratios)
-
-
-def screen_pixels(x, y, width, height, file):
-    """Pixels of a screen area (import + ImageMagick), row by row."""
-    subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", file], check=True)
-    ppm = subprocess.run(["convert", file, "-depth", "8", "ppm:-"], check=True, capture_output=True).stdout
-    data = ppm.split(b"\n", 3)[3]
-    return [tuple(data[i:i + 3]) for i in range(0, len(data) - 2, 3)]

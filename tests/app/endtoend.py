@@ -1,0 +1,148 @@
+#!/usr/bin/python3
+# End to end on a real X server with a real tray and a compositing manager
+# (picom): clicks by xdotool, the clipboard by xclip, the key in a real
+# gnome-keyring, a loopback chat-completions server. The README's pictures are
+# the panel.png and settings.png this run leaves in the screenshot dir.
+# Run inside scripts/test-session.sh: endtoend.py <tolvanis> <fakechatserver> <screenshot dir>
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+from PIL import Image
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import (Chat, on_virtual_desktop, panel, position, private_home, run, start,  # noqa: E402
+                     tray_icon, until, visible)
+
+on_virtual_desktop()
+tolvanis, shots = sys.argv[1], sys.argv[3]
+shutil.rmtree(shots, ignore_errors=True)
+os.makedirs(shots)
+steps = []
+
+
+def shot(name, window=None, pad=0):
+    """The screen, kept as the next numbered picture; cropped to a window (with
+    room for its shadow) into `name`.png. xwininfo: xdotool misplaces framed windows."""
+    steps.append(name)
+    path = os.path.join(shots, f"{len(steps):02d}-{name}.png")
+    run("import", "-window", "root", path)
+    if window is None:
+        return Image.open(path).convert("RGB")
+    info = dict(line.strip().split(": ", 1) for line in run("xwininfo", "-id", window).stdout.splitlines()
+                if ": " in line)
+    x, y = int(info["Absolute upper-left X"]) - pad, int(info["Absolute upper-left Y"]) - pad
+    width, height = int(info["Width"]) + 2 * pad, int(info["Height"]) + 2 * pad
+    image = Image.open(path).convert("RGB").crop((x, y, x + width, y + height))
+    image.save(os.path.join(shots, name + ".png"))
+    return image
+
+
+def check(condition, message):
+    if not condition:
+        shot("failure")
+        sys.exit(f"FAIL: {message}")
+
+
+def click(x, y, button="1"):
+    run("xdotool", "mousemove", str(x), str(y), "click", button)
+
+
+def face():
+    window = visible("^tolvanis$")[0]
+    return hashlib.md5(subprocess.run(["import", "-window", window, "rgb:-"], capture_output=True).stdout).hexdigest()
+
+
+def compositor():
+    return "picom" in run("xwininfo", "-root", "-tree").stdout.lower()
+
+
+# A compositing manager with shadows, so the panel shows its rounded corners.
+picom = start("picom", "--backend", "xrender", "--config", "/dev/null", "--shadow", stdout=subprocess.DEVNULL,
+              stderr=subprocess.DEVNULL)
+until("picom did not start", compositor)
+reply = "The weather is lovely today."
+chat = Chat(sys.argv[2], reply)
+env = private_home("e2e", chat)
+source = "今天天气很好"
+clip = start("xclip", "-selection", "clipboard", stdin=subprocess.PIPE)
+clip.stdin.write(source.encode())
+clip.stdin.close()
+app = start(tolvanis, env=env)
+icon_x, icon_y = tray_icon()
+
+# Left click: the panel opens under the icon, wholly on screen, pre-filled from the clipboard.
+click(icon_x, icon_y)
+x, y, width, height = until("a left click did not open the panel", panel, 5)
+screen = [int(n) for n in run("xdotool", "getdisplaygeometry").stdout.split()]
+check(width == 340 and y >= icon_y, f"the panel at {x},{y} {width}x{height} is not under the icon")
+check(x >= 0 and y >= 0 and x + width <= screen[0] and y + height <= screen[1], f"the panel is off the {screen} screen")
+image = shot("panel-prefilled", visible("^tolvanis$")[0])
+# The corner shows what lies behind; the top edge is a line darker than the panel just below it.
+inside = image.getpixel((170, 4))
+check(image.getpixel((0, 0)) != inside, "the panel's corner is not rounded")
+check(image.getpixel((170, 0)) != inside, "the panel has no outline")
+
+# Return translates: the server receives the exact request.
+run("xdotool", "key", "Return")
+sent = until("no request reached the server", lambda: chat.requests() and chat.requests()[0])
+check(sent.startswith("POST /v1/chat/completions "), "wrong method or path")
+check("authorization: bearer sk-e2e" in sent.lower(), "the key was not sent")
+check('"model":"e2e-model"' in sent and source in sent, f"the model or the clipboard text was not sent: {sent}")
+run("sleep", "0.5")
+shot("panel", visible("^tolvanis$")[0], 24)
+
+# The copy button sits in the result card's top trailing corner.
+copy_x, copy_y = position("COPY", 313, 262)
+click(x + copy_x, y + copy_y)
+until("copy did not put the result on the clipboard",
+      lambda: run("xclip", "-selection", "clipboard", "-o").stdout == reply, 3)
+
+# The history keeps the translation across closing and opening the panel.
+click(icon_x, icon_y)
+until("a second click did not close the panel", lambda: not panel(), 3)
+with open(os.path.join(env["XDG_CONFIG_HOME"], "tolvanis", "tolvanis.conf")) as conf:
+    check(re.search("^com.quendrix.tolvanis.history=.*@ByteArray", conf.read(), re.M), "the history was not stored")
+run("sleep", "0.4")
+click(icon_x, icon_y)
+until("the panel did not open again", panel, 5)
+translate_face = face()
+history_x, history_y = position("HISTORY", 285, 25)
+click(x + history_x, y + history_y)
+# On a loaded machine the flip takes longer than its animation: wait until the face changed and holds still.
+faces = [translate_face]
+until("the history button did not turn the panel over",
+      lambda: faces.append(face()) or faces[-1] == faces[-2] != translate_face, 5)
+check(panel()[3] == height, "the history face is not as high as the translate face")
+shot("history")
+
+# Escape turns back from the history first, then closes the panel.
+run("xdotool", "key", "Escape")
+run("sleep", "0.6")
+check(panel(), "Escape in the history closed the panel")
+run("xdotool", "key", "Escape")
+until("Escape did not close the panel", lambda: not panel(), 3)
+
+# Right click: the status menu; its second item opens the settings window.
+click(icon_x, icon_y, "3")
+run("sleep", "0.5")
+shot("status-menu")
+run("xdotool", "key", "Down", "Down", "Return")
+settings = until("设置… did not open the settings window", lambda: visible("^设置$"), 5)[0]
+run("sleep", "0.3")
+shot("settings", settings, 24)
+
+# Without a compositing manager: square corners in the colour of a hairline edge.
+picom.terminate()
+until("picom did not stop", lambda: not compositor())
+run("sleep", "0.4")
+click(icon_x, icon_y)
+until("the panel did not open without a compositor", panel, 5)
+run("sleep", "0.3")
+image = shot("no-compositor", visible("^tolvanis$")[0])
+edge = image.getpixel((170, 0))
+check(image.getpixel((0, 0)) == edge != image.getpixel((170, 4)), "without a compositor the panel has no hairline edge")
+print(f"end to end: every step passed; screenshots in {shots}")
