@@ -39,7 +39,7 @@ protected:
     }
 };
 
-// The tray symbol, 28 points, tertiary.
+// The tray symbol that stands in for an empty history.
 class TraySymbol final : public QWidget
 {
 public:

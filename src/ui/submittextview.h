@@ -2,8 +2,7 @@
 
 #include <QPlainTextEdit>
 
-// The translator's multi-line input: plain text in 13-pixel type with 6-pixel
-// insets, no frame or background of its own. Return submits, Shift-Return
+// The translator's multi-line input: plain text with small insets, no frame or background of its own. Return submits, Shift-Return
 // inserts a line break; a Return that an input method uses to commit its
 // pre-edit text never submits. Every edit is reported with the whole text, and
 // the field takes the keyboard focus when its owner asks and once, right after

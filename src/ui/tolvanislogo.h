@@ -14,7 +14,7 @@ class TolvanisLogo final : public QWidget
 public:
     explicit TolvanisLogo(qreal size, QWidget *parent = nullptr);
 
-    // sRGB 0.29, 0.51, 0.98.
+    // The blue of the logo's background, also used where the brand is shown.
     static QColor brandColor();
     static void paint(QPainter &painter, const QRectF &square);
 

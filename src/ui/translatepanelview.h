@@ -20,7 +20,7 @@ class SymbolLabel;
 class TitledCard;
 } // namespace Widgets
 
-// The translator's panel, 340 wide: header with the logo and the history and
+// The translator's panel: header with the logo and the history and
 // settings buttons, engine picker, input card, direction control, result card
 // with a copy button, error line, and the busy indicator with the translate
 // button. The history button turns the panel over to the history list.

@@ -7,8 +7,8 @@
 
 #include <optional>
 
-// The status-bar (tray) image: the mark, 18 × 18 pixels drawn at scale 2
-// (36 × 36), black unless the bar asks for another colour. Linux tray hosts
+// The tray image: the mark at the tray's icon size, drawn at twice the
+// resolution for high-density bars, black unless the bar asks for another colour. Linux tray hosts
 // ignore the mask flag, so the tray code picks a colour the bar can show
 // (markColor) or hands hosts that recolour icons a symbolic icon by name.
 namespace TrayIconImage {
