@@ -10,15 +10,9 @@ namespace {
 
 Dominant scriptedVerdict = Dominant::None;
 
-Dominant scriptedRecognizer(const QString &)
-{
-    return scriptedVerdict;
-}
+Dominant scriptedRecognizer(const QString &) { return scriptedVerdict; }
 
-QString scalar(char32_t c)
-{
-    return QString::fromUcs4(&c, 1);
-}
+QString scalar(char32_t c) { return QString::fromUcs4(&c, 1); }
 
 } // namespace
 

@@ -26,10 +26,7 @@ QByteArray openAIReply(const char *content)
     return QByteArray(R"({"id":"c1","choices":[{"index":0,"message":{"role":"assistant","content":)") + content + "}}]}";
 }
 
-QString networkText(const char *message)
-{
-    return TranslationError::network(QString::fromUtf8(message)).errorDescription();
-}
+QString networkText(const char *message) { return TranslationError::network(QString::fromUtf8(message)).errorDescription(); }
 
 // One translation as the user sets it up. In `base`, "@" stands for the
 // loopback server; the key "<locked>" for a secret store that cannot answer.
@@ -51,13 +48,14 @@ class TestLLMEngine : public QObject
 
     Settled<QString> translate(const Setup &setup, const QString &from = english, const QString &to = chinese)
     {
-        m_fixture->settings.settings().setLLMProvider(setup.provider);
-        m_fixture->settings.settings().setOpenAIBaseURL(QString(setup.base).replace(u'@', m_fixture->server.url(QString()).toString()));
-        m_fixture->settings.settings().setOpenAIModel(setup.model);
+        AppSettings &settings = m_fixture->settings.settings();
+        settings.setLLMProvider(setup.provider);
+        settings.setOpenAIBaseURL(QString(setup.base).replace(u'@', m_fixture->server.url(QString()).toString()));
+        settings.setOpenAIModel(setup.model);
         const bool locked = setup.key == u"<locked>";
-        m_fixture->keys.setStored(setup.provider == LLMProvider::Anthropic ? ApiKeyAccount::Anthropic : ApiKeyAccount::OpenAICompatible,
-                          setup.key.isEmpty() || locked ? std::nullopt : std::optional(setup.key));
-        m_fixture->keys.failLookupsWith(locked ? QStringLiteral("钥匙环已锁定") : QString());
+        const auto account = setup.provider == LLMProvider::Anthropic ? ApiKeyAccount::Anthropic : ApiKeyAccount::OpenAICompatible;
+        m_fixture->keys.setStored(account, setup.key.isEmpty() || locked ? std::nullopt : std::optional(setup.key));
+        m_fixture->keys.failLookupsWith(locked ? u"钥匙环已锁定"_qs : QString());
         return settled(m_fixture->engine.translate(setup.text, from, to));
     }
 
@@ -179,8 +177,8 @@ private Q_SLOTS:
         QCOMPARE(translate({LLMProvider::Anthropic, u"sk-a"_qs, u"x"_qs}).value, u"from anthropic"_qs);
         QCOMPARE(translate({LLMProvider::OpenAICompatible, u"sk-1"_qs, u"x"_qs, u"@/v1"_qs, u"first"_qs}).value, u"from openai"_qs);
         QCOMPARE(translate({LLMProvider::OpenAICompatible, u"sk-2"_qs, u"x"_qs, u"@/v2"_qs, u"second"_qs}).value, u"from openai"_qs);
-        QCOMPARE(m_fixture->keys.lookups(), (QList{ApiKeyAccount::Anthropic, ApiKeyAccount::OpenAICompatible,
-                                           ApiKeyAccount::OpenAICompatible}));
+        QCOMPARE(m_fixture->keys.lookups(),
+                 (QList{ApiKeyAccount::Anthropic, ApiKeyAccount::OpenAICompatible, ApiKeyAccount::OpenAICompatible}));
         const LoopbackServer::Request &last = m_fixture->server.requests().at(2);
         QCOMPARE(last.path, QByteArray("/v2/chat/completions"));
         QCOMPARE(last.header("Authorization"), QByteArray("Bearer sk-2"));

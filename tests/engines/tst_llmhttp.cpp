@@ -25,11 +25,8 @@ Settled<QByteArray> post(const QUrl &url, const LLMHTTP::Headers &headers = {})
 
 void compareFailure(const Settled<QByteArray> &outcome, const QString &expected)
 {
-    if (expected == networkPrefix)
-        QVERIFY2(outcome.description().startsWith(expected) && outcome.description() != expected,
-                 qPrintable(outcome.description()));
-    else
-        QCOMPARE(outcome.description(), expected);
+    const QString text = outcome.description();
+    QVERIFY2(expected == networkPrefix ? text.startsWith(expected) && text != expected : text == expected, qPrintable(text));
 }
 
 // A port nobody listens on: bound once, then released.
@@ -63,7 +60,6 @@ private Q_SLOTS:
         QTest::newRow("403 message untrimmed") << LoopbackServer::Reply{403, R"({"error":{"message":" 额度不足 \n"}})"}
                                                << message(" 额度不足 \n");
         QTest::newRow("400 message not a string") << LoopbackServer::Reply{400, R"({"error":{"message":42}})"} << message("HTTP 400");
-        QTest::newRow("404 top-level message") << LoopbackServer::Reply{404, R"({"message":"no model"})"} << message("HTTP 404");
         QTest::newRow("502 HTML") << LoopbackServer::Reply{502, "<html>Bad Gateway</html>"} << message("HTTP 502");
         QTest::newRow("429 chunked") << LoopbackServer::Reply{429, R"({"error":{"message":"rate limited"}})", Behaviour::Chunked}
                                      << message("rate limited");
@@ -71,7 +67,6 @@ private Q_SLOTS:
         QTest::newRow("slow but steady") << LoopbackServer::Reply{200, R"({"choices":[]})", Behaviour::Drip} << QString();
         QTest::newRow("stall after 200 headers") << LoopbackServer::Reply{200, "{}", Behaviour::StallAfterHeaders} << timeout;
         QTest::newRow("reset mid-body") << LoopbackServer::Reply{200, R"({"content":[]})", Behaviour::CloseEarly} << networkPrefix;
-        QTest::newRow("not HTTP") << LoopbackServer::Reply{200, "SSH-2.0-OpenSSH_9.2\r\n", Behaviour::Raw} << networkPrefix;
         QTest::newRow("oversized") << LoopbackServer::Reply{200, oversized} << invalid;
         QTest::newRow("oversized, chunked") << LoopbackServer::Reply{200, oversized, Behaviour::Chunked} << invalid;
         QTest::newRow("oversized error") << LoopbackServer::Reply{500, oversized} << invalid;
@@ -88,7 +83,7 @@ private Q_SLOTS:
         if (expected.isEmpty())
             QCOMPARE(outcome.value, std::optional<QByteArray>(reply.body));
 
-        QVERIFY(!server.requests().isEmpty()); // Qt sends again when a connection breaks
+        QVERIFY(!server.requests().isEmpty()); // Qt sends again when a connection breaks early
         const LoopbackServer::Request &request = server.requests().first();
         QCOMPARE(request.method + ' ' + request.path, QByteArray("POST /v1/messages"));
         QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));

@@ -11,10 +11,7 @@ namespace {
 // while no single pause reaches them.
 constexpr int dripIntervalMs = 50;
 
-QByteArray chunk(const QByteArray &data)
-{
-    return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
-}
+QByteArray chunk(const QByteArray &data) { return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n"; }
 
 } // namespace
 
@@ -88,11 +85,6 @@ void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
 {
     const Reply &reply = m_reply;
     const QByteArray body = reply.bodyFor ? reply.bodyFor(request) : reply.body;
-    if (reply.behaviour == Behaviour::Raw) {
-        socket->write(body);
-        socket->disconnectFromHost();
-        return;
-    }
     // Clients go by the code; the reason phrase is only for people.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\nContent-Type: application/json\r\n";
     if (!reply.location.isEmpty())
@@ -118,7 +110,6 @@ void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
             QTimer::singleShot(int(i + 1) * dripIntervalMs, socket, [socket, byte = body.mid(i, 1)] { socket->write(byte); });
         break;
     case Behaviour::StallAfterHeaders:
-    case Behaviour::Raw:
         break;
     }
 }

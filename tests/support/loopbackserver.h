@@ -26,7 +26,6 @@ public:
         Drip,              // the body one byte at a time, steadily but slowly
         StallAfterHeaders, // headers announcing the body, then silence
         CloseEarly,        // headers, half the body, then a connection reset
-        Raw,               // `body` as the only bytes, no status line
     };
 
     struct Request {
