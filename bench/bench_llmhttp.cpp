@@ -100,8 +100,7 @@ void BM_LLMHTTPTranslate2KB(benchmark::State &state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        const Settled<QString> result =
-            SettledTask::wait(engine.translate(text, LanguageName::chinese(), LanguageName::english()));
+        const Settled<QString> result = settled(engine.translate(text, LanguageName::chinese(), LanguageName::english()));
         samples.push_back(static_cast<double>(timer.nsecsElapsed()) / 1000.0);
         if (!result.value) {
             state.SkipWithError(qPrintable(result.description()));

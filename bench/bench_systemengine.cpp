@@ -4,7 +4,7 @@
 // medians is what the path adds per request.
 #include "nativemessagecodec.h"
 #include "systemengine.h"
-#include "taskoutcome.h"
+#include "settledtask.h"
 #include "translatelocallystandin.h"
 
 #include <QCoreApplication>
@@ -44,12 +44,12 @@ void systemEngineRequest(benchmark::State &state)
     const auto engine = SystemEngine::create();
     const QString from = QStringLiteral("英文"), to = QStringLiteral("中文");
     // Start the worker and choose the model outside the measurement.
-    if (!outcomeOf(engine->translate(text, from, to)).value) {
+    if (!settled(engine->translate(text, from, to)).value) {
         state.SkipWithError("the stand-in did not answer");
         return;
     }
     for (auto _ : state) {
-        auto outcome = outcomeOf(engine->translate(text, from, to));
+        auto outcome = settled(engine->translate(text, from, to));
         benchmark::DoNotOptimize(outcome);
     }
     engine->shutdown();

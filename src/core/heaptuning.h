@@ -7,7 +7,7 @@ namespace HeapTuning {
 // again; with glibc's default 128 KiB trim threshold each free hands the top
 // of the heap back to the kernel (brk), and the next detection faults every
 // page in again: ~90 µs per call even for a 12-byte text, against < 1 µs once
-// the memory is kept. Keeping up to 4 MiB of freed heap removes that cost.
+// the memory is kept. Keeping a few MiB of freed heap removes that cost.
 void keepFreedMemoryForReuse();
 
 } // namespace HeapTuning

@@ -1,5 +1,6 @@
 #include "anthropicengine.h"
 
+#include "engineslog.h"
 #include "llmprompt.h"
 #include "keystore.h"
 #include "texttrim.h"
@@ -57,7 +58,9 @@ QCoro::Task<QString> AnthropicEngine::translate(QString text, QString from, QStr
     const QJsonObject body = requestBody(LLMPrompt::build(input, from, to));
     const QByteArray reply = co_await m_http.post(m_endpoint, headers, body);
     const std::optional<QString> translation = replyText(reply);
-    if (!translation)
+    if (!translation) {
+        qCWarning(lcEngines) << "Anthropic reply without the expected text field," << reply.size() << "bytes";
         throw TranslationError::invalidResponse();
+    }
     co_return TextTrim::trimmed(*translation);
 }

@@ -1,5 +1,6 @@
 #include "llmhttp.h"
 
+#include "engineslog.h"
 #include "translationerror.h"
 
 #include <QCoroNetworkReply>
@@ -141,7 +142,11 @@ QCoro::Task<QByteArray> LLMHTTP::post(QUrl url, Headers headers, QJsonObject bod
                      [raw, abortIfTooLarge] { abortIfTooLarge(raw->bytesAvailable(), -1); });
 
     co_await raw;
-    if (const std::optional<TranslationError> failure = failureOf(*raw, abortedForSize))
+    if (const std::optional<TranslationError> failure = failureOf(*raw, abortedForSize)) {
+        // The status and Qt's error only: the body may echo the user's text.
+        qCInfo(lcEngines) << "model service request failed: HTTP"
+                          << raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() << raw->error();
         throw *failure;
+    }
     co_return raw->readAll();
 }

@@ -7,10 +7,10 @@
 #include <optional>
 
 // Framing of the native-messaging protocol that `translateLocally -p` speaks on
-// its standard input and output: each message is a 4-byte unsigned length in
-// the machine's byte order followed by that many bytes of UTF-8 JSON. Messages
-// shorter than 2 bytes or of 10 MiB and more are refused by the worker, so we
-// neither send nor accept them.
+// its standard input and output: each message is a 32-bit unsigned length in
+// the machine's byte order followed by that many bytes of UTF-8 JSON. The
+// worker refuses messages outside the limits below, so we neither send nor
+// accept them.
 class NativeMessageCodec final
 {
 public:

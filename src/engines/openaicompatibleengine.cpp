@@ -1,6 +1,7 @@
 #include "openaicompatibleengine.h"
 
 #include "appsettings.h"
+#include "engineslog.h"
 #include "llmprompt.h"
 #include "keystore.h"
 #include "texttrim.h"
@@ -79,7 +80,9 @@ QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString fro
     const QJsonObject body = requestBody(model, LLMPrompt::build(input, from, to));
     const QByteArray reply = co_await m_http.post(*endpoint, headers, body);
     const std::optional<QString> translation = replyText(reply);
-    if (!translation)
+    if (!translation) {
+        qCWarning(lcEngines) << "OpenAI-compatible reply without the expected text field," << reply.size() << "bytes";
         throw TranslationError::invalidResponse();
+    }
     co_return TextTrim::trimmed(*translation);
 }

@@ -1,6 +1,7 @@
 #include "systemengine.h"
 
 #include "chinesesentences.h"
+#include "engineslog.h"
 #include "languagenames.h"
 #include "texttrim.h"
 #include "translatelocallyclient.h"
@@ -105,7 +106,11 @@ QCoro::Task<QString> SystemEngine::translate(QString text, QString from, QString
         // Looked for at every try, so a translateLocally installed meanwhile is used.
         if (error.kind() == TranslateLocallyError::Kind::NotInstalled)
             throw missingProgram();
+        qCInfo(lcEngines) << "on-device translation failed, kind" << int(error.kind()) << error.what();
+    } catch (const std::exception &error) {
+        qCWarning(lcEngines) << "on-device translation failed:" << error.what();
     } catch (...) {
+        qCWarning(lcEngines) << "on-device translation failed with an unknown exception";
     }
     // Whatever else went wrong, the user is told to get the language pack.
     throw TranslationError::unsupportedLanguagePack();

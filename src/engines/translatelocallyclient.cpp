@@ -1,5 +1,6 @@
 #include "translatelocallyclient.h"
 
+#include "engineslog.h"
 #include "translatelocallyerror.h"
 
 #include <QJsonDocument>
@@ -149,11 +150,14 @@ void TranslateLocallyClient::workerFinished()
     const QString detail = m_process->exitStatus() == QProcess::CrashExit
         ? QStringLiteral("crashed")
         : QStringLiteral("exited with status %1").arg(m_process->exitCode());
+    if (!m_pending.isEmpty())
+        qCWarning(lcEngines) << "translateLocally worker" << detail << "with" << m_pending.size() << "requests pending";
     discardWorker(TranslateLocallyError(TranslateLocallyError::Kind::Exited, detail), false);
 }
 
 void TranslateLocallyClient::replyTimedOut()
 {
+    qCWarning(lcEngines) << "translateLocally worker did not answer in time; killing it";
     discardWorker(TranslateLocallyError(TranslateLocallyError::Kind::Timeout), true);
 }
 
@@ -170,6 +174,8 @@ void TranslateLocallyClient::stop()
 
 void TranslateLocallyClient::discardWorker(const TranslateLocallyError &error, bool kill)
 {
+    if (error.kind() == TranslateLocallyError::Kind::Protocol || error.kind() == TranslateLocallyError::Kind::FailedToStart)
+        qCWarning(lcEngines) << "translateLocally worker discarded:" << error.what();
     m_replyTimer.stop();
     m_idleTimer.stop();
     QProcess *const process = std::exchange(m_process, nullptr);

@@ -12,9 +12,9 @@
 class QTcpServer;
 class QTcpSocket;
 
-// A real HTTP/1.1 server on 127.0.0.1 for tests and benchmarks: it records every
-// request (method, path, headers, exact body) and answers each with the reply
-// set by the test, well-formed or broken in one of several ways.
+// A real HTTP/1.1 server on 127.0.0.1 for tests, benchmarks and the end-to-end
+// scripts: it records every request (method, path, headers, exact body) and
+// answers each with the reply set by the test, well-formed or broken.
 class LoopbackServer final : public QObject
 {
     Q_OBJECT
@@ -22,11 +22,10 @@ class LoopbackServer final : public QObject
 public:
     enum class Behaviour {
         Answer,            // status line, headers, the whole body
+        Chunked,           // the same without Content-Length, so the size is not known ahead
+        Drip,              // the body one byte at a time, steadily but slowly
         StallAfterHeaders, // headers announcing the body, then silence
-        Drip,              // headers, then the body one byte per `dripInterval`
         CloseEarly,        // headers, half the body, then a connection reset
-        NeverAnswer,       // reads the request and says nothing
-        Raw,               // `body` as the only bytes, no status line
     };
 
     struct Request {
@@ -37,18 +36,13 @@ public:
 
         // The value of the first header of that name (case-insensitive), or a null array.
         QByteArray header(const QByteArray &name) const;
-        int headerCount(const QByteArray &name) const;
     };
 
     struct Reply {
         int status = 200;
-        QByteArray body;
-        QByteArray contentType = "application/json";
+        QByteArray body = {};
         Behaviour behaviour = Behaviour::Answer;
-        int dripIntervalMs = 20;
-        // Sent without Content-Length, chunked, so the size is not known ahead.
-        bool chunked = false;
-        QList<std::pair<QByteArray, QByteArray>> headers = {};
+        QByteArray location = {}; // sent as Location when set
         // When set, makes each request's body from that request instead of `body`.
         std::function<QByteArray(const Request &)> bodyFor = {};
         // Each answer waits a random time up to this, so overlapping requests end out of order.
@@ -62,6 +56,9 @@ public:
     QUrl url(const QString &path = QStringLiteral("/")) const;
     void setReply(const Reply &reply) { m_reply = reply; }
     const QList<Request> &requests() const { return m_requests; }
+
+Q_SIGNALS:
+    void received(const LoopbackServer::Request &request);
 
 private:
     void accept();

@@ -1,21 +1,16 @@
 #pragma once
 
+#include "oneshot.h"
 #include "translationengine.h"
 #include "translationerror.h"
 
 #include <QList>
-#include <QObject>
-
-#include <exception>
-#include <memory>
 
 // An engine whose answers the test decides. Each translate() call is recorded
 // and stays pending until the test settles it by index, so requests can finish
 // in any order.
-class ScriptedEngine final : public QObject, public TranslationEngine
+class ScriptedEngine final : public TranslationEngine
 {
-    Q_OBJECT
-
 public:
     struct Call {
         QString text;
@@ -23,30 +18,21 @@ public:
         QString to;
     };
 
-    explicit ScriptedEngine(QString name = QStringLiteral("Scripted"));
+    explicit ScriptedEngine(QString name = QStringLiteral("Scripted")) : m_name(std::move(name)) {}
 
     QString name() const override { return m_name; }
     QCoro::Task<QString> translate(QString text, QString from, QString to) override;
 
     const QList<Call> &calls() const { return m_calls; }
-    void succeed(qsizetype call, const QString &result);
-    void fail(qsizetype call, std::exception_ptr error);
-    void fail(qsizetype call, const TranslationError &error) { fail(call, std::make_exception_ptr(error)); }
+    void succeed(qsizetype call, const QString &result) { m_answers[call].resolve(result); }
+    void fail(qsizetype call, std::exception_ptr error) { m_answers[call].reject(std::move(error)); }
+    void fail(qsizetype call, const TranslationError &error) { m_answers[call].reject(error); }
     // Fails every call still pending. A fixture calls it before it goes: a
     // request left waiting keeps its view model, and with it this engine, alive.
     void failPending();
 
-Q_SIGNALS:
-    void settled(qsizetype call);
-
 private:
-    struct Outcome {
-        bool done = false;
-        QString result;
-        std::exception_ptr error;
-    };
-
     QString m_name;
     QList<Call> m_calls;
-    QList<std::shared_ptr<Outcome>> m_outcomes;
+    QList<OneShot<QString>> m_answers;
 };

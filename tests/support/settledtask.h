@@ -1,29 +1,55 @@
 #pragma once
 
-#include "taskoutcome.h"
 #include "translationerror.h"
 
-// An engine call's outcome with its TranslationError spelled out, so tables
-// can compare the text the user would see.
+#include <QCoroTask>
+
+#include <exception>
+#include <optional>
+
+// What a task ended with, so a test can start several requests, wait for each
+// and compare values, and the text a user would see for an error, alike.
 template <typename T>
 struct Settled {
     std::optional<T> value;
-    std::optional<TranslationError> error;
+    std::exception_ptr error;
 
-    QString description() const { return error ? error->errorDescription() : QString(); }
+    // The error as E, or nothing when the task did not fail that way.
+    template <typename E>
+    std::optional<E> errorAs() const
+    {
+        try {
+            if (error)
+                std::rethrow_exception(error);
+        } catch (const E &e) {
+            return e;
+        } catch (...) {
+        }
+        return std::nullopt;
+    }
+    // The text a user would see for a TranslationError; empty for anything else.
+    QString description() const
+    {
+        const auto translationError = errorAs<TranslationError>();
+        return translationError ? translationError->errorDescription() : QString();
+    }
 };
 
-namespace SettledTask {
-
-// Runs the task to its end; any error other than a TranslationError is rethrown.
 template <typename T>
-Settled<T> wait(QCoro::Task<T> task)
+QCoro::Task<Settled<T>> settle(QCoro::Task<T> task)
 {
-    TaskOutcome<T> outcome = outcomeOf(std::move(task));
-    std::optional<TranslationError> error = outcome.template errorAs<TranslationError>();
-    if (outcome.error && !error)
-        std::rethrow_exception(outcome.error);
-    return {std::move(outcome.value), std::move(error)};
+    Settled<T> outcome;
+    try {
+        outcome.value = co_await task;
+    } catch (...) {
+        outcome.error = std::current_exception();
+    }
+    co_return outcome;
 }
 
-} // namespace SettledTask
+// Runs the event loop until the task has ended.
+template <typename T>
+Settled<T> settled(QCoro::Task<T> task)
+{
+    return QCoro::waitFor(settle(std::move(task)));
+}

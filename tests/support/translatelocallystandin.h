@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// Makes the test stand-in the only translateLocally on PATH for the lifetime
-// of the object, gives it a models folder of its own (through XDG_DATA_HOME)
-// holding the Chinese → English and English → Chinese models, and clears its
-// fault switches (STANDIN_*, see its main.cpp); restores the environment when
-// destroyed. Workers started meanwhile record each start in a file.
+// Makes the test stand-in (see its main.cpp) the only translateLocally on PATH
+// for the lifetime of the object, with the Chinese → English and English →
+// Chinese models installed and no fault switch (STANDIN_*) set; restores the
+// environment when destroyed. Switches set with qputenv apply to workers
+// started from then on.
 class TranslateLocallyStandIn final
 {
 public:
@@ -17,18 +16,15 @@ public:
     Q_DISABLE_COPY_MOVE(TranslateLocallyStandIn)
 
     static QString directory();
-    // Sets a switch for workers started from now on.
-    void set(const char *name, const QByteArray &value);
-    void clear(const char *name);
-    // Installs or removes a model ("zh-en-base": source-target-type) as the
-    // user's model manager does; a worker sees only what it found at its start.
-    void installModel(const QString &shortName);
-    void removeModel(const QString &shortName);
-    // One entry per worker start: {working directory, entries in it, arguments}.
-    QList<QStringList> starts() const;
+    // The models ("zh-en-base": source-target-type) that workers started from
+    // now on find, as after the user installed or removed some.
+    static void setModels(const QStringList &shortNames);
+    // One "<working directory>|<entries in it>" per worker start, oldest first.
+    QStringList starts() const;
 
 private:
+    static void clearSwitches();
+
     QTemporaryDir m_dir;
     QByteArray m_previousPath;
-    QByteArray m_previousDataHome;
 };
