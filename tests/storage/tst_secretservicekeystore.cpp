@@ -68,6 +68,7 @@ int itemCount(const QString &service, ApiKeyAccount account = anthropic)
     return count;
 }
 
+// A Secret Service method, named with its interface; an error ends the run.
 QList<QVariant> call(const QString &path, const QString &method, const QVariantList &arguments)
 {
     const qsizetype dot = method.lastIndexOf(u'.');
