@@ -2,11 +2,10 @@
 
 #include <QCoroSignal>
 
-// Records the call and waits, while it is held, for its release.
-QCoro::Task<> MemoryKeyStore::answered(Operation operation, ApiKeyAccount account, const QString &key)
+// Numbers the call and waits, while it is held, for its release.
+QCoro::Task<> MemoryKeyStore::answered()
 {
-    m_calls.append({operation, account, key});
-    const qsizetype call = m_calls.size() - 1;
+    const qsizetype call = m_calls++;
     if (m_holding)
         m_held.insert(call);
     while (m_held.contains(call))
@@ -15,35 +14,21 @@ QCoro::Task<> MemoryKeyStore::answered(Operation operation, ApiKeyAccount accoun
 
 QCoro::Task<KeyLookup> MemoryKeyStore::load(ApiKeyAccount account)
 {
+    m_lookups.append(account);
     const KeyLookup answer = m_lookupFailure.isEmpty() ? KeyLookup(stored(account)) : Failure{m_lookupFailure};
-    auto waiting = answered(Operation::Load, account);
-    co_await std::move(waiting);
+    co_await answered();
     co_return answer;
 }
 
-QCoro::Task<Result<void>> MemoryKeyStore::write(Operation operation, ApiKeyAccount account, QString key)
+QCoro::Task<Result<void>> MemoryKeyStore::save(QString key, ApiKeyAccount account)
 {
     const QString failure = m_writeFailure;
-    auto waiting = answered(operation, account, key);
-    co_await std::move(waiting);
+    co_await answered();
     if (!failure.isEmpty())
         co_return Failure{failure};
     // As in the real store, the empty text is no key at all.
-    setStored(account, key.isEmpty() ? std::nullopt : std::optional<QString>(key));
+    setStored(account, key.isEmpty() ? std::nullopt : std::optional(key));
     co_return Result<void>();
-}
-
-std::optional<QString> MemoryKeyStore::stored(ApiKeyAccount account) const
-{
-    return m_stored.contains(account) ? std::optional<QString>(m_stored.value(account)) : std::nullopt;
-}
-
-void MemoryKeyStore::setStored(ApiKeyAccount account, const std::optional<QString> &key)
-{
-    if (key)
-        m_stored.insert(account, *key);
-    else
-        m_stored.remove(account);
 }
 
 // -1 releases every call.
@@ -53,14 +38,4 @@ void MemoryKeyStore::release(qsizetype call)
         m_held.clear();
     m_held.remove(call);
     Q_EMIT released();
-}
-
-QList<ApiKeyAccount> MemoryKeyStore::lookups() const
-{
-    QList<ApiKeyAccount> accounts;
-    for (const Call &call : m_calls) {
-        if (call.operation == Operation::Load)
-            accounts.append(call.account);
-    }
-    return accounts;
 }

@@ -6,24 +6,16 @@
 #include <QFile>
 
 TemporaryConfig::TemporaryConfig()
-    : m_previous(qgetenv("XDG_CONFIG_HOME"))
 {
     qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
 }
 
-TemporaryConfig::~TemporaryConfig()
-{
-    restart();
-    if (m_previous.isEmpty())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", m_previous);
-}
+TemporaryConfig::~TemporaryConfig() = default;
 
 SettingsFile &TemporaryConfig::defaults()
 {
     if (!m_defaults)
-        m_defaults = reopen();
+        m_defaults = std::make_unique<SettingsFile>(defaultsPath());
     return *m_defaults;
 }
 
@@ -38,11 +30,6 @@ void TemporaryConfig::restart()
 {
     m_settings.reset();
     m_defaults.reset();
-}
-
-std::unique_ptr<SettingsFile> TemporaryConfig::reopen() const
-{
-    return std::make_unique<SettingsFile>(defaultsPath());
 }
 
 QByteArray TemporaryConfig::fileContents() const

@@ -8,7 +8,8 @@ class AppSettings;
 class SettingsFile;
 
 // A private XDG config directory for one test: XDG_CONFIG_HOME points into it,
-// so nothing a test does can reach the user's own settings. The settings file
+// and is left pointing there, so nothing a test does can reach the user's own
+// settings. The settings file
 // and the application settings over it open on first use, so a test can put
 // files in place before.
 class TemporaryConfig final
@@ -25,13 +26,10 @@ public:
     AppSettings &settings();
     // Closes both, as the program's exit does: the next use reads the files afresh.
     void restart();
-    // A fresh store over the same file, as the next run of the program sees it.
-    std::unique_ptr<SettingsFile> reopen() const;
     QByteArray fileContents() const;
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_previous;
     std::unique_ptr<SettingsFile> m_defaults;
     std::unique_ptr<AppSettings> m_settings;
 };
