@@ -45,6 +45,10 @@ bool lostSomething(const QString &beforePath, const QString &afterPath, qsizetyp
 
 int main(int argc, char **argv)
 {
+    if (argc < 3) {
+        std::fputs("usage: storedsettingscheck <oldest copy> <newer copy>...\n", stderr);
+        return 2;
+    }
     qsizetype entries = 0;
     for (int i = 2; i < argc; ++i) {
         if (lostSomething(QString::fromLocal8Bit(argv[i - 1]), QString::fromLocal8Bit(argv[i]), entries)) {
@@ -53,5 +57,5 @@ int main(int argc, char **argv)
         }
     }
     std::printf("%lld\n", static_cast<long long>(entries));
-    return argc < 3 ? 2 : 0;
+    return 0;
 }
