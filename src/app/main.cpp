@@ -1,4 +1,5 @@
 #include "accessibility.h"
+#include "applog.h"
 #include "appsettings.h"
 #include "heaptuning.h"
 #include "historystore.h"
@@ -89,7 +90,8 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (instance.notifyRunningInstance(request.value_or(SingleInstance::Request::Open), launcherActivationToken()))
         return 0;
-    instance.listen();
+    if (const Result<void> listening = instance.listen(); !listening)
+        qCWarning(lcApp) << "later launches cannot reach this one:" << listening.error();
 
     // Declared before the tray application, which uses them until it is gone.
     SettingsFile file(SettingsFile::standardFilePath());

@@ -72,7 +72,7 @@ bool SingleInstance::notifyRunningInstance(Request request, const QString &activ
     return true;
 }
 
-bool SingleInstance::listen()
+Result<void> SingleInstance::listen()
 {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -81,7 +81,7 @@ bool SingleInstance::listen()
         // crashed instance is stale: remove it and try once more.
         QLocalServer::removeServer(m_name);
         if (!m_server->listen(m_name))
-            return false;
+            return Failure{m_server->errorString()};
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
@@ -89,7 +89,7 @@ bool SingleInstance::listen()
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
         }
     });
-    return true;
+    return {};
 }
 
 void SingleInstance::readRequests(QLocalSocket *socket)

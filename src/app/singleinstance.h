@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QObject>
 
 class QLocalServer;
@@ -23,8 +25,8 @@ public:
 
     // True when another instance answered and was handed the request.
     bool notifyRunningInstance(Request request = Request::Open, const QString &activationToken = QString());
-    // Starts listening; false when the name cannot be taken.
-    bool listen();
+    // Starts listening; fails when the name cannot be taken.
+    Result<void> listen();
 
 Q_SIGNALS:
     void requested(SingleInstance::Request request, const QString &activationToken);

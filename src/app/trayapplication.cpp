@@ -1,5 +1,6 @@
 #include "trayapplication.h"
 
+#include "applog.h"
 #include "appsettings.h"
 #include "historystore.h"
 #include "popoverplacement.h"
@@ -333,6 +334,7 @@ void TrayApplication::showWithoutTray()
 {
     // No tray on this desktop (stock GNOME without an extension): the panel
     // becomes an ordinary window so the program stays usable.
+    qCInfo(lcApp) << "no system tray appeared; the panel opens as a window";
     m_trayless = true;
     disconnectDeactivation();
     m_popover->setWindowFlags(Qt::Window);
@@ -398,6 +400,8 @@ void TrayApplication::applyShortcut()
 
 void TrayApplication::reportShortcut(bool bound, const QString &text)
 {
+    if (!bound)
+        qCWarning(lcApp) << "global shortcut not bound:" << text;
     // Only the settings window, where the user changes the key, shows it.
     if (m_settingsView && m_settingsView->isVisible())
         m_settingsView->reportShortcut(bound, text);

@@ -1,3 +1,0 @@
-#include "corelog.h"
-
-Q_LOGGING_CATEGORY(lcCore, "tolvanis.core", QtInfoMsg)

@@ -1,3 +1,0 @@
-#include "uilog.h"
-
-Q_LOGGING_CATEGORY(lcUi, "tolvanis.ui", QtInfoMsg)
