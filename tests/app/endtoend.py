@@ -6,7 +6,6 @@
 # Run inside scripts/test-session.sh: endtoend.py <tolvanis> <fakechatserver> <screenshot dir>
 import hashlib
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -86,12 +85,10 @@ inside = image.getpixel((170, 4))
 check(image.getpixel((0, 0)) != inside, "the panel's corner is not rounded")
 check(image.getpixel((170, 0)) != inside, "the panel has no outline")
 
-# Return translates: the server receives the exact request.
+# Return translates the clipboard's text with the key from the keyring.
 run("xdotool", "key", "Return")
 sent = until("no request reached the server", lambda: chat.requests() and chat.requests()[0])
-check(sent.startswith("POST /v1/chat/completions "), "wrong method or path")
-check("authorization: bearer sk-e2e" in sent.lower(), "the key was not sent")
-check('"model":"e2e-model"' in sent and source in sent, f"the model or the clipboard text was not sent: {sent}")
+check("authorization: bearer sk-e2e" in sent.lower() and source in sent, f"the key or the text was not sent: {sent}")
 run("sleep", "0.5")
 shot("panel", visible("^tolvanis$")[0], 24)
 
@@ -104,8 +101,6 @@ until("copy did not put the result on the clipboard",
 # The history keeps the translation across closing and opening the panel.
 click(icon_x, icon_y)
 until("a second click did not close the panel", lambda: not panel(), 3)
-with open(os.path.join(env["XDG_CONFIG_HOME"], "tolvanis", "tolvanis.conf")) as conf:
-    check(re.search("^com.quendrix.tolvanis.history=.*@ByteArray", conf.read(), re.M), "the history was not stored")
 run("sleep", "0.4")
 click(icon_x, icon_y)
 until("the panel did not open again", panel, 5)

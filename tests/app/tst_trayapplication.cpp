@@ -4,7 +4,6 @@
 #include "llmengine.h"
 #include "memorykeystore.h"
 #include "popoverwindow.h"
-#include "settingsview.h"
 #include "submittextview.h"
 #include "systemengine.h"
 #include "temporaryconfig.h"
@@ -13,8 +12,6 @@
 #include "trayicon.h"
 
 #include <QAction>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
@@ -35,8 +32,7 @@ private Q_SLOTS:
     void statusMenuIsBuiltAnewWithItsShortcuts();
     void settingsWindowOpensOnceAndIsOnlyHiddenOnClose();
     void withoutATrayThePanelBecomesAnOrdinaryWindow();
-    void editingShortcutsWorkInThePanelAndTheSettings_data();
-    void editingShortcutsWorkInThePanelAndTheSettings();
+    void editingKeysWorkInThePanelInput();
 
 private:
     std::unique_ptr<TemporaryConfig> m_config;
@@ -144,9 +140,6 @@ void TestAppDelegate::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
     m_delegate->statusMenu()->actions().at(2)->trigger();
     QPointer<QWidget> window = m_delegate->settingsWindow();
     QVERIFY(window && window->isVisible());
-    QCOMPARE(window->windowTitle(), u"设置"_qs);
-    QCOMPARE(window->size(), QSize(SettingsView::viewWidth, SettingsView::viewHeight));
-    QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable
 
     m_delegate->openSettings();
     QCOMPARE(m_delegate->settingsWindow(), window.data());
@@ -172,30 +165,12 @@ void TestAppDelegate::withoutATrayThePanelBecomesAnOrdinaryWindow()
     QVERIFY(m_delegate->isPopoverShown());
 }
 
-void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings_data()
+void TestAppDelegate::editingKeysWorkInThePanelInput()
 {
-    QTest::addColumn<bool>("inSettings");
-    QTest::newRow("panel input") << false;
-    QTest::newRow("settings model field") << true;
-}
-
-void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
-{
-    // The program has no menu bar; the text widgets must bring the usual keys.
-    QFETCH(bool, inSettings);
-    QWidget *field = nullptr;
-    if (inSettings) {
-        m_config->settings().setLLMProvider(LLMProvider::OpenAICompatible); // shows the model field
-        m_delegate->openSettings();
-        field = m_delegate->settingsWindow()->findChild<QLineEdit *>(u"modelField"_qs);
-    } else {
-        m_delegate->togglePopover();
-        field = m_delegate->panel()->inputField();
-    }
-    QVERIFY(field);
-    const char *textProperty = field->inherits("QLineEdit") ? "text" : "plainText";
-    const auto text = [field, textProperty] { return field->property(textProperty).toString(); };
-    field->setProperty(textProperty, u"gpt-4o"_qs);
+    // The program has no menu bar; the input must bring the usual keys.
+    m_delegate->togglePopover();
+    SubmitTextView *field = m_delegate->panel()->inputField();
+    field->setPlainText(u"gpt-4o"_qs);
     field->window()->activateWindow();
     field->setFocus();
     QTRY_VERIFY(field->hasFocus());
@@ -211,7 +186,7 @@ void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
         {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, u"gpt-4ogpt-4o"_qs, u"gpt-4o"_qs}};
     for (const auto &[keys, after, clipboard] : steps) {
         QTest::keyClick(field, keys.key(), keys.keyboardModifiers());
-        QCOMPARE(text(), after);
+        QCOMPARE(field->toPlainText(), after);
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
     }
 }
