@@ -8,7 +8,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 from desktop import geometry, panel, start, stays, until, visible, work  # noqa: E402
 from pixels import over, screen_pixels, shows  # noqa: E402
-from snihost import GLib, Portal, Watcher, call, pump  # noqa: E402
+from desktopservices import GLib, SettingsPortal, Watcher, call, pump  # noqa: E402
 
 ITEM, MENU = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
 tolvanis = sys.argv[2]
@@ -28,7 +28,7 @@ def check(condition, message):
 
 
 def sni():
-    portal = Portal(1)  # dark
+    portal = SettingsPortal(1)  # dark
     watcher = Watcher()
     app = launch()
     check(pump(in_xembed_tray), "without a watcher the icon did not go into the XEmbed tray")

@@ -15,7 +15,7 @@ public:
     explicit PortalStandIn(const QStringList &switches = {})
     {
         m_process.start(u"/usr/bin/python3"_qs,
-                        QStringList{QStringLiteral(QT_TESTCASE_SOURCEDIR "/../support/portalstandin.py")} + switches);
+                        QStringList{QStringLiteral(QT_TESTCASE_SOURCEDIR "/../support/desktopservices.py")} + switches);
         waitFor(u"ready"_qs); // it owns the portal's name
     }
     ~PortalStandIn()

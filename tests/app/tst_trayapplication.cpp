@@ -22,7 +22,6 @@ class TestAppDelegate : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -35,22 +34,16 @@ private Q_SLOTS:
     void editingKeysWorkInThePanelInput();
 
 private:
-    std::unique_ptr<TemporaryConfig> m_config;
+    TemporaryConfig m_config; // kept from test to test, as in one run of the program
     MemoryKeyStore m_keys;
     std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<TrayApplication> m_delegate;
 };
 
-void TestAppDelegate::initTestCase()
-{
-    // Settings kept from test to test, as in one run of the program.
-    m_config = std::make_unique<TemporaryConfig>();
-}
-
 void TestAppDelegate::init()
 {
-    AppSettings &settings = m_config->settings();
-    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config->defaults());
+    AppSettings &settings = m_config.settings();
+    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config.defaults());
     m_delegate = std::make_unique<TrayApplication>(settings, *m_history, m_keys, SystemEngine::create(),
                                                    std::make_shared<LLMEngine>(settings, m_keys));
     m_delegate->start();
