@@ -4,9 +4,7 @@
 # gnome-keyring, a loopback chat-completions server. The README's pictures are
 # the panel.png and settings.png this run leaves in the screenshot dir.
 # Run inside scripts/test-session.sh: endtoend.py <tolvanis> <fakechatserver> <screenshot dir>
-import hashlib
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -14,8 +12,8 @@ import sys
 from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import (Chat, on_virtual_desktop, panel, position, private_home, run, start,  # noqa: E402
-                     tray_icon, until, visible)
+from desktop import (Chat, on_virtual_desktop, panel, private_home, run, start, tray_icon, until,  # noqa: E402
+                     visible)
 
 on_virtual_desktop()
 tolvanis, shots = sys.argv[1], sys.argv[3]
@@ -51,11 +49,6 @@ def click(x, y, button="1"):
     run("xdotool", "mousemove", str(x), str(y), "click", button)
 
 
-def face():
-    window = visible("^tolvanis$")[0]
-    return hashlib.md5(subprocess.run(["import", "-window", window, "rgb:-"], capture_output=True).stdout).hexdigest()
-
-
 def compositor():
     return "picom" in run("xwininfo", "-root", "-tree").stdout.lower()
 
@@ -64,8 +57,7 @@ def compositor():
 picom = start("picom", "--backend", "xrender", "--config", "/dev/null", "--shadow", stdout=subprocess.DEVNULL,
               stderr=subprocess.DEVNULL)
 until("picom did not start", compositor)
-reply = "The weather is lovely today."
-chat = Chat(sys.argv[2], reply)
+chat = Chat(sys.argv[2], "The weather is lovely today.")
 env = private_home("e2e", chat)
 source = "今天天气很好"
 clip = start("xclip", "-selection", "clipboard", stdin=subprocess.PIPE)
@@ -86,43 +78,13 @@ inside = image.getpixel((170, 4))
 check(image.getpixel((0, 0)) != inside, "the panel's corner is not rounded")
 check(image.getpixel((170, 0)) != inside, "the panel has no outline")
 
-# Return translates: the server receives the exact request.
+# Return translates the clipboard's text with the key from the keyring.
 run("xdotool", "key", "Return")
 sent = until("no request reached the server", lambda: chat.requests() and chat.requests()[0])
-check(sent.startswith("POST /v1/chat/completions "), "wrong method or path")
-check("authorization: bearer sk-e2e" in sent.lower(), "the key was not sent")
-check('"model":"e2e-model"' in sent and source in sent, f"the model or the clipboard text was not sent: {sent}")
+check("authorization: bearer sk-e2e" in sent.lower() and source in sent, f"the key or the text was not sent: {sent}")
 run("sleep", "0.5")
 shot("panel", visible("^tolvanis$")[0], 24)
 
-# The copy button sits in the result card's top trailing corner.
-copy_x, copy_y = position("COPY", 313, 262)
-click(x + copy_x, y + copy_y)
-until("copy did not put the result on the clipboard",
-      lambda: run("xclip", "-selection", "clipboard", "-o").stdout == reply, 3)
-
-# The history keeps the translation across closing and opening the panel.
-click(icon_x, icon_y)
-until("a second click did not close the panel", lambda: not panel(), 3)
-with open(os.path.join(env["XDG_CONFIG_HOME"], "tolvanis", "tolvanis.conf")) as conf:
-    check(re.search("^com.quendrix.tolvanis.history=.*@ByteArray", conf.read(), re.M), "the history was not stored")
-run("sleep", "0.4")
-click(icon_x, icon_y)
-until("the panel did not open again", panel, 5)
-translate_face = face()
-history_x, history_y = position("HISTORY", 285, 25)
-click(x + history_x, y + history_y)
-# On a loaded machine the flip takes longer than its animation: wait until the face changed and holds still.
-faces = [translate_face]
-until("the history button did not turn the panel over",
-      lambda: faces.append(face()) or faces[-1] == faces[-2] != translate_face, 5)
-check(panel()[3] == height, "the history face is not as high as the translate face")
-shot("history")
-
-# Escape turns back from the history first, then closes the panel.
-run("xdotool", "key", "Escape")
-run("sleep", "0.6")
-check(panel(), "Escape in the history closed the panel")
 run("xdotool", "key", "Escape")
 until("Escape did not close the panel", lambda: not panel(), 3)
 

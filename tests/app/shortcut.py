@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 # Translating from anywhere, on a virtual X desktop: the command line, the
 # global shortcut (pressed by xdotool, the selection put by xclip) and its row in
-# the settings window, driven through AT-SPI, then the desktop portal's shortcut.
+# the settings window; then the panel and the settings window as a screen reader
+# meets them, by accessibility actions and keys alone. Driven through AT-SPI on
+# a private accessibility bus; the loopback chat server answers. (The desktop
+# portal's binding has tests/app/tst_portalshortcut.cpp.)
 # Run inside scripts/test-session.sh: shortcut.py <tolvanis> <fakechatserver>
 import os
 import subprocess
@@ -41,6 +44,30 @@ def translates(what, action, text=None):
     else:
         until(f"{what}: no request", lambda: len(chat.requests()) > before)
         assert text in chat.requests()[-1], (what, chat.requests())
+
+
+def focused(root):
+    return tuple((n.getRoleName(), n.name) for n in pyatspi.findAllDescendants(
+        root, lambda n: {"focused", "focusable"} <= ui.states(n)))
+
+
+def tab(root):
+    before = focused(root)
+    run("xdotool", "key", "Tab")
+    return until("Tab does not move the focus", lambda: (after := focused(root)) != before and after, 3)
+
+
+def tab_stops(root, expected):
+    """Tab, once round the window, reaches every control in `expected`."""
+    stops = []
+    while (stop := tab(root)) not in stops and len(stops) < 30:
+        stops.append(stop)
+    missing = set(expected) - {control for stop in stops for control in stop}
+    assert not missing, (missing, stops)
+
+
+def tab_to(root, role, name):
+    until(f"Tab does not reach {name!r}", lambda: (role, name) in focused(root) or not tab(root), 30)
 
 
 def close_panel():
@@ -123,16 +150,48 @@ for given, status, working, idle in changes:
         translates(f"after {given}, {keys}", lambda: run("xdotool", "key", keys),
                    "through the new key" if keys in working else None)
 
-# Where the desktop portal offers GlobalShortcuts, tolvanis binds its key there; a binding the
-# desktop refused at start is said when the settings window opens.
-standin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "portalstandin.py")
-portal = start("/usr/bin/python3", standin, "--refuse", stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-assert portal.stdout.readline() == "ready\n"
-env = private_home("portal", chat)
-bound = start(tolvanis, env=env)
-until("the portal was not asked to bind", lambda: portal.stdout.readline().startswith("BindShortcuts"), 20)
+# As a screen reader meets the panel: named controls, the engine picker, translating.
+states, find, shown, act = ui.states, ui.find, ui.shown, ui.act
 run(tolvanis, "--open", env=env)
-refused = Accessible(pyatspi, bound.pid)
-refused.act(refused.shown(None, "push button", "设置"))
-refused.shown(refused.shown(None, "frame", "设置"), "label", "桌面拒绝了快捷键：绑定被取消了。")
+window = shown(None, "frame", "tolvanis")
+for role, name in [("text", "输入"), ("label", "输入"), ("label", "翻译结果")]:
+    shown(window, role, name)
+picker = shown(window, "page tab list", "翻译引擎")
+engines = [(tab.getRoleName(), tab.name, "selected" in states(tab)) for tab in picker]
+assert engines == [("page tab", "系统离线", False), ("page tab", "LLM", True)], engines
+field = find(window, "text", "输入")
+field.queryEditableText().setTextContents("今天天气很好")
+act(find(window, "push button", "翻译"))
+shown(window, "label", "Translated.")
+
+# Keyboard only: Tab reaches every control; arrows choose the engine; Return presses an icon button.
+tab_stops(window, [("push button", "历史记录"), ("push button", "设置"), ("page tab list", "翻译引擎"),
+                  ("page tab", "LLM"), ("text", "输入"), ("push button", "自动识别"), ("filler", "翻译结果"),
+                  ("push button", "复制翻译结果"), ("push button", "翻译")])
+tab_to(window, "page tab list", "翻译引擎")
+run("xdotool", "key", "Left")
+until("Left did not choose 系统离线", lambda: "selected" in states(picker[0]))
+field.queryEditableText().setTextContents("x")
+tab_to(window, "push button", "历史记录")
+run("xdotool", "key", "Return")
+shown(window, "list", "历史记录")
+tab_to(window, "list", "历史记录")
+run("xdotool", "key", "Return")
+until("Return on a history entry did not bring it back",
+      lambda: field.queryText().getText(0, -1) == "今天天气很好" and not find(window, "list", "历史记录"))
+
+# The settings window from the panel's button.
+act(shown(window, "push button", "设置"))
+providers = shown(settings, "page tab list", "LLM 引擎")
+assert [(tab.name, "selected" in states(tab)) for tab in providers] == [("Anthropic", False), ("OpenAI 兼容", True)]
+engine = shown(settings, "combo box", "LLM")
+labels = [r.getTarget(0).name for r in engine.getRelationSet() if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
+assert labels == ["默认引擎"], labels
+switch = shown(settings, "check box", "登录时启动")
+assert "checked" not in states(switch)
+act(switch, "Toggle")
+until("the switch did not turn on", lambda: "checked" in states(switch))
+tab_stops(settings, [("page tab list", "LLM 引擎"), ("text", "Base URL"), ("text", "模型名称"),
+                     ("password text", "API Key"), ("push button", "清除"), ("push button", "保存"),
+                     ("push button", "快捷键"), ("combo box", "LLM"), ("check box", "登录时启动")])
 print("PASS")

@@ -4,7 +4,6 @@
 #include "llmengine.h"
 #include "memorykeystore.h"
 #include "popoverwindow.h"
-#include "settingsview.h"
 #include "submittextview.h"
 #include "systemengine.h"
 #include "temporaryconfig.h"
@@ -13,8 +12,6 @@
 #include "trayicon.h"
 
 #include <QAction>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
@@ -25,36 +22,28 @@ class TestAppDelegate : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
     void init();
     void cleanup();
 
-    void clickOpensThePanelPrefilledAndClickClosesIt_data();
-    void clickOpensThePanelPrefilledAndClickClosesIt();
+    void clickOpensThePanelAndClickClosesIt();
+    void anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen_data();
     void anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen();
     void statusMenuIsBuiltAnewWithItsShortcuts();
     void settingsWindowOpensOnceAndIsOnlyHiddenOnClose();
     void withoutATrayThePanelBecomesAnOrdinaryWindow();
-    void editingShortcutsWorkInThePanelAndTheSettings_data();
-    void editingShortcutsWorkInThePanelAndTheSettings();
+    void editingKeysWorkInThePanelInput();
 
 private:
-    std::unique_ptr<TemporaryConfig> m_config;
+    TemporaryConfig m_config; // kept from test to test, as in one run of the program
     MemoryKeyStore m_keys;
     std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<TrayApplication> m_delegate;
 };
 
-void TestAppDelegate::initTestCase()
-{
-    // Settings kept from test to test, as in one run of the program.
-    m_config = std::make_unique<TemporaryConfig>();
-}
-
 void TestAppDelegate::init()
 {
-    AppSettings &settings = m_config->settings();
-    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config->defaults());
+    AppSettings &settings = m_config.settings();
+    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config.defaults());
     m_delegate = std::make_unique<TrayApplication>(settings, *m_history, m_keys, SystemEngine::create(),
                                                    std::make_shared<LLMEngine>(settings, m_keys));
     m_delegate->start();
@@ -67,27 +56,16 @@ void TestAppDelegate::cleanup()
     m_history.reset();
 }
 
-void TestAppDelegate::clickOpensThePanelPrefilledAndClickClosesIt_data()
+// With nothing copied the input keeps its text (the panel's own test has the clipboard's).
+void TestAppDelegate::clickOpensThePanelAndClickClosesIt()
 {
-    QTest::addColumn<QString>("clipboard");
-    QTest::addColumn<QString>("input");
-    QTest::newRow("prefilled from the clipboard") << u"剪贴板里的文字"_qs << u"剪贴板里的文字"_qs;
-    QTest::newRow("no text copied: the input kept") << QString() << u"typed before"_qs;
-}
-
-void TestAppDelegate::clickOpensThePanelPrefilledAndClickClosesIt()
-{
-    QFETCH(QString, clipboard);
-    QFETCH(QString, input);
     auto model = m_delegate->viewModel();
     model->setInputText(u"typed before"_qs);
     model->setOutputText(u"old result"_qs);
-    if (!clipboard.isEmpty())
-        QGuiApplication::clipboard()->setText(clipboard);
 
     m_delegate->togglePopover();
     QVERIFY(m_delegate->isPopoverShown());
-    QCOMPARE(model->inputText(), input);
+    QCOMPARE(model->inputText(), u"typed before"_qs);
     QCOMPARE(model->outputText(), QString());
     // As tall as its content: no blank strip under the translate button.
     QCOMPARE(m_delegate->popover()->size(), QSize(340, m_delegate->panel()->sizeHint().height()));
@@ -99,8 +77,18 @@ void TestAppDelegate::clickOpensThePanelPrefilledAndClickClosesIt()
     QVERIFY(!m_delegate->isPopoverShown());
 }
 
+void TestAppDelegate::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen_data()
+{
+    QTest::addColumn<int>("clickAfterMs");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("the click that took the focus") << 0 << false;
+    QTest::newRow("a later click") << 350 << true;
+}
+
 void TestAppDelegate::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen()
 {
+    QFETCH(int, clickAfterMs);
+    QFETCH(bool, opens);
     m_delegate->togglePopover();
     QTRY_VERIFY(m_delegate->popover()->isActiveWindow());
     QWidget other;
@@ -108,13 +96,10 @@ void TestAppDelegate::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNo
     other.activateWindow();
     QTRY_VERIFY(!m_delegate->isPopoverShown());
 
-    // The click on the icon arrives right after the deactivation it caused.
+    // A click on the icon arrives right after the deactivation it caused.
+    QTest::qWait(clickAfterMs);
     m_delegate->togglePopover();
-    QVERIFY(!m_delegate->isPopoverShown());
-    // A later click opens it as usual.
-    QTest::qWait(350);
-    m_delegate->togglePopover();
-    QVERIFY(m_delegate->isPopoverShown());
+    QCOMPARE(m_delegate->isPopoverShown(), opens);
 }
 
 void TestAppDelegate::statusMenuIsBuiltAnewWithItsShortcuts()
@@ -144,9 +129,6 @@ void TestAppDelegate::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
     m_delegate->statusMenu()->actions().at(2)->trigger();
     QPointer<QWidget> window = m_delegate->settingsWindow();
     QVERIFY(window && window->isVisible());
-    QCOMPARE(window->windowTitle(), u"设置"_qs);
-    QCOMPARE(window->size(), QSize(SettingsView::viewWidth, SettingsView::viewHeight));
-    QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable
 
     m_delegate->openSettings();
     QCOMPARE(m_delegate->settingsWindow(), window.data());
@@ -172,30 +154,12 @@ void TestAppDelegate::withoutATrayThePanelBecomesAnOrdinaryWindow()
     QVERIFY(m_delegate->isPopoverShown());
 }
 
-void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings_data()
+void TestAppDelegate::editingKeysWorkInThePanelInput()
 {
-    QTest::addColumn<bool>("inSettings");
-    QTest::newRow("panel input") << false;
-    QTest::newRow("settings model field") << true;
-}
-
-void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
-{
-    // The program has no menu bar; the text widgets must bring the usual keys.
-    QFETCH(bool, inSettings);
-    QWidget *field = nullptr;
-    if (inSettings) {
-        m_config->settings().setLLMProvider(LLMProvider::OpenAICompatible); // shows the model field
-        m_delegate->openSettings();
-        field = m_delegate->settingsWindow()->findChild<QLineEdit *>(u"modelField"_qs);
-    } else {
-        m_delegate->togglePopover();
-        field = m_delegate->panel()->inputField();
-    }
-    QVERIFY(field);
-    const char *textProperty = field->inherits("QLineEdit") ? "text" : "plainText";
-    const auto text = [field, textProperty] { return field->property(textProperty).toString(); };
-    field->setProperty(textProperty, u"gpt-4o"_qs);
+    // The program has no menu bar; the input must bring the usual keys.
+    m_delegate->togglePopover();
+    SubmitTextView *field = m_delegate->panel()->inputField();
+    field->setPlainText(u"gpt-4o"_qs);
     field->window()->activateWindow();
     field->setFocus();
     QTRY_VERIFY(field->hasFocus());
@@ -211,7 +175,7 @@ void TestAppDelegate::editingShortcutsWorkInThePanelAndTheSettings()
         {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, u"gpt-4ogpt-4o"_qs, u"gpt-4o"_qs}};
     for (const auto &[keys, after, clipboard] : steps) {
         QTest::keyClick(field, keys.key(), keys.keyboardModifiers());
-        QCOMPARE(text(), after);
+        QCOMPARE(field->toPlainText(), after);
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
     }
 }

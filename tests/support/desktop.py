@@ -77,11 +77,6 @@ def visible(name):
     return run("xdotool", "search", "--onlyvisible", "--name", name).stdout.split()
 
 
-def position(control, x, y):
-    """Where a control sits in its window; TOLVANIS_E2E_<control>_X/_Y say otherwise for another style."""
-    return int(os.environ.get(f"TOLVANIS_E2E_{control}_X", x)), int(os.environ.get(f"TOLVANIS_E2E_{control}_Y", y))
-
-
 def panel():
     """The open panel's geometry, or None."""
     shown = visible("^tolvanis$")
