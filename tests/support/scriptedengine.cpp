@@ -11,34 +11,31 @@ ScriptedEngine::ScriptedEngine(QString name)
 
 QCoro::Task<QString> ScriptedEngine::translate(QString text, QString from, QString to)
 {
-    m_calls.append({text, from, to});
-    auto outcome = std::make_shared<Outcome>();
-    m_outcomes.append(outcome);
-    while (!outcome->done)
+    const qsizetype call = m_calls.size();
+    m_calls.append({text, from, to, std::nullopt, nullptr});
+    while (m_calls.at(call).pending())
         co_await qCoro(this, &ScriptedEngine::settled);
-    if (outcome->error)
-        std::rethrow_exception(outcome->error);
-    co_return outcome->result;
+    if (m_calls.at(call).error)
+        std::rethrow_exception(m_calls.at(call).error);
+    co_return *m_calls.at(call).result;
 }
 
 void ScriptedEngine::succeed(qsizetype call, const QString &result)
 {
-    m_outcomes.at(call)->done = true;
-    m_outcomes.at(call)->result = result;
-    Q_EMIT settled(call);
+    m_calls[call].result = result;
+    Q_EMIT settled();
 }
 
 void ScriptedEngine::fail(qsizetype call, std::exception_ptr error)
 {
-    m_outcomes.at(call)->done = true;
-    m_outcomes.at(call)->error = std::move(error);
-    Q_EMIT settled(call);
+    m_calls[call].error = std::move(error);
+    Q_EMIT settled();
 }
 
 void ScriptedEngine::failPending()
 {
-    for (qsizetype call = 0; call < m_outcomes.size(); ++call) {
-        if (!m_outcomes.at(call)->done)
+    for (qsizetype call = 0; call < m_calls.size(); ++call) {
+        if (m_calls.at(call).pending())
             fail(call, std::make_exception_ptr(std::runtime_error("the test ended")));
     }
 }

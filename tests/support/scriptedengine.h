@@ -7,7 +7,7 @@
 #include <QObject>
 
 #include <exception>
-#include <memory>
+#include <optional>
 
 // An engine whose answers the test decides. Each translate() call is recorded
 // and stays pending until the test settles it by index, so requests can finish
@@ -21,6 +21,9 @@ public:
         QString text;
         QString from;
         QString to;
+        std::optional<QString> result;
+        std::exception_ptr error;
+        bool pending() const { return !result && !error; }
     };
 
     explicit ScriptedEngine(QString name = QStringLiteral("Scripted"));
@@ -37,16 +40,9 @@ public:
     void failPending();
 
 Q_SIGNALS:
-    void settled(qsizetype call);
+    void settled();
 
 private:
-    struct Outcome {
-        bool done = false;
-        QString result;
-        std::exception_ptr error;
-    };
-
     QString m_name;
     QList<Call> m_calls;
-    QList<std::shared_ptr<Outcome>> m_outcomes;
 };
