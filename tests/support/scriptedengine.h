@@ -1,7 +1,6 @@
 #pragma once
 
 #include "translationengine.h"
-#include "translationerror.h"
 
 #include <QList>
 #include <QObject>
@@ -34,7 +33,6 @@ public:
     const QList<Call> &calls() const { return m_calls; }
     void succeed(qsizetype call, const QString &result);
     void fail(qsizetype call, std::exception_ptr error);
-    void fail(qsizetype call, const TranslationError &error) { fail(call, std::make_exception_ptr(error)); }
     // Fails every call still pending. A fixture calls it before it goes: a
     // request left waiting keeps its view model, and with it this engine, alive.
     void failPending();

@@ -1,7 +1,10 @@
 // The toolkit's controls driven as a user drives them, and its drawings
 // checked on the pixels they leave.
+#include "button.h"
+#include "colors.h"
 #include "continuouscorners.h"
 #include "flipcontainer.h"
+#include "focusring.h"
 #include "segmentedpicker.h"
 #include "spinner.h"
 #include "symbols.h"
@@ -55,6 +58,33 @@ private Q_SLOTS:
         QVERIFY(spinner.isAnimating());
         spinner.hide();
         QVERIFY(!spinner.isAnimating());
+    }
+
+    // Only focus from the keyboard shows the ring; keypad Enter presses a
+    // button as Return does.
+    void buttonFromTheKeyboard()
+    {
+        Button button(Button::Kind::Bordered, QStringLiteral("保存"));
+        QSignalSpy clicked(&button, &Button::clicked);
+        button.show();
+        button.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&button));
+        for (Qt::FocusReason reason : {Qt::MouseFocusReason, Qt::TabFocusReason}) {
+            button.clearFocus();
+            button.setFocus(reason);
+            QCOMPARE(FocusRing::isVisible(&button), reason == Qt::TabFocusReason);
+        }
+        QTest::keyClick(&button, Qt::Key_Enter, Qt::KeypadModifier);
+        QTRY_COMPARE(clicked.count(), 1);
+    }
+
+    // Text, secondary and tertiary text must each look different.
+    void textLevelsDiffer()
+    {
+        QSet<QRgb> levels;
+        for (Foreground level : {Foreground::Primary, Foreground::Secondary, Foreground::Tertiary})
+            levels.insert(Colors::foreground(level, QPalette()).rgba());
+        QCOMPARE(levels.size(), 3);
     }
 
     // The surface is the text background, or with the accent a light wash of
