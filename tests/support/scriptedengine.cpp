@@ -23,13 +23,13 @@ QCoro::Task<QString> ScriptedEngine::translate(QString text, QString from, QStri
 void ScriptedEngine::succeed(qsizetype call, const QString &result)
 {
     m_calls[call].result = result;
-    Q_EMIT settled();
+    Q_EMIT settled(call);
 }
 
 void ScriptedEngine::fail(qsizetype call, std::exception_ptr error)
 {
     m_calls[call].error = std::move(error);
-    Q_EMIT settled();
+    Q_EMIT settled(call);
 }
 
 void ScriptedEngine::failPending()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "translationengine.h"
+#include "translationerror.h"
 
 #include <QList>
 #include <QObject>
@@ -33,12 +34,13 @@ public:
     const QList<Call> &calls() const { return m_calls; }
     void succeed(qsizetype call, const QString &result);
     void fail(qsizetype call, std::exception_ptr error);
+    void fail(qsizetype call, const TranslationError &error) { fail(call, std::make_exception_ptr(error)); }
     // Fails every call still pending. A fixture calls it before it goes: a
     // request left waiting keeps its view model, and with it this engine, alive.
     void failPending();
 
 Q_SIGNALS:
-    void settled();
+    void settled(qsizetype call);
 
 private:
     QString m_name;

@@ -1,3 +1,5 @@
+// The panel and the parts it is made of: its view model, the input field and
+// the history list, each driven as the user drives it.
 #include "flipcontainer.h"
 #include "historylistmodel.h"
 #include "historyview.h"
@@ -51,7 +53,6 @@ struct Panel : ScriptedTranslation {
     T *at(const char *name) { return part<T>(&view, QString::fromLatin1(name)); }
     SubmitTextView *input() { return at<SubmitTextView>("inputField"); }
     SymbolLabel *result() { return at<SymbolLabel>("resultText"); }
-    SymbolLabel *error() { return at<SymbolLabel>("errorLine"); }
     bool spinning() { return at("busyIndicator")->findChild<Spinner *>()->isAnimating(); }
     bool turned() { return !view.findChild<FlipContainer *>()->isFlipping(); }
 };
@@ -138,7 +139,7 @@ private Q_SLOTS:
         QGuiApplication::clipboard()->setText(u"clipboard text"_qs);
         QVERIFY(p.show());
         QCOMPARE(p.input()->text(), u"clipboard text"_qs);
-        QVERIFY(p.error()->isHidden());
+        QVERIFY(p.at("errorLine")->isHidden());
         QTRY_VERIFY(p.input()->hasFocus());
         QTest::mouseClick(p.at("historyButton"), Qt::LeftButton);
         QTRY_VERIFY(p.turned() && p.view.historyView()->hasFocus());
@@ -160,7 +161,7 @@ private Q_SLOTS:
         QTRY_VERIFY(p.turned() && !p.view.isHistoryShown());
         QCOMPARE(p.input()->text(), u"older"_qs);
         QCOMPARE(p.result()->text(), u"更早"_qs);
-        QVERIFY(p.error()->isVisible());
+        QVERIFY(p.at("errorLine")->isVisible());
         QCOMPARE(p.system->calls().size(), 0);
     }
 
@@ -263,7 +264,7 @@ private Q_SLOTS:
         QCOMPARE(t.model->outputText(), QString());
         t.system->succeed(2, u"三"_qs);
         QTRY_VERIFY(!t.model->isTranslating());
-        t.system->fail(1, std::make_exception_ptr(TranslationError::timeout()));
+        t.system->fail(1, TranslationError::timeout());
         QCOMPARE(t.model->errorMessage(), std::nullopt);
         QCOMPARE(t.model->outputText(), u"三"_qs);
     }
