@@ -1,6 +1,4 @@
-// The brand drawings, checked by rendering them: the mark, the logo and the
-// tray image.
-#include "tolvanislogo.h"
+// The brand drawings, checked by rendering them: the mark and the tray image.
 #include "tolvanismark.h"
 #include "trayiconimage.h"
 
@@ -59,16 +57,6 @@ private Q_SLOTS:
             ++run;
         QVERIFY2(std::abs(run - lineWidth * scale) <= 1.0, qPrintable(QString::number(run)));
         QVERIFY(left == 0 || (qAlpha(image.pixel(left - 2, y)) == 0 && qAlpha(image.pixel(image.width() - left + 1, y)) == 0));
-    }
-
-    // The brand square reaches each edge but not the corners; the white mark
-    // is inset from the left by a fixed share of the side.
-    void logo()
-    {
-        const QImage image = render(QSizeF(50, 50), 4, [](QPainter &p) { TolvanisLogo::paint(p, QRectF(0, 0, 50, 50)); });
-        QVERIFY(image.pixel(0, 100) == qRgb(74, 130, 250) && image.pixel(100, 199) == image.pixel(0, 100));
-        QVERIFY(image.pixel(30, 100) == image.pixel(0, 100) && image.pixel(34, 100) == qRgb(255, 255, 255));
-        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
     }
 };
 

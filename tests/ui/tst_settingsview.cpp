@@ -11,7 +11,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QScrollArea>
 #include <QTest>
 
 using namespace Widgets;
@@ -67,163 +66,129 @@ class TestSettingsView : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void keyWrites_data();
-    void keyWrites();
-    void keyFieldsFillOnEachShowingWithTheLatest();
-    void statusRemoval_data();
-    void statusRemoval();
-    void settingsWriteThrough();
-};
+    void keyWrites_data()
+    {
+        QTest::addColumn<ApiKeyAccount>("account");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<std::optional<QString>>("stored");
 
-void TestSettingsView::keyWrites_data()
-{
-    QTest::addColumn<ApiKeyAccount>("account");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("button");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<std::optional<QString>>("stored");
-
-    const QString typed = u" sk-new "_qs; // saved exactly as typed
-    const std::optional<QString> old = u"sk-old"_qs;
-    for (ApiKeyAccount a : {anthropic, openAI}) {
-        const QByteArray name = rawValue(a).toLatin1();
-        QTest::newRow(name + " saved") << a << typed << "SaveButton"_ba << u"已保存到 Keychain"_qs << std::optional(typed);
-        QTest::newRow(name + " save refused") << a << typed << "SaveButton"_ba << u"保存失败："_qs + locked << old;
-        // Such a key would break the request header it goes into.
-        QTest::newRow(name + " control characters") << a << u"sk\r\nX: 1"_qs << "SaveButton"_ba
-                                                    << u"保存失败：API Key 含有换行符或控制字符"_qs << old;
-        QTest::newRow(name + " cleared") << a << typed << "ClearButton"_ba << u"已清除"_qs << std::optional<QString>();
-        QTest::newRow(name + " clear refused") << a << typed << "ClearButton"_ba << u"清除失败："_qs + locked << old;
+        const QString typed = u" sk-new "_qs; // saved exactly as typed
+        const std::optional<QString> old = u"sk-old"_qs;
+        for (ApiKeyAccount a : {anthropic, openAI}) {
+            const QByteArray name = rawValue(a).toLatin1();
+            QTest::newRow(name + " saved") << a << typed << "SaveButton"_ba << u"已保存到 Keychain"_qs << std::optional(typed);
+            QTest::newRow(name + " save refused") << a << typed << "SaveButton"_ba << u"保存失败："_qs + locked << old;
+            // Such a key would break the request header it goes into.
+            QTest::newRow(name + " control characters") << a << u"sk\r\nX: 1"_qs << "SaveButton"_ba
+                                                        << u"保存失败：API Key 含有换行符或控制字符"_qs << old;
+            QTest::newRow(name + " cleared") << a << typed << "ClearButton"_ba << u"已清除"_qs << std::optional<QString>();
+            QTest::newRow(name + " clear refused") << a << typed << "ClearButton"_ba << u"清除失败："_qs + locked << old;
+        }
     }
-}
 
-// A refused write never reads as done, and the field keeps a key that is
-// still stored.
-void TestSettingsView::keyWrites()
-{
-    QFETCH(ApiKeyAccount, account);
-    QFETCH(QString, typed);
-    QFETCH(QByteArray, button);
-    QFETCH(QString, status);
-    QFETCH(std::optional<QString>, stored);
-    Settings s;
-    s.secrets.setStored(account, u"sk-old"_qs);
-    QVERIFY(s.show(account));
-    QTRY_COMPARE(s.key(account)->text(), u"sk-old"_qs);
-    s.key(account)->setText(typed);
-    s.secrets.failWritesWith(status.endsWith(locked) ? locked : QString());
-    QTest::mouseClick(s.at(account, button.constData()), Qt::LeftButton);
+    // A refused write never reads as done, and the field keeps a key that is
+    // still stored.
+    void keyWrites()
+    {
+        QFETCH(ApiKeyAccount, account);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, button);
+        QFETCH(QString, status);
+        QFETCH(std::optional<QString>, stored);
+        Settings s;
+        s.secrets.setStored(account, u"sk-old"_qs);
+        QVERIFY(s.show(account));
+        QTRY_COMPARE(s.key(account)->text(), u"sk-old"_qs);
+        s.key(account)->setText(typed);
+        s.secrets.failWritesWith(status.endsWith(locked) ? locked : QString());
+        QTest::mouseClick(s.at(account, button.constData()), Qt::LeftButton);
 
-    QCOMPARE(s.secrets.stored(account), stored);
-    QCOMPARE(s.key(account)->text(), status == u"已清除"_qs ? QString() : typed);
-    QCOMPARE(s.at(account, "SaveButton")->isEnabled(), !s.key(account)->text().isEmpty());
-    QCOMPARE(s.view->statusMessage(), std::optional(status));
-    SymbolLabel *line = s.at<SymbolLabel>(u"statusLine"_qs);
-    const bool refused = status.contains(u"失败"_qs);
-    QCOMPARE(line->symbol(), refused ? Symbol::ExclamationmarkTriangleFill : Symbol::CheckmarkCircleFill);
-    QCOMPARE(line->foreground(), refused ? Foreground::Red : Foreground::Green);
-    // Below the taller card the line starts out of sight; it is scrolled into view.
-    QWidget *viewport = s.at<QScrollArea>(u"settingsScroll"_qs)->viewport();
-    QTRY_VERIFY(viewport->rect().contains(QRect(line->mapTo(viewport, QPoint()), line->size())));
-}
+        QCOMPARE(s.secrets.stored(account), stored);
+        QCOMPARE(s.key(account)->text(), status == u"已清除"_qs ? QString() : typed);
+        QCOMPARE(s.at(account, "SaveButton")->isEnabled(), !s.key(account)->text().isEmpty());
+        QCOMPARE(s.view->statusMessage(), std::optional(status));
+        const bool refused = status.contains(u"失败"_qs);
+        QCOMPARE(s.at<SymbolLabel>(u"statusLine"_qs)->foreground(), refused ? Foreground::Red : Foreground::Green);
+    }
 
-// Each showing refills the fields, masked. Answers come back in any order: a
-// load asked before a later showing, or before the user typed or cleared,
-// must not overwrite what came after it.
-void TestSettingsView::keyFieldsFillOnEachShowingWithTheLatest()
-{
-    Settings s;
-    QVERIFY(s.show());
-    QTest::keyClicks(s.key(anthropic), u"typed, never saved"_qs);
-    s.view->hide();
-    s.secrets.setStored(anthropic, u"sk-old"_qs);
-    QVERIFY(s.show());
-    QTRY_COMPARE(s.key(anthropic)->text(), u"sk-old"_qs);
-    QCOMPARE(s.key(anthropic)->echoMode(), QLineEdit::Password);
-    QVERIFY(!s.at(openAI, "SaveButton")->isEnabled() && s.at(openAI, "ClearButton")->isEnabled());
-    s.view->hide();
-    s.secrets.setStored(openAI, u"oa-old"_qs);
-    s.secrets.holdAnswers(true);
-    QVERIFY(s.show(openAI)); // loads 4 and 5
-    s.view->hide();
-    s.secrets.setStored(anthropic, u"sk-new"_qs);
-    QVERIFY(s.show(openAI)); // loads 6 and 7
-    s.answer(6);
-    s.answer(4);
-    QCOMPARE(s.key(anthropic)->text(), u"sk-new"_qs);
-    QTest::keyClicks(s.key(openAI), u"mine"_qs);
-    s.answer(7);
-    QCOMPARE(s.key(openAI)->text(), u"mine"_qs);
-    s.view->hide();
-    QVERIFY(s.show(openAI)); // loads 8 and 9
-    QTest::mouseClick(s.at(openAI, "ClearButton"), Qt::LeftButton);
-    s.answer(10);
-    s.answer(9);
-    QCOMPARE(s.key(openAI)->text(), QString());
-    QCOMPARE(s.view->statusMessage(), std::optional(u"已清除"_qs));
-    // A store that cannot answer is no sign that the key is gone.
-    s.secrets.failLookupsWith(u"无法连接密钥服务"_qs);
-    s.view->hide();
-    QVERIFY(s.show()); // loads 11 and 12
-    s.answer(11);
-    QCOMPARE(s.view->statusMessage(), std::optional(u"读取失败：无法连接密钥服务"_qs));
-    QCOMPARE(s.key(anthropic)->text(), u"sk-new"_qs);
-}
+    // The fields fill when shown, masked. Answers come back in any order: a
+    // load asked before a later showing, or before the user typed,
+    // must not overwrite what came after it.
+    void keyFieldsFillOnEachShowingWithTheLatest()
+    {
+        Settings s;
+        s.secrets.setStored(anthropic, u"sk-old"_qs);
+        QVERIFY(s.show());
+        QTRY_COMPARE(s.key(anthropic)->text(), u"sk-old"_qs);
+        QCOMPARE(s.key(anthropic)->echoMode(), QLineEdit::Password);
+        QVERIFY(!s.at(openAI, "SaveButton")->isEnabled() && s.at(openAI, "ClearButton")->isEnabled());
+        s.view->hide();
+        s.secrets.setStored(openAI, u"oa-old"_qs);
+        s.secrets.holdAnswers(true);
+        QVERIFY(s.show(openAI)); // loads 2 and 3
+        s.view->hide();
+        s.secrets.setStored(anthropic, u"sk-new"_qs);
+        QVERIFY(s.show(openAI)); // loads 4 and 5
+        s.answer(4);
+        s.answer(2);
+        QCOMPARE(s.key(anthropic)->text(), u"sk-new"_qs);
+        QTest::keyClicks(s.key(openAI), u"mine"_qs);
+        s.answer(5);
+        QCOMPARE(s.key(openAI)->text(), u"mine"_qs);
+    }
 
-void TestSettingsView::statusRemoval_data()
-{
-    QTest::addColumn<QByteArray>("second"); // pressed while "保存"'s message shows
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("removedAtMs");
-    QTest::newRow("another text stays its own time") << "ClearButton"_ba << u"已清除"_qs << 3000;
-    QTest::newRow("the same text goes with the first") << "SaveButton"_ba << u"已保存到 Keychain"_qs << 2000;
-}
+    void statusRemoval_data()
+    {
+        QTest::addColumn<QByteArray>("second"); // pressed while "保存"'s message shows
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("removedAtMs");
+        QTest::newRow("another text stays its own time") << "ClearButton"_ba << u"已清除"_qs << 3000;
+        QTest::newRow("the same text goes with the first") << "SaveButton"_ba << u"已保存到 Keychain"_qs << 2000;
+    }
 
-void TestSettingsView::statusRemoval()
-{
-    QFETCH(QByteArray, second);
-    QFETCH(QString, shown);
-    QFETCH(int, removedAtMs);
-    Settings s;
-    QVERIFY(s.show());
-    QTest::keyClicks(s.key(anthropic), u"sk-1"_qs);
-    QElapsedTimer clock;
-    clock.start();
-    QTest::mouseClick(s.at(anthropic, "SaveButton"), Qt::LeftButton);
-    QTest::qWait(1000 - int(clock.elapsed()));
-    QTest::mouseClick(s.at(anthropic, second.constData()), Qt::LeftButton);
-    QTest::qWait(removedAtMs - 250 - int(clock.elapsed()));
-    QCOMPARE(s.view->statusMessage(), std::optional(shown));
-    QTRY_VERIFY_WITH_TIMEOUT(!s.view->statusMessage(), 1000);
-    QVERIFY2(clock.elapsed() < removedAtMs + 400, qPrintable(QString::number(clock.elapsed())));
-    // It fades out, then leaves the layout.
-    QTRY_VERIFY_WITH_TIMEOUT(!s.at<SymbolLabel>(u"statusLine"_qs)->isVisible(), 1000);
-}
+    void statusRemoval()
+    {
+        QFETCH(QByteArray, second);
+        QFETCH(QString, shown);
+        QFETCH(int, removedAtMs);
+        Settings s;
+        QVERIFY(s.show());
+        QTest::keyClicks(s.key(anthropic), u"sk-1"_qs);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(s.at(anthropic, "SaveButton"), Qt::LeftButton);
+        QTest::qWait(1000 - int(clock.elapsed()));
+        QTest::mouseClick(s.at(anthropic, second.constData()), Qt::LeftButton);
+        QTest::qWait(removedAtMs - 250 - int(clock.elapsed()));
+        QCOMPARE(s.view->statusMessage(), std::optional(shown));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.view->statusMessage(), 1000);
+        QVERIFY2(clock.elapsed() < removedAtMs + 400, qPrintable(QString::number(clock.elapsed())));
+    }
 
-void TestSettingsView::settingsWriteThrough()
-{
-    Settings s;
-    s.settings.setOpenAIModel(u"gp"_qs);
-    QVERIFY(s.show());
-    auto *provider = s.at<SegmentedPicker>(u"providerPicker"_qs);
-    QTest::mouseClick(provider, Qt::LeftButton, {}, provider->segmentRect(1).center());
-    QCOMPARE(s.settings.llmProvider(), LLMProvider::OpenAICompatible);
-    QVERIFY(!s.at(u"anthropicRows"_qs)->isVisible());
-    // Every keystroke is stored; an emptied field stores "", not its placeholder.
-    auto *model = s.at<RoundedTextField>(u"modelField"_qs);
-    QTest::keyClick(model, Qt::Key_Backspace);
-    QCOMPARE(s.settings.openAIModel(), u"g"_qs);
-    QTest::keyClick(model, Qt::Key_Backspace);
-    QCOMPARE(s.settings.openAIModel(), QString());
+    void settingsWriteThrough()
+    {
+        Settings s;
+        s.settings.setOpenAIModel(u"g"_qs);
+        QVERIFY(s.show());
+        auto *provider = s.at<SegmentedPicker>(u"providerPicker"_qs);
+        QTest::mouseClick(provider, Qt::LeftButton, {}, provider->segmentRect(1).center());
+        QCOMPARE(s.settings.llmProvider(), LLMProvider::OpenAICompatible);
+        // A keystroke is stored at once; an emptied field stores "", not its placeholder.
+        auto *model = s.at<RoundedTextField>(u"modelField"_qs);
+        QTest::keyClick(model, Qt::Key_Backspace);
+        QCOMPARE(s.settings.openAIModel(), QString());
 
-    // A refused change: the switch goes back, and the status line says why.
-    auto *login = s.at<SwitchToggle>(u"launchAtLoginSwitch"_qs);
-    QFile blocker(qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart"_qs);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    QTest::mouseClick(login, Qt::LeftButton);
-    QVERIFY(!login->isChecked());
-    QVERIFY(s.view->statusMessage().value_or(QString()).startsWith(u"登录项更新失败："_qs));
-}
+        // A refused change: the switch goes back, and the status line says why.
+        auto *login = s.at<SwitchToggle>(u"launchAtLoginSwitch"_qs);
+        QFile blocker(qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart"_qs);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QTest::mouseClick(login, Qt::LeftButton);
+        QVERIFY(!login->isChecked());
+        QVERIFY(s.view->statusMessage().value_or(QString()).startsWith(u"登录项更新失败："_qs));
+    }
+};
 
 QTEST_MAIN(TestSettingsView)
 #include "tst_settingsview.moc"

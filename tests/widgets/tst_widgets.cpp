@@ -1,9 +1,11 @@
 // The toolkit's controls driven as a user drives them, and its drawings
 // checked on the pixels they leave.
+#include "button.h"
+#include "colors.h"
 #include "continuouscorners.h"
 #include "flipcontainer.h"
+#include "focusring.h"
 #include "segmentedpicker.h"
-#include "spinner.h"
 #include "symbols.h"
 #include "titledcard.h"
 
@@ -48,19 +50,35 @@ private Q_SLOTS:
         QCOMPARE(activated, QList<QVariantList>{{chosen}});
     }
 
-    void spinnerRunsOnlyWhileShown()
+    // Only focus from the keyboard shows the ring; keypad Enter presses a
+    // button as Return does.
+    void buttonFromTheKeyboard()
     {
-        Spinner spinner;
-        spinner.show();
-        QVERIFY(spinner.isAnimating());
-        spinner.hide();
-        QVERIFY(!spinner.isAnimating());
+        Button button(Button::Kind::Bordered, QStringLiteral("保存"));
+        QSignalSpy clicked(&button, &Button::clicked);
+        button.show();
+        button.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&button));
+        for (Qt::FocusReason reason : {Qt::MouseFocusReason, Qt::TabFocusReason}) {
+            button.clearFocus();
+            button.setFocus(reason);
+            QCOMPARE(FocusRing::isVisible(&button), reason == Qt::TabFocusReason);
+        }
+        QTest::keyClick(&button, Qt::Key_Enter, Qt::KeypadModifier);
+        QTRY_COMPARE(clicked.count(), 1);
+    }
+
+    // Text, secondary and tertiary text must each look different.
+    void textLevelsDiffer()
+    {
+        QSet<QRgb> levels;
+        for (Foreground level : {Foreground::Primary, Foreground::Secondary, Foreground::Tertiary})
+            levels.insert(Colors::foreground(level, QPalette()).rgba());
+        QCOMPARE(levels.size(), 3);
     }
 
     // The surface is the text background, or with the accent a light wash of
-    // the highlight (Qt's default one here) over the window; the outline is
-    // drawn over content that covers the whole surface: darker than the fill,
-    // or bluer.
+    // the highlight (Qt's default one here) over the window.
     void cardSurface()
     {
         for (bool accent : {false, true}) {
@@ -72,9 +90,7 @@ private Q_SLOTS:
             const QImage image = card.grab().toImage();
             const QRect surface = card.surface()->geometry();
             const QColor centre = image.pixelColor(surface.center());
-            const QColor edge = image.pixelColor(surface.left(), surface.center().y());
             QCOMPARE(centre, accent ? QColor(225, 232, 237) : QColor(Qt::white));
-            QVERIFY(accent ? edge.red() < centre.red() - 20 : edge.lightness() < centre.lightness() - 20);
         }
     }
 
@@ -103,12 +119,11 @@ private Q_SLOTS:
             QTest::newRow(qPrintable(Symbols::name(symbol))) << symbol;
     }
 
-    // Each symbol lies on its grid, is drawn only in the caller's colour, and
+    // Each symbol is drawn only in the caller's colour, and
     // covers four times the pixels at twice the ratio.
     void symbol()
     {
         QFETCH(Symbol, symbol);
-        QVERIFY(QRectF(0, 0, Symbols::gridSize, Symbols::gridSize).contains(Symbols::path(symbol).boundingRect()));
         qreal coverage[2] = {0, 0};
         for (int ratio : {1, 2}) {
             const QImage image = Symbols::pixmap(symbol, 20, QColor(200, 40, 120), ratio).toImage();
@@ -141,11 +156,8 @@ private Q_SLOTS:
         QCOMPARE(path.boundingRect(), rect);
         const qreal limit = std::min(rect.width(), rect.height()) / 2;
         const QList<QPointF> corners{rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()};
-        for (int i = 0; i < 4; ++i) {
-            const qreal in = radii[i] > 0 ? std::min(radii[i], limit) * 0.1 : 0.2;
-            const QPointF inward(corners[i].x() < rect.center().x() ? in : -in, corners[i].y() < rect.center().y() ? in : -in);
-            QCOMPARE(path.contains(corners[i] + inward), radii[i] == 0);
-        }
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(path.contains(corners[i] + (rect.center() - corners[i]) / 100), radii[i] == 0);
         QVERIFY(radii[0] * 1.6 >= limit || !path.contains(QPointF(rect.left() + 0.004 * radii[0], rect.top() + radii[0])));
     }
 };
