@@ -139,6 +139,14 @@ private Q_SLOTS:
         QCOMPARE(s.key(openAI)->text(), u"mine"_qs);
     }
 
+    void keyThatCannotBeReadIsReported()
+    {
+        Settings s;
+        s.secrets.failLookupsWith(locked);
+        QVERIFY(s.show());
+        QTRY_COMPARE(s.view->statusMessage(), std::optional(u"读取失败："_qs + locked));
+    }
+
     void statusRemoval_data()
     {
         QTest::addColumn<QByteArray>("second"); // pressed while "保存"'s message shows
