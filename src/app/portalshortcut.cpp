@@ -9,13 +9,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <QLoggingCategory>
 #include <QRandomGenerator>
 
 #include <optional>
 #include <utility>
-
-Q_LOGGING_CATEGORY(lcPortal, "tolvanis.app.portal")
 
 namespace {
 
@@ -83,7 +80,7 @@ void registerApplication()
                                                    {latin1(applicationId), QVariantMap()}),
                                         QDBus::Block, checkTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)
-        qCInfo(lcPortal) << "the portal did not register the application id:" << reply.errorMessage();
+        qCInfo(lcApp) << "the portal did not register the application id:" << reply.errorMessage();
     registeredWith = owner();
 }
 
@@ -212,7 +209,7 @@ bool PortalShortcut::isAvailable()
             << latin1(shortcutsInterface) << QStringLiteral("version"),
         QDBus::Block, checkTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        qCInfo(lcPortal) << "no GlobalShortcuts portal:" << reply.errorMessage();
+        qCInfo(lcApp) << "no GlobalShortcuts portal:" << reply.errorMessage();
         return false;
     }
     return reply.arguments().constFirst().value<QDBusVariant>().variant().toUInt() >= 1;
@@ -359,3 +356,4 @@ void PortalShortcut::onActivated(const QDBusObjectPath &session, const QString &
 }
 
 #include "portalshortcut.moc"
+#include "applog.h"

@@ -1,6 +1,7 @@
 #include "statusnotifieritem.h"
 
 #include "dbusmenuexporter.h"
+#include "applog.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -9,10 +10,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
-#include <QLoggingCategory>
 #include <QtEndian>
-
-Q_LOGGING_CATEGORY(lcTray, "tolvanis.app.tray")
 
 namespace {
 
@@ -42,7 +40,7 @@ StatusNotifierItem::StatusNotifierItem(QMenu *menu, const QString &iconName, con
     DBusTrayTypes::registerTypes();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        qCInfo(lcTray) << "no session bus: no StatusNotifierItem";
+        qCInfo(lcApp) << "no session bus: no StatusNotifierItem";
         return;
     }
     auto *exporter = new DBusMenuExporter(menu, this);
@@ -50,7 +48,7 @@ StatusNotifierItem::StatusNotifierItem(QMenu *menu, const QString &iconName, con
     if (!bus.registerObject(QString::fromLatin1(menuPath), exporter, contents)
         || !bus.registerObject(QString::fromLatin1(itemPath), this, contents)
         || !bus.registerService(m_serviceName)) {
-        qCWarning(lcTray) << "could not export the StatusNotifierItem:" << bus.lastError().message();
+        qCWarning(lcApp) << "could not export the StatusNotifierItem:" << bus.lastError().message();
         return;
     }
     m_watcher = new QDBusServiceWatcher(QString::fromLatin1(watcherService), bus,
@@ -84,7 +82,7 @@ void StatusNotifierItem::registerWithWatcher()
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
         if (call->isError()) {
-            qCWarning(lcTray) << "the StatusNotifierWatcher refused the item:" << call->error().message();
+            qCWarning(lcApp) << "the StatusNotifierWatcher refused the item:" << call->error().message();
             return;
         }
         setRegistered(true);
