@@ -1,5 +1,6 @@
 #include "portalshortcut.h"
 
+#include "applog.h"
 #include "desktopportal.h"
 
 #include <QDBusConnection>
@@ -356,4 +357,3 @@ void PortalShortcut::onActivated(const QDBusObjectPath &session, const QString &
 }
 
 #include "portalshortcut.moc"
-#include "applog.h"

@@ -1,7 +1,7 @@
 #include "statusnotifieritem.h"
 
-#include "dbusmenuexporter.h"
 #include "applog.h"
+#include "dbusmenuexporter.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
