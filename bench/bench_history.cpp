@@ -24,10 +24,10 @@ QList<HistoryEntry> fiftyEntries()
 void BM_HistoryEncodeAndSave(benchmark::State &state)
 {
     QTemporaryDir dir;
-    SettingsFile defaults(dir.path() + QStringLiteral("/tolvanis.conf"));
+    SettingsFile file(dir.path() + QStringLiteral("/tolvanis.conf"));
     const QList<HistoryEntry> entries = fiftyEntries();
     for (auto _ : state)
-        defaults.setData(HistoryStore::standardKey(), HistoryEntry::encodeList(entries));
+        file.setData(HistoryStore::standardKey(), HistoryEntry::encodeList(entries));
 }
 
 // Start-up cost: open the store and decode 50 entries.
@@ -37,8 +37,8 @@ void BM_HistoryLoad(benchmark::State &state)
     const QString path = dir.path() + QStringLiteral("/tolvanis.conf");
     SettingsFile(path).setData(HistoryStore::standardKey(), HistoryEntry::encodeList(fiftyEntries()));
     for (auto _ : state) {
-        SettingsFile defaults(path);
-        HistoryStore store(HistoryStore::standardKey(), defaults);
+        SettingsFile file(path);
+        HistoryStore store(HistoryStore::standardKey(), file);
         benchmark::DoNotOptimize(store.entries().size());
     }
 }

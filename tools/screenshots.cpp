@@ -74,7 +74,7 @@ QPalette darkPalette()
 
 struct Fixture {
     TemporaryConfig config;
-    HistoryStore history{HistoryStore::standardKey(), config.defaults()};
+    HistoryStore history{HistoryStore::standardKey(), config.settingsFile()};
     AppSettings &settings = config.settings();
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>(QStringLiteral("LLM"));
     std::shared_ptr<TranslationViewModel> model = TranslationViewModel::create(engine, engine, history, settings);

@@ -23,19 +23,19 @@ void assign(AppSettings *settings, T &field, const T &value, Signal signal)
 
 } // namespace
 
-AppSettings::AppSettings(SettingsFile &defaults, AutostartEntry autostart, QObject *parent)
+AppSettings::AppSettings(SettingsFile &file, AutostartEntry autostart, QObject *parent)
     : QObject(parent)
-    , m_defaults(defaults)
+    , m_file(file)
     , m_autostart(std::move(autostart))
-    , m_defaultEngine(defaults.string(defaultEngineKey).value_or(QString()) == rawValue(EngineKind::LLM)
+    , m_defaultEngine(file.string(defaultEngineKey).value_or(QString()) == rawValue(EngineKind::LLM)
                           ? EngineKind::LLM
                           : EngineKind::System)
-    , m_llmProvider(defaults.string(llmProviderKey).value_or(QString()) == rawValue(LLMProvider::OpenAICompatible)
+    , m_llmProvider(file.string(llmProviderKey).value_or(QString()) == rawValue(LLMProvider::OpenAICompatible)
                         ? LLMProvider::OpenAICompatible
                         : LLMProvider::Anthropic)
-    , m_openAIBaseURL(defaults.string(openAIBaseURLKey).value_or(defaultOpenAIBaseURL()))
-    , m_openAIModel(defaults.string(openAIModelKey).value_or(defaultOpenAIModel()))
-    , m_globalShortcut(defaults.string(globalShortcutKey).value_or(defaultGlobalShortcut()))
+    , m_openAIBaseURL(file.string(openAIBaseURLKey).value_or(defaultOpenAIBaseURL()))
+    , m_openAIModel(file.string(openAIModelKey).value_or(defaultOpenAIModel()))
+    , m_globalShortcut(file.string(globalShortcutKey).value_or(defaultGlobalShortcut()))
     , m_launchAtLogin(false)
 {
     // An entry left by a moved or older binary would start nothing at login;
@@ -67,31 +67,31 @@ QString AppSettings::defaultGlobalShortcut()
 void AppSettings::setDefaultEngine(EngineKind engine)
 {
     assign(this, m_defaultEngine, engine, &AppSettings::defaultEngineChanged);
-    m_defaults.setString(defaultEngineKey, rawValue(engine));
+    m_file.setString(defaultEngineKey, rawValue(engine));
 }
 
 void AppSettings::setLLMProvider(LLMProvider provider)
 {
     assign(this, m_llmProvider, provider, &AppSettings::llmProviderChanged);
-    m_defaults.setString(llmProviderKey, rawValue(provider));
+    m_file.setString(llmProviderKey, rawValue(provider));
 }
 
 void AppSettings::setOpenAIBaseURL(const QString &url)
 {
     assign(this, m_openAIBaseURL, url, &AppSettings::openAIBaseURLChanged);
-    m_defaults.setString(openAIBaseURLKey, url);
+    m_file.setString(openAIBaseURLKey, url);
 }
 
 void AppSettings::setOpenAIModel(const QString &model)
 {
     assign(this, m_openAIModel, model, &AppSettings::openAIModelChanged);
-    m_defaults.setString(openAIModelKey, model);
+    m_file.setString(openAIModelKey, model);
 }
 
 void AppSettings::setGlobalShortcut(const QString &keys)
 {
     assign(this, m_globalShortcut, keys, &AppSettings::globalShortcutChanged);
-    m_defaults.setString(globalShortcutKey, keys);
+    m_file.setString(globalShortcutKey, keys);
 }
 
 void AppSettings::setLaunchAtLogin(bool enabled)

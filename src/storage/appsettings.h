@@ -10,7 +10,7 @@
 class SettingsFile;
 
 // The user's preferences. The five stored settings are read once at
-// construction and written through to the user-defaults store on every
+// construction and written through to the settings file on every
 // assignment; the login flag mirrors the XDG autostart entry: on only while
 // the entry is enabled and starts this program, which it is made to at start.
 class AppSettings final : public QObject
@@ -24,7 +24,7 @@ class AppSettings final : public QObject
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 
 public:
-    AppSettings(SettingsFile &defaults, AutostartEntry autostart, QObject *parent = nullptr);
+    AppSettings(SettingsFile &file, AutostartEntry autostart, QObject *parent = nullptr);
     ~AppSettings() override;
     Q_DISABLE_COPY_MOVE(AppSettings)
 
@@ -61,7 +61,7 @@ Q_SIGNALS:
 private:
     bool autostartStartsUs() const;
 
-    SettingsFile &m_defaults;
+    SettingsFile &m_file;
     AutostartEntry m_autostart;
     EngineKind m_defaultEngine;
     LLMProvider m_llmProvider;

@@ -3,10 +3,10 @@
 #include "settingsfile.h"
 #include "storagelog.h"
 
-HistoryStore::HistoryStore(QString defaultsKey, SettingsFile &defaults, QObject *parent)
+HistoryStore::HistoryStore(QString key, SettingsFile &file, QObject *parent)
     : QObject(parent)
-    , m_defaultsKey(std::move(defaultsKey))
-    , m_defaults(defaults)
+    , m_key(std::move(key))
+    , m_file(file)
 {
     load();
 }
@@ -30,15 +30,15 @@ void HistoryStore::clear()
 
 void HistoryStore::load()
 {
-    if (!m_defaults.contains(m_defaultsKey))
+    if (!m_file.contains(m_key))
         return;
     // A value of another type holds no entries, but it is still the user's.
-    const std::optional<QByteArray> stored = m_defaults.data(m_defaultsKey);
+    const std::optional<QByteArray> stored = m_file.data(m_key);
     bool complete = false;
     if (stored)
         m_entries = HistoryEntry::decodeReadable(*stored, complete);
     if (!complete)
-        m_unreadable = stored.value_or(m_defaults.string(m_defaultsKey).value_or(QString()).toUtf8());
+        m_unreadable = stored.value_or(m_file.string(m_key).value_or(QString()).toUtf8());
 }
 
 void HistoryStore::save()
@@ -46,10 +46,10 @@ void HistoryStore::save()
     // Hand edits or a newer version's format must not vanish with the first
     // translation: keep the value as it was before replacing it.
     if (m_unreadable) {
-        m_defaults.setData(unreadableKey(m_defaultsKey), *m_unreadable);
+        m_file.setData(unreadableKey(m_key), *m_unreadable);
         m_unreadable.reset();
         qCWarning(lcStorage).noquote() << "history did not decode completely; the stored value was copied to"
-                                       << unreadableKey(m_defaultsKey);
+                                       << unreadableKey(m_key);
     }
-    m_defaults.setData(m_defaultsKey, HistoryEntry::encodeList(m_entries));
+    m_file.setData(m_key, HistoryEntry::encodeList(m_entries));
 }

@@ -7,7 +7,7 @@
 class SettingsFile;
 
 // The most recent successful translations, newest first, at most maximumEntries
-// after each addition, saved as one JSON document under a user-defaults key
+// after each addition, saved as one JSON document under a key of the settings file
 // after every change.
 // Entries that do not decode are left out; the stored value they were part of
 // is copied once to `<key>.unreadable` before the first save replaces it.
@@ -21,11 +21,11 @@ public:
     static QString standardKey() { return QStringLiteral("com.quendrix.tolvanis.history"); }
     static QString unreadableKey(const QString &key) { return key + QStringLiteral(".unreadable"); }
 
-    HistoryStore(QString defaultsKey, SettingsFile &defaults, QObject *parent = nullptr);
+    HistoryStore(QString key, SettingsFile &file, QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(HistoryStore)
 
     const QList<HistoryEntry> &entries() const { return m_entries; }
-    QString defaultsKey() const { return m_defaultsKey; }
+    QString key() const { return m_key; }
 
     void add(const QString &sourceText, const QString &translatedText, const QString &engineName);
     void clear();
@@ -37,8 +37,8 @@ private:
     void load();
     void save();
 
-    QString m_defaultsKey;
-    SettingsFile &m_defaults;
+    QString m_key;
+    SettingsFile &m_file;
     QList<HistoryEntry> m_entries;
     // The stored value as loaded, while it did not decode completely and no save has replaced it.
     std::optional<QByteArray> m_unreadable;

@@ -8,7 +8,7 @@
 
 class QSettings;
 
-// The user-defaults store: an INI file of string and byte-array values under
+// The settings file: an INI file of string and byte-array values under
 // <XDG config dir>/tolvanis/tolvanis.conf. Every write is synced at once;
 // QSettings writes through QSaveFile, so the file is replaced atomically. The
 // file is private to the user, and so is its folder when created here.

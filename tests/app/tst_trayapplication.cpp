@@ -17,7 +17,7 @@
 #include <QMenu>
 #include <QtTest>
 
-class TestAppDelegate : public QObject
+class TestTrayApplication : public QObject
 {
     Q_OBJECT
 
@@ -37,47 +37,47 @@ private:
     TemporaryConfig m_config; // kept from test to test, as in one run of the program
     MemoryKeyStore m_keys;
     std::unique_ptr<HistoryStore> m_history;
-    std::unique_ptr<TrayApplication> m_delegate;
+    std::unique_ptr<TrayApplication> m_tray;
 };
 
-void TestAppDelegate::init()
+void TestTrayApplication::init()
 {
     AppSettings &settings = m_config.settings();
-    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config.defaults());
-    m_delegate = std::make_unique<TrayApplication>(settings, *m_history, m_keys, SystemEngine::create(),
+    m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config.settingsFile());
+    m_tray = std::make_unique<TrayApplication>(settings, *m_history, m_keys, SystemEngine::create(),
                                                    std::make_shared<LLMEngine>(settings, m_keys));
-    m_delegate->start();
+    m_tray->start();
     QGuiApplication::clipboard()->clear();
 }
 
-void TestAppDelegate::cleanup()
+void TestTrayApplication::cleanup()
 {
-    m_delegate.reset();
+    m_tray.reset();
     m_history.reset();
 }
 
 // With nothing copied the input keeps its text (the panel's own test has the clipboard's).
-void TestAppDelegate::clickOpensThePanelAndClickClosesIt()
+void TestTrayApplication::clickOpensThePanelAndClickClosesIt()
 {
-    auto model = m_delegate->viewModel();
+    auto model = m_tray->viewModel();
     model->setInputText(u"typed before"_qs);
     model->setOutputText(u"old result"_qs);
 
-    m_delegate->togglePopover();
-    QVERIFY(m_delegate->isPopoverShown());
+    m_tray->togglePopover();
+    QVERIFY(m_tray->isPopoverShown());
     QCOMPARE(model->inputText(), u"typed before"_qs);
     QCOMPARE(model->outputText(), QString());
     // As tall as its content: no blank strip under the translate button.
-    QCOMPARE(m_delegate->popover()->size(), QSize(340, m_delegate->panel()->sizeHint().height()));
+    QCOMPARE(m_tray->popover()->size(), QSize(340, m_tray->panel()->sizeHint().height()));
     // A pop-up: no frame, no taskbar entry.
-    QVERIFY(m_delegate->popover()->windowFlags().testFlags(Qt::FramelessWindowHint | Qt::Tool));
-    QTRY_VERIFY(m_delegate->panel()->inputField()->hasFocus());
+    QVERIFY(m_tray->popover()->windowFlags().testFlags(Qt::FramelessWindowHint | Qt::Tool));
+    QTRY_VERIFY(m_tray->panel()->inputField()->hasFocus());
 
-    m_delegate->togglePopover();
-    QVERIFY(!m_delegate->isPopoverShown());
+    m_tray->togglePopover();
+    QVERIFY(!m_tray->isPopoverShown());
 }
 
-void TestAppDelegate::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen_data()
+void TestTrayApplication::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen_data()
 {
     QTest::addColumn<int>("clickAfterMs");
     QTest::addColumn<bool>("opens");
@@ -85,27 +85,27 @@ void TestAppDelegate::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNo
     QTest::newRow("a later click") << 350 << true;
 }
 
-void TestAppDelegate::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen()
+void TestTrayApplication::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen()
 {
     QFETCH(int, clickAfterMs);
     QFETCH(bool, opens);
-    m_delegate->togglePopover();
-    QTRY_VERIFY(m_delegate->popover()->isActiveWindow());
+    m_tray->togglePopover();
+    QTRY_VERIFY(m_tray->popover()->isActiveWindow());
     QWidget other;
     other.show();
     other.activateWindow();
-    QTRY_VERIFY(!m_delegate->isPopoverShown());
+    QTRY_VERIFY(!m_tray->isPopoverShown());
 
     // A click on the icon arrives right after the deactivation it caused.
     QTest::qWait(clickAfterMs);
-    m_delegate->togglePopover();
-    QCOMPARE(m_delegate->isPopoverShown(), opens);
+    m_tray->togglePopover();
+    QCOMPARE(m_tray->isPopoverShown(), opens);
 }
 
-void TestAppDelegate::statusMenuIsBuiltAnewWithItsShortcuts()
+void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
 {
-    m_delegate->showStatusMenu();
-    QPointer<QMenu> first = m_delegate->statusMenu();
+    m_tray->showStatusMenu();
+    QPointer<QMenu> first = m_tray->statusMenu();
     QVERIFY(first);
     QStringList items;
     for (const QAction *action : first->actions())
@@ -113,37 +113,37 @@ void TestAppDelegate::statusMenuIsBuiltAnewWithItsShortcuts()
     QCOMPARE(items, QStringList({u"打开翻译面板 "_qs, u"-"_qs, u"设置… Ctrl+,"_qs, u"退出 tolvanis Ctrl+Q"_qs}));
     QVERIFY(first->actions().at(2)->isShortcutVisibleInContextMenu());
     first->actions().at(0)->trigger();
-    QVERIFY(m_delegate->isPopoverShown());
-    QVERIFY(!m_delegate->settingsWindow());
+    QVERIFY(m_tray->isPopoverShown());
+    QVERIFY(!m_tray->settingsWindow());
 
     first->close();
     QTRY_VERIFY(!first); // gone once closed: no menu stays on the icon to swallow the next click
-    m_delegate->showStatusMenu();
-    QVERIFY(m_delegate->statusMenu());
-    m_delegate->statusMenu()->close();
+    m_tray->showStatusMenu();
+    QVERIFY(m_tray->statusMenu());
+    m_tray->statusMenu()->close();
 }
 
-void TestAppDelegate::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
+void TestTrayApplication::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
 {
-    m_delegate->showStatusMenu();
-    m_delegate->statusMenu()->actions().at(2)->trigger();
-    QPointer<QWidget> window = m_delegate->settingsWindow();
+    m_tray->showStatusMenu();
+    m_tray->statusMenu()->actions().at(2)->trigger();
+    QPointer<QWidget> window = m_tray->settingsWindow();
     QVERIFY(window && window->isVisible());
 
-    m_delegate->openSettings();
-    QCOMPARE(m_delegate->settingsWindow(), window.data());
+    m_tray->openSettings();
+    QCOMPARE(m_tray->settingsWindow(), window.data());
     window->close();
     QVERIFY(window && !window->isVisible());
-    m_delegate->openSettings();
-    QCOMPARE(m_delegate->settingsWindow(), window.data());
+    m_tray->openSettings();
+    QCOMPARE(m_tray->settingsWindow(), window.data());
     QVERIFY(window->isVisible());
 }
 
-void TestAppDelegate::withoutATrayThePanelBecomesAnOrdinaryWindow()
+void TestTrayApplication::withoutATrayThePanelBecomesAnOrdinaryWindow()
 {
-    QVERIFY(!m_delegate->statusItem()->isInTray()); // offscreen, and no watcher on the test bus
-    QTRY_VERIFY_WITH_TIMEOUT(m_delegate->isPopoverShown(), 6000);
-    QWidget *panel = m_delegate->popover();
+    QVERIFY(!m_tray->statusItem()->isInTray()); // offscreen, and no watcher on the test bus
+    QTRY_VERIFY_WITH_TIMEOUT(m_tray->isPopoverShown(), 6000);
+    QWidget *panel = m_tray->popover();
     QVERIFY(panel->windowType() == Qt::Window && !panel->windowFlags().testFlag(Qt::FramelessWindowHint));
     QCOMPARE(panel->windowTitle(), u"tolvanis"_qs);
     // An ordinary window stays open when another one takes the focus.
@@ -151,14 +151,14 @@ void TestAppDelegate::withoutATrayThePanelBecomesAnOrdinaryWindow()
     other.show();
     other.activateWindow();
     QTest::qWait(100);
-    QVERIFY(m_delegate->isPopoverShown());
+    QVERIFY(m_tray->isPopoverShown());
 }
 
-void TestAppDelegate::editingKeysWorkInThePanelInput()
+void TestTrayApplication::editingKeysWorkInThePanelInput()
 {
     // The program has no menu bar; the input must bring the usual keys.
-    m_delegate->togglePopover();
-    SubmitTextView *field = m_delegate->panel()->inputField();
+    m_tray->togglePopover();
+    SubmitTextView *field = m_tray->panel()->inputField();
     field->setPlainText(u"gpt-4o"_qs);
     field->window()->activateWindow();
     field->setFocus();
@@ -180,5 +180,5 @@ void TestAppDelegate::editingKeysWorkInThePanelInput()
     }
 }
 
-QTEST_MAIN(TestAppDelegate)
+QTEST_MAIN(TestTrayApplication)
 #include "tst_trayapplication.moc"

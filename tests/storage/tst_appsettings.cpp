@@ -44,7 +44,7 @@ private Q_SLOTS:
         QCOMPARE(QStringList({rawValue(settings.defaultEngine()), rawValue(settings.llmProvider()), settings.openAIBaseURL(),
                               settings.openAIModel(), settings.globalShortcut()}).join(u' '),
                  u"system anthropic https://api.openai.com/v1 gpt-4o-mini Ctrl+Alt+Y"_qs);
-        QVERIFY(!QFile::exists(m_config->defaultsPath()) && !settings.launchAtLogin());
+        QVERIFY(!QFile::exists(m_config->settingsFilePath()) && !settings.launchAtLogin());
         QSignalSpy providerChanged(&settings, &AppSettings::llmProviderChanged);
         settings.setDefaultEngine(EngineKind::System); // the value it has: written all the same
         settings.setLLMProvider(LLMProvider::OpenAICompatible);
@@ -58,11 +58,11 @@ private Q_SLOTS:
                                                       "com.quendrix.tolvanis.openAIBaseURL=http://127.0.0.1:8080/v1/\n"
                                                       "com.quendrix.tolvanis.openAIModel=\n"));
         QCOMPARE(mode(m_config->path() + u"/tolvanis"_qs), 0700u);
-        QCOMPARE(mode(m_config->defaultsPath()), 0600u);
+        QCOMPARE(mode(m_config->settingsFilePath()), 0600u);
         // A file others could read is made private again with the next write.
-        QFile::setPermissions(m_config->defaultsPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        QFile::setPermissions(m_config->settingsFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
         settings.setOpenAIModel(u"llama3"_qs);
-        QCOMPARE(mode(m_config->defaultsPath()), 0600u);
+        QCOMPARE(mode(m_config->settingsFilePath()), 0600u);
         m_config->restart();
         QCOMPARE(m_config->settings().openAIModel(), u"llama3"_qs);
         QCOMPARE(m_config->settings().globalShortcut(), QString());

@@ -59,9 +59,9 @@ private Q_SLOTS:
         QList<HistoryEntry> before;
         for (int i = 0; i < stored; ++i)
             before.append({QUuid::createUuid(), u"s"_qs + QString::number(i), u"t"_qs, u"LLM"_qs, double(i)});
-        m_config->defaults().setData(key, HistoryEntry::encodeList(before));
+        m_config->settingsFile().setData(key, HistoryEntry::encodeList(before));
 
-        HistoryStore store(key, m_config->defaults());
+        HistoryStore store(key, m_config->settingsFile());
         QCOMPARE(store.entries(), before);
         QSignalSpy changed(&store, &HistoryStore::entriesChanged);
         for (const QString &source : added)
@@ -73,7 +73,7 @@ private Q_SLOTS:
         // On disk at once, as a byte value with the solidus escaped inside, for the next run.
         QVERIFY(m_config->fileContents().contains("=\"@ByteArray([{\\\"id\\\":"));
         m_config->restart();
-        QCOMPARE(HistoryStore(key, m_config->defaults()).entries(), store.entries());
+        QCOMPARE(HistoryStore(key, m_config->settingsFile()).entries(), store.entries());
     }
 
     void unreadableValueIsKeptOnceBesideTheNewOne_data()
@@ -98,24 +98,24 @@ private Q_SLOTS:
         QFETCH(QByteArray, stored);
         QFETCH(QStringList, loaded);
         QFETCH(bool, complete);
-        SettingsFile &defaults = m_config->defaults();
+        SettingsFile &file = m_config->settingsFile();
         const QString sideKey = key + u".unreadable"_qs;
         if (stored.isEmpty())
-            defaults.setString(key, u"[]"_qs);
+            file.setString(key, u"[]"_qs);
         else
-            defaults.setData(key, stored);
+            file.setData(key, stored);
 
-        HistoryStore store(key, defaults);
+        HistoryStore store(key, file);
         QCOMPARE(sources(store.entries()), loaded);
         if (!complete)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"history did not decode"_qs));
         store.add(u"new"_qs, u"新"_qs, u"LLM"_qs);
         const QByteArray unreadable = stored.isEmpty() ? QByteArray("[]") : stored;
-        QCOMPARE(defaults.data(sideKey), !complete ? std::optional(unreadable) : std::nullopt);
-        defaults.setData(sideKey, "earlier");
+        QCOMPARE(file.data(sideKey), !complete ? std::optional(unreadable) : std::nullopt);
+        file.setData(sideKey, "earlier");
         store.add(u"newer path/to"_qs, u"更新"_qs, u"LLM"_qs);
-        QCOMPARE(defaults.data(sideKey), QByteArray("earlier"));
-        QCOMPARE(sources(*HistoryEntry::decodeList(*defaults.data(key))), QStringList({u"newer path/to"_qs, u"new"_qs}) + loaded);
+        QCOMPARE(file.data(sideKey), QByteArray("earlier"));
+        QCOMPARE(sources(*HistoryEntry::decodeList(*file.data(key))), QStringList({u"newer path/to"_qs, u"new"_qs}) + loaded);
     }
 };
 

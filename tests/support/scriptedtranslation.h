@@ -9,7 +9,7 @@
 // private history.
 struct ScriptedTranslation {
     TemporaryConfig temporary;
-    HistoryStore history{HistoryStore::standardKey(), temporary.defaults()};
+    HistoryStore history{HistoryStore::standardKey(), temporary.settingsFile()};
     std::shared_ptr<ScriptedEngine> system = std::make_shared<ScriptedEngine>(QStringLiteral("系统离线"));
     std::shared_ptr<ScriptedEngine> llm = std::make_shared<ScriptedEngine>(QStringLiteral("LLM"));
     std::shared_ptr<TranslationViewModel> model = makeModel();

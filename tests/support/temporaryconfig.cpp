@@ -12,28 +12,28 @@ TemporaryConfig::TemporaryConfig()
 
 TemporaryConfig::~TemporaryConfig() = default;
 
-SettingsFile &TemporaryConfig::defaults()
+SettingsFile &TemporaryConfig::settingsFile()
 {
-    if (!m_defaults)
-        m_defaults = std::make_unique<SettingsFile>(defaultsPath());
-    return *m_defaults;
+    if (!m_file)
+        m_file = std::make_unique<SettingsFile>(settingsFilePath());
+    return *m_file;
 }
 
 AppSettings &TemporaryConfig::settings()
 {
     if (!m_settings)
-        m_settings = std::make_unique<AppSettings>(defaults(), AutostartEntry(autostartPath()));
+        m_settings = std::make_unique<AppSettings>(settingsFile(), AutostartEntry(autostartPath()));
     return *m_settings;
 }
 
 void TemporaryConfig::restart()
 {
     m_settings.reset();
-    m_defaults.reset();
+    m_file.reset();
 }
 
 QByteArray TemporaryConfig::fileContents() const
 {
-    QFile file(defaultsPath());
+    QFile file(settingsFilePath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -20,9 +20,9 @@ public:
     Q_DISABLE_COPY_MOVE(TemporaryConfig)
 
     QString path() const { return m_dir.path(); }
-    QString defaultsPath() const { return path() + QStringLiteral("/tolvanis/tolvanis.conf"); }
+    QString settingsFilePath() const { return path() + QStringLiteral("/tolvanis/tolvanis.conf"); }
     QString autostartPath() const { return path() + QStringLiteral("/autostart/tolvanis.desktop"); }
-    SettingsFile &defaults();
+    SettingsFile &settingsFile();
     AppSettings &settings();
     // Closes both, as the program's exit does: the next use reads the files afresh.
     void restart();
@@ -30,6 +30,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<SettingsFile> m_defaults;
+    std::unique_ptr<SettingsFile> m_file;
     std::unique_ptr<AppSettings> m_settings;
 };
