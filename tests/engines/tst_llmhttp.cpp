@@ -3,9 +3,7 @@
 #include "settledtask.h"
 
 #include <QNetworkAccessManager>
-#include <QProcess>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -53,23 +51,18 @@ private Q_SLOTS:
         const QString timeout = TranslationError::timeout().errorDescription();
         const QString invalid = TranslationError::invalidResponse().errorDescription();
         QTest::newRow("200") << LoopbackServer::Reply{200, R"({"ok":true})"} << QString();
-        QTest::newRow("204 empty") << LoopbackServer::Reply{204, {}} << QString();
-        QTest::newRow("300") << LoopbackServer::Reply{300, {}} << message("HTTP 300");
         QTest::newRow("401 message") << LoopbackServer::Reply{401, R"({"error":{"message":"invalid x-api-key"}})"}
                                      << message("invalid x-api-key");
         QTest::newRow("403 message untrimmed") << LoopbackServer::Reply{403, R"({"error":{"message":" 额度不足 \n"}})"}
                                                << message(" 额度不足 \n");
-        QTest::newRow("400 message not a string") << LoopbackServer::Reply{400, R"({"error":{"message":42}})"} << message("HTTP 400");
         QTest::newRow("502 HTML") << LoopbackServer::Reply{502, "<html>Bad Gateway</html>"} << message("HTTP 502");
         QTest::newRow("429 chunked") << LoopbackServer::Reply{429, R"({"error":{"message":"rate limited"}})", Behaviour::Chunked}
                                      << message("rate limited");
         // The timeout is for silence, not for the whole transfer.
         QTest::newRow("slow but steady") << LoopbackServer::Reply{200, R"({"choices":[]})", Behaviour::Drip} << QString();
         QTest::newRow("stall after 200 headers") << LoopbackServer::Reply{200, "{}", Behaviour::StallAfterHeaders} << timeout;
-        QTest::newRow("reset mid-body") << LoopbackServer::Reply{200, R"({"content":[]})", Behaviour::CloseEarly} << networkPrefix;
         QTest::newRow("oversized") << LoopbackServer::Reply{200, oversized} << invalid;
         QTest::newRow("oversized, chunked") << LoopbackServer::Reply{200, oversized, Behaviour::Chunked} << invalid;
-        QTest::newRow("oversized error") << LoopbackServer::Reply{500, oversized} << invalid;
     }
 
     void replyDecidesOutcome()
@@ -78,17 +71,10 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         LoopbackServer server;
         server.setReply(reply);
-        const Settled<QByteArray> outcome = post(server.url(QStringLiteral("/v1/messages")), {{"x-api-key", " sk-1 "}});
+        const Settled<QByteArray> outcome = post(server.url(QStringLiteral("/v1/messages")));
         compareFailure(outcome, expected);
         if (expected.isEmpty())
             QCOMPARE(outcome.value, std::optional<QByteArray>(reply.body));
-
-        QVERIFY(!server.requests().isEmpty()); // Qt sends again when a connection breaks early
-        const LoopbackServer::Request &request = server.requests().first();
-        QCOMPARE(request.method + ' ' + request.path, QByteArray("POST /v1/messages"));
-        QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
-        QCOMPARE(request.header("x-api-key"), QByteArray(" sk-1 "));
-        QCOMPARE(request.body, QByteArray(R"({"text":"你好"})"));
     }
 
     void unusableURLsFail_data()
@@ -97,10 +83,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const QString invalid = TranslationError::invalidResponse().errorDescription();
         QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:%1/v1").arg(closedPort()) << networkPrefix;
-        QTest::newRow("unknown host") << QStringLiteral("https://no-such-host.invalid/v1/messages") << networkPrefix;
         QTest::newRow("file") << QStringLiteral("file:///etc/hostname") << invalid;
-        QTest::newRow("data") << QStringLiteral("data:application/json,%7B%7D") << invalid;
-        QTest::newRow("no host") << QStringLiteral("http:/v1/messages") << invalid;
     }
 
     void unusableURLsFail()
@@ -108,26 +91,6 @@ private Q_SLOTS:
         QFETCH(QString, url);
         QFETCH(QString, expected);
         compareFailure(post(QUrl(url)), expected);
-    }
-
-    void selfSignedCertificateFails()
-    {
-        QTemporaryDir dir;
-        const QString key = dir.filePath(QStringLiteral("key.pem")), certificate = dir.filePath(QStringLiteral("cert.pem"));
-        QProcess openssl;
-        openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(QStringLiteral("openssl"), QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
-                                                                "-nodes -subj /CN=127.0.0.1 -days 1 -keyout %1 -out %2")
-                                                     .arg(key, certificate).split(u' '));
-        QVERIFY(openssl.waitForFinished() && openssl.exitCode() == 0);
-        const quint16 port = closedPort();
-        openssl.start(QStringLiteral("openssl"), QStringLiteral("s_server -www -accept 127.0.0.1:%1 -key %2 -cert %3")
-                                                     .arg(QString::number(port), key, certificate).split(u' '));
-        QByteArray output;
-        QTRY_VERIFY_WITH_TIMEOUT((output += openssl.readAll()).contains("ACCEPT"), 10000);
-        compareFailure(post(QUrl(QStringLiteral("https://127.0.0.1:%1/v1/messages").arg(port))), networkPrefix);
-        openssl.kill();
-        openssl.waitForFinished();
     }
 
     void redirectToAnotherOriginGetsNoKey()

@@ -32,7 +32,6 @@ private Q_SLOTS:
                                     {"id":"zh-en-base0","srcTags":{"zh":"Chinese"},"trgTag":"en","type":"base"}])";
         QTest::newRow("zh to en") << both << "zh en" << "zh-en-base0";
         QTest::newRow("en to zh") << both << "en zh" << "en-zh-base0";
-        QTest::newRow("no model for the pair") << both << "en de" << "";
         QTest::newRow("variant tags") << QByteArray(R"([{"id":"m","srcTags":{"cmn":"","zh_CN":""},"trgTag":"eng"}])")
                                       << "zh en" << "m";
         QTest::newRow("zh-Hans and en-US") << QByteArray(R"([{"id":"m","srcTags":{"en-US":""},"trgTag":"ZH-Hans"}])")
@@ -50,8 +49,6 @@ private Q_SLOTS:
         QTest::newRow("incomplete entries skipped")
             << QByteArray(R"([{"srcTags":{"zh":""},"trgTag":"en"},{"id":"x","trgTag":"en"},{"id":"y","srcTags":{"zh":""}}])")
             << "zh en" << "";
-        QTest::newRow("list wrapped in an object")
-            << QByteArray(R"({"models":[{"id":"w","srcTags":{"zh":""},"trgTag":"en"}]})") << "zh en" << "w";
     }
 
     void choosesModelForDirection()
@@ -69,12 +66,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("sentences");
-        QTest::newRow("no end mark") << "你好" << QStringList{"你好"};
-        QTest::newRow("three marks") << "你好。谢谢！真的吗？" << QStringList{"你好。", "谢谢！", "真的吗？"};
-        QTest::newRow("trailing text kept") << "你好。再见" << QStringList{"你好。", "再见"};
+        QTest::newRow("three marks, trailing text") << "你好。谢谢！真的吗？再见" << QStringList{"你好。", "谢谢！", "真的吗？", "再见"};
         QTest::newRow("run of marks stays together") << "真的吗？！好吧。" << QStringList{"真的吗？！", "好吧。"};
         QTest::newRow("closing quote stays") << "他说：“走吧。”然后走了。" << QStringList{"他说：“走吧。”", "然后走了。"};
-        QTest::newRow("closing bracket") << "（注意！）下一句。" << QStringList{"（注意！）", "下一句。"};
         QTest::newRow("closing quote ends the line") << "他说：“走吧。”" << QStringList{"他说：“走吧。”"};
         QTest::newRow("half-width marks") << "好!对吗?" << QStringList{"好!", "对吗?"};
         QTest::newRow("spaces between sentences dropped") << "  你好。　谢谢！ " << QStringList{"你好。", "谢谢！"};
@@ -93,16 +87,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("after 。") << "你好。 早上好。" << "你好。早上好。";
         QTest::newRow("run after ！ and ？") << "好！   走吧？  好。" << "好！走吧？好。";
         QTest::newRow("after a closing quote") << "他说：“好。” 然后走了。" << "他说：“好。”然后走了。";
         QTest::newRow("before punctuation and quotes") << "（见上。） 「早。」 “好”" << "（见上。）「早。」“好”";
         QTest::newRow("before a Han character beyond the BMP") << "好。 𠀀" << "好。𠀀";
         QTest::newRow("line breaks kept") << "你好。 \n早上好。\n 再见。" << "你好。 \n早上好。\n 再见。";
         QTest::newRow("before Latin kept") << "我用 Linux。 Linux 很好。" << "我用 Linux。 Linux 很好。";
-        QTest::newRow("without a sentence end kept") << "你好 世界，” 是的" << "你好 世界，” 是的";
         QTest::newRow("after half-width marks kept") << "Hello. 你好! 再见" << "Hello. 你好! 再见";
-        QTest::newRow("other spaces kept") << "你好。\t早。　早。" << "你好。\t早。　早。";
     }
 
     void dropsSpacesBetweenChineseSentences()
@@ -117,7 +108,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<qsizetype>("size");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("empty") << qsizetype(0) << false;
         QTest::newRow("one byte") << qsizetype(1) << false;
         QTest::newRow("two bytes") << qsizetype(2) << true;
         QTest::newRow("just under 10 MiB") << qsizetype(10 * 1024 * 1024 - 1) << true;

@@ -1,6 +1,5 @@
 #include "loopbackserver.h"
 
-#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -76,15 +75,14 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
         buffer.remove(0, headerEnd + 4 + length);
         m_requests.append(request);
         Q_EMIT received(request);
-        const int delay = QRandomGenerator::global()->bounded(m_reply.randomDelayMs + 1);
-        QTimer::singleShot(delay, socket, [this, socket, request] { answer(socket, request); });
+        answer(socket);
     }
 }
 
-void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
+void LoopbackServer::answer(QTcpSocket *socket)
 {
     const Reply &reply = m_reply;
-    const QByteArray body = reply.bodyFor ? reply.bodyFor(request) : reply.body;
+    const QByteArray &body = reply.body;
     // Clients go by the code; the reason phrase is only for people.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\nContent-Type: application/json\r\n";
     if (!reply.location.isEmpty())
@@ -99,11 +97,6 @@ void LoopbackServer::answer(QTcpSocket *socket, const Request &request)
         break;
     case Behaviour::Chunked:
         socket->write(chunk(body) + chunk({}));
-        break;
-    case Behaviour::CloseEarly:
-        socket->write(body.left(body.size() / 2));
-        socket->flush();
-        socket->abort();
         break;
     case Behaviour::Drip:
         for (qsizetype i = 0; i < body.size(); ++i)

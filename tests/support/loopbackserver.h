@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QUrl>
 
-#include <functional>
 #include <utility>
 
 class QTcpServer;
@@ -25,7 +24,6 @@ public:
         Chunked,           // the same without Content-Length, so the size is not known ahead
         Drip,              // the body one byte at a time, steadily but slowly
         StallAfterHeaders, // headers announcing the body, then silence
-        CloseEarly,        // headers, half the body, then a connection reset
     };
 
     struct Request {
@@ -43,10 +41,6 @@ public:
         QByteArray body = {};
         Behaviour behaviour = Behaviour::Answer;
         QByteArray location = {}; // sent as Location when set
-        // When set, makes each request's body from that request instead of `body`.
-        std::function<QByteArray(const Request &)> bodyFor = {};
-        // Each answer waits a random time up to this, so overlapping requests end out of order.
-        int randomDelayMs = 0;
     };
 
     explicit LoopbackServer(QObject *parent = nullptr);
@@ -63,7 +57,7 @@ Q_SIGNALS:
 private:
     void accept();
     void readFrom(QTcpSocket *socket);
-    void answer(QTcpSocket *socket, const Request &request);
+    void answer(QTcpSocket *socket);
 
     QTcpServer *m_server;
     Reply m_reply;
