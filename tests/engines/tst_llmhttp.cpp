@@ -3,7 +3,9 @@
 #include "settledtask.h"
 
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -102,6 +104,25 @@ private Q_SLOTS:
         QVERIFY(!post(service.url(QStringLiteral("/v1/messages")), {{"x-api-key", "sk-secret"}}).description().isEmpty());
         QTest::qWait(50);
         QVERIFY(elsewhere.requests().isEmpty());
+    }
+
+    // The key goes only to a server whose certificate the system trusts.
+    void selfSignedCertificateFails()
+    {
+        QTemporaryDir dir;
+        const QString key = dir.filePath(u"key.pem"_qs), certificate = dir.filePath(u"cert.pem"_qs);
+        const QString port = QString::number(closedPort());
+        QProcess openssl;
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start(u"openssl"_qs, u"req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                                     "-subj /CN=127.0.0.1 -days 1 -keyout %1 -out %2"_qs.arg(key, certificate).split(u' '));
+        QVERIFY(openssl.waitForFinished() && openssl.exitCode() == 0);
+        openssl.start(u"openssl"_qs, u"s_server -www -accept 127.0.0.1:%1 -key %2 -cert %3"_qs.arg(port, key, certificate).split(u' '));
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += openssl.readAll()).contains("ACCEPT"), 10000);
+        compareFailure(post(QUrl(u"https://127.0.0.1:%1/v1/messages"_qs.arg(port))), networkPrefix);
+        openssl.kill();
+        openssl.waitForFinished();
     }
 };
 

@@ -223,7 +223,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         const auto fail = [](auto error) { return std::make_exception_ptr(error); };
         QTest::newRow("blank input") << u"  \n\t \r\n"_qs << std::exception_ptr() << u"请输入要翻译的文字"_qs;
-        QTest::newRow("timeout") << u"hi"_qs << fail(TranslationError::timeout()) << u"请求超时，请稍后重试"_qs;
         QTest::newRow("network") << u"hi"_qs << fail(TranslationError::network(u"HTTP 500"_qs)) << u"网络请求失败：HTTP 500"_qs;
         QTest::newRow("other exception") << u"hi"_qs << fail(std::runtime_error("disk full")) << u"disk full"_qs;
         QTest::newRow("not an exception") << u"hi"_qs << fail(42) << u"未知错误"_qs;
