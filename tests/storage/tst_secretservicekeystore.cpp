@@ -4,6 +4,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QScopeGuard>
@@ -59,16 +60,6 @@ void storeRaw(const QString &service, ApiKeyAccount account, const QByteArray &b
     secret_value_unref(value);
 }
 
-// How many items (service, account) has, whatever the program's own lookups say.
-int itemCount(const QString &service, ApiKeyAccount account = anthropic)
-{
-    GList *found = secret_password_search_sync(&probe, SECRET_SEARCH_ALL, nullptr, nullptr, "service",
-                                               qPrintable(service), "account", qPrintable(rawValue(account)), nullptr);
-    const int count = int(g_list_length(found));
-    g_list_free_full(found, g_object_unref);
-    return count;
-}
-
 // A Secret Service method, named with its interface; an error ends the run.
 QList<QVariant> call(const QString &path, const QString &method, const QVariantList &arguments)
 {
@@ -79,6 +70,16 @@ QList<QVariant> call(const QString &path, const QString &method, const QVariantL
     if (reply.type() != QDBusMessage::ReplyMessage)
         qFatal("%s failed: %s", qPrintable(method), qPrintable(reply.errorMessage()));
     return reply.arguments();
+}
+
+// How many items (service, account) has, locked or not, whatever the program's
+// own lookups say. Asked over D-Bus: libsecret's search leaks the item proxies it makes.
+int itemCount(const QString &service, ApiKeyAccount account = anthropic)
+{
+    qDBusRegisterMetaType<QMap<QString, QString>>();
+    const QMap<QString, QString> attributes{{u"service"_qs, service}, {u"account"_qs, rawValue(account)}};
+    const QList<QVariant> found = call(keyring, u"org.freedesktop.Secret.Service.SearchItems"_qs, {QVariant::fromValue(attributes)});
+    return int(qdbus_cast<QList<QDBusObjectPath>>(found.at(0)).size() + qdbus_cast<QList<QDBusObjectPath>>(found.at(1)).size());
 }
 
 // Makes a new default keyring the way the user's typed password would,
