@@ -1,5 +1,5 @@
-#include "heaptuning.h"
-#include "languagedetector.h"
+#include "core/heaptuning.h"
+#include "core/languagedetector.h"
 
 #include <benchmark/benchmark.h>
 

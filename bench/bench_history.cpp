@@ -1,5 +1,5 @@
-#include "historystore.h"
-#include "settingsfile.h"
+#include "storage/historystore.h"
+#include "storage/settingsfile.h"
 
 #include <QTemporaryDir>
 

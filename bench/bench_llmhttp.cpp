@@ -2,8 +2,8 @@
 // the request, sending it through LLMHTTP and parsing the reply, with a
 // server that answers at once. Next to it, the same POST made by a plain
 // `curl` process against the same server, as a yardstick for the machine.
-#include "anthropicengine.h"
-#include "languagenames.h"
+#include "engines/anthropicengine.h"
+#include "core/languagenames.h"
 #include "loopbackserver.h"
 #include "memorykeystore.h"
 #include "settledtask.h"

@@ -2,8 +2,8 @@
 // against the translateLocally stand-in, next to a raw write/read of the same
 // frames over the same kind of pipe to the same program. The difference of the
 // medians is what the path adds per request.
-#include "nativemessagecodec.h"
-#include "systemengine.h"
+#include "engines/nativemessagecodec.h"
+#include "engines/systemengine.h"
 #include "settledtask.h"
 #include "translatelocallystandin.h"
 

@@ -1,5 +1,5 @@
 // The body of a successful reply from the Messages API.
-#include "anthropicengine.h"
+#include "engines/anthropicengine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,5 +1,5 @@
 // A line of text the user asks to translate on the device.
-#include "chinesesentences.h"
+#include "engines/chinesesentences.h"
 
 #include <cstdlib>
 

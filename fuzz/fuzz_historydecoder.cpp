@@ -1,5 +1,5 @@
 // The stored history document, as any program or a damaged disk may have left it.
-#include "historyentry.h"
+#include "storage/historyentry.h"
 
 #include <cstdlib>
 

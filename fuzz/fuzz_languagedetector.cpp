@@ -1,5 +1,5 @@
 // Any text the user types or pastes, for the automatic direction.
-#include "languagedetector.h"
+#include "core/languagedetector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

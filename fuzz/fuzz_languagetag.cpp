@@ -1,5 +1,5 @@
 // A language tag as a translation model reports it.
-#include "languagetag.h"
+#include "engines/languagetag.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

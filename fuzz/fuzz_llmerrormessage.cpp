@@ -1,5 +1,5 @@
 // The body of a failed reply from a language-model service.
-#include "llmhttp.h"
+#include "engines/llmhttp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,6 +1,6 @@
 // The byte stream a translateLocally worker writes to our end of its pipe, cut
 // into reads of arbitrary sizes (the first byte picks them).
-#include "nativemessagecodec.h"
+#include "engines/nativemessagecodec.h"
 
 #include <algorithm>
 #include <cstdlib>

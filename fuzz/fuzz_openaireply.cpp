@@ -1,5 +1,5 @@
 // The body of a successful reply from the chat-completions API.
-#include "openaicompatibleengine.h"
+#include "engines/openaicompatibleengine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

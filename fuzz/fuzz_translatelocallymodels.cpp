@@ -1,6 +1,6 @@
 // A ListModels reply from a translateLocally worker, and the choice of a model
 // from it for both directions.
-#include "translatelocallymodels.h"
+#include "engines/translatelocallymodels.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

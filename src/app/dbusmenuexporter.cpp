@@ -1,4 +1,4 @@
-#include "dbusmenuexporter.h"
+#include "app/dbusmenuexporter.h"
 
 #include <QAction>
 #include <QDBusError>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dbustraytypes.h"
+#include "app/dbustraytypes.h"
 
 #include <QDBusContext>
 #include <QObject>

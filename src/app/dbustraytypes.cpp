@@ -1,4 +1,4 @@
-#include "dbustraytypes.h"
+#include "app/dbustraytypes.h"
 
 #include <QDBusMetaType>
 

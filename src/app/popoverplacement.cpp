@@ -1,4 +1,4 @@
-#include "popoverplacement.h"
+#include "app/popoverplacement.h"
 
 #include <algorithm>
 

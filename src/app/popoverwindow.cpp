@@ -1,8 +1,8 @@
-#include "popoverwindow.h"
+#include "app/popoverwindow.h"
 
-#include "continuouscorners.h"
-#include "popoverplacement.h"
-#include "colors.h"
+#include "widgets/continuouscorners.h"
+#include "app/popoverplacement.h"
+#include "widgets/colors.h"
 
 #include <QApplication>
 #include <QGuiApplication>

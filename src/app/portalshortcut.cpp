@@ -1,7 +1,7 @@
-#include "portalshortcut.h"
+#include "app/portalshortcut.h"
 
-#include "applog.h"
-#include "desktopportal.h"
+#include "app/applog.h"
+#include "app/desktopportal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

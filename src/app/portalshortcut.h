@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shortcutbackend.h"
+#include "app/shortcutbackend.h"
 
 #include <QVariantMap>
 

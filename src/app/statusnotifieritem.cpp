@@ -1,7 +1,7 @@
-#include "statusnotifieritem.h"
+#include "app/statusnotifieritem.h"
 
-#include "applog.h"
-#include "dbusmenuexporter.h"
+#include "app/applog.h"
+#include "app/dbusmenuexporter.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

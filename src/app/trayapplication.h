@@ -1,6 +1,6 @@
 #pragma once
 
-#include "singleinstance.h"
+#include "app/singleinstance.h"
 
 #include <QElapsedTimer>
 #include <QKeySequence>

@@ -1,6 +1,6 @@
-#include "traycolors.h"
+#include "app/traycolors.h"
 
-#include "desktopportal.h"
+#include "app/desktopportal.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

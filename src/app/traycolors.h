@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trayiconimage.h"
+#include "ui/trayiconimage.h"
 
 #include <QDBusMessage>
 #include <QObject>

@@ -1,8 +1,8 @@
-#include "trayicon.h"
+#include "app/trayicon.h"
 
-#include "trayiconimage.h"
-#include "statusnotifieritem.h"
-#include "traycolors.h"
+#include "ui/trayiconimage.h"
+#include "app/statusnotifieritem.h"
+#include "app/traycolors.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,4 +1,4 @@
-#include "x11shortcut.h"
+#include "app/x11shortcut.h"
 
 #include <QGuiApplication>
 

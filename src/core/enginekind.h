@@ -1,6 +1,6 @@
 #pragma once
 
-#include "enumtable.h"
+#include "core/enumtable.h"
 
 enum class EngineKind { System, LLM };
 

@@ -1,4 +1,4 @@
-#include "heaptuning.h"
+#include "core/heaptuning.h"
 
 #include <malloc.h>
 

@@ -1,6 +1,6 @@
-#include "languagedetector.h"
+#include "core/languagedetector.h"
 
-#include "texttrim.h"
+#include "core/texttrim.h"
 
 // CLD2's headers use FILE and friends without including <cstdio>.
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "texttrim.h"
+#include "core/texttrim.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "translationdirection.h"
+#include "core/translationdirection.h"
 
 TranslationDirection nextDirection(TranslationDirection direction)
 {

@@ -1,4 +1,4 @@
-#include "translationerror.h"
+#include "core/translationerror.h"
 
 TranslationError::TranslationError(Kind kind, const QString &message)
     : m_kind(kind)

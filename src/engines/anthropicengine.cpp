@@ -1,10 +1,10 @@
-#include "anthropicengine.h"
+#include "engines/anthropicengine.h"
 
-#include "engineslog.h"
-#include "llmprompt.h"
-#include "keystore.h"
-#include "texttrim.h"
-#include "translationerror.h"
+#include "engines/engineslog.h"
+#include "engines/llmprompt.h"
+#include "storage/keystore.h"
+#include "core/texttrim.h"
+#include "core/translationerror.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

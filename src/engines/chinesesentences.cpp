@@ -1,4 +1,4 @@
-#include "chinesesentences.h"
+#include "engines/chinesesentences.h"
 
 namespace {
 

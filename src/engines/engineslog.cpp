@@ -1,3 +1,3 @@
-#include "engineslog.h"
+#include "engines/engineslog.h"
 
 Q_LOGGING_CATEGORY(lcEngines, "tolvanis.engines", QtInfoMsg)

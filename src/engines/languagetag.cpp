@@ -1,4 +1,4 @@
-#include "languagetag.h"
+#include "engines/languagetag.h"
 
 #include <QStringList>
 

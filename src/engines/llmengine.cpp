@@ -1,6 +1,6 @@
-#include "llmengine.h"
+#include "engines/llmengine.h"
 
-#include "appsettings.h"
+#include "storage/appsettings.h"
 
 LLMEngine::LLMEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http, QUrl anthropicEndpoint)
     : m_anthropic(keys, http, std::move(anthropicEndpoint))

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "anthropicengine.h"
-#include "openaicompatibleengine.h"
+#include "engines/anthropicengine.h"
+#include "engines/openaicompatibleengine.h"
 
 // The language-model engine the view model sees: at every call it forwards to
 // the provider chosen in the settings, so a switch takes effect at once.

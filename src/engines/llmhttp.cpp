@@ -1,7 +1,7 @@
-#include "llmhttp.h"
+#include "engines/llmhttp.h"
 
-#include "engineslog.h"
-#include "translationerror.h"
+#include "engines/engineslog.h"
+#include "core/translationerror.h"
 
 #include <QCoroNetworkReply>
 #include <QJsonDocument>

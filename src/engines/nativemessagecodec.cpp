@@ -1,4 +1,4 @@
-#include "nativemessagecodec.h"
+#include "engines/nativemessagecodec.h"
 
 #include <cstdint>
 #include <cstring>

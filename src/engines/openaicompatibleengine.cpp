@@ -1,11 +1,11 @@
-#include "openaicompatibleengine.h"
+#include "engines/openaicompatibleengine.h"
 
-#include "appsettings.h"
-#include "engineslog.h"
-#include "llmprompt.h"
-#include "keystore.h"
-#include "texttrim.h"
-#include "translationerror.h"
+#include "storage/appsettings.h"
+#include "engines/engineslog.h"
+#include "engines/llmprompt.h"
+#include "storage/keystore.h"
+#include "core/texttrim.h"
+#include "core/translationerror.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "llmhttp.h"
-#include "translationengine.h"
+#include "engines/llmhttp.h"
+#include "core/translationengine.h"
 
 class AppSettings;
 class KeyStore;

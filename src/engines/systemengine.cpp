@@ -1,13 +1,13 @@
-#include "systemengine.h"
+#include "engines/systemengine.h"
 
-#include "chinesesentences.h"
-#include "engineslog.h"
-#include "languagenames.h"
-#include "texttrim.h"
-#include "translatelocallyclient.h"
-#include "translatelocallyerror.h"
-#include "translatelocallymodels.h"
-#include "translationerror.h"
+#include "engines/chinesesentences.h"
+#include "engines/engineslog.h"
+#include "core/languagenames.h"
+#include "core/texttrim.h"
+#include "engines/translatelocallyclient.h"
+#include "engines/translatelocallyerror.h"
+#include "engines/translatelocallymodels.h"
+#include "core/translationerror.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>

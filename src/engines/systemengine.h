@@ -1,6 +1,6 @@
 #pragma once
 
-#include "translationengine.h"
+#include "core/translationengine.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,7 +1,7 @@
-#include "translatelocallyclient.h"
+#include "engines/translatelocallyclient.h"
 
-#include "engineslog.h"
-#include "translatelocallyerror.h"
+#include "engines/engineslog.h"
+#include "engines/translatelocallyerror.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "nativemessagecodec.h"
-#include "oneshot.h"
+#include "engines/nativemessagecodec.h"
+#include "engines/oneshot.h"
 
 #include <QCoroTask>
 #include <QHash>

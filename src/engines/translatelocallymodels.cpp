@@ -1,6 +1,6 @@
-#include "translatelocallymodels.h"
+#include "engines/translatelocallymodels.h"
 
-#include "languagetag.h"
+#include "engines/languagetag.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "enumtable.h"
+#include "core/enumtable.h"
 
 // The two stored secrets; the raw value is the item's account attribute.
 // Declaration order is the order in which legacy keys are migrated.

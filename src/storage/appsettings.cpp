@@ -1,6 +1,6 @@
-#include "appsettings.h"
+#include "storage/appsettings.h"
 
-#include "settingsfile.h"
+#include "storage/settingsfile.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "autostartentry.h"
-#include "enginekind.h"
-#include "llmprovider.h"
+#include "storage/autostartentry.h"
+#include "core/enginekind.h"
+#include "core/llmprovider.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "autostartentry.h"
+#include "storage/autostartentry.h"
 
-#include "storagelog.h"
+#include "storage/storagelog.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "historyentry.h"
+#include "storage/historyentry.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
-#include "historystore.h"
+#include "storage/historystore.h"
 
-#include "settingsfile.h"
-#include "storagelog.h"
+#include "storage/settingsfile.h"
+#include "storage/storagelog.h"
 
 HistoryStore::HistoryStore(QString key, SettingsFile &file, QObject *parent)
     : QObject(parent)

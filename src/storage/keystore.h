@@ -1,7 +1,7 @@
 #pragma once
 
-#include "apikeyaccount.h"
-#include "result.h"
+#include "storage/apikeyaccount.h"
+#include "core/result.h"
 
 #include <QCoroTask>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "secretservicecalls.h"
+#include "storage/secretservicecalls.h"
 
 #include <libsecret/secret.h>
 

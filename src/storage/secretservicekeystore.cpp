@@ -1,7 +1,7 @@
-#include "secretservicekeystore.h"
+#include "storage/secretservicekeystore.h"
 
-#include "secretservicecalls.h"
-#include "storagelog.h"
+#include "storage/secretservicecalls.h"
+#include "storage/storagelog.h"
 
 #include <QCoroSignal>
 #include <QFutureWatcher>

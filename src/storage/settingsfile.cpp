@@ -1,6 +1,6 @@
-#include "settingsfile.h"
+#include "storage/settingsfile.h"
 
-#include "storagelog.h"
+#include "storage/storagelog.h"
 
 #include <QDir>
 #include <QFileInfo>

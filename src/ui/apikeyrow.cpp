@@ -1,9 +1,9 @@
-#include "apikeyrow.h"
+#include "ui/apikeyrow.h"
 
-#include "roundedtextfield.h"
-#include "symbollabel.h"
-#include "button.h"
-#include "fonts.h"
+#include "widgets/roundedtextfield.h"
+#include "widgets/symbollabel.h"
+#include "widgets/button.h"
+#include "widgets/fonts.h"
 
 #include <QHBoxLayout>
 #include <QPointer>

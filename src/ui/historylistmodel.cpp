@@ -1,6 +1,6 @@
-#include "historylistmodel.h"
+#include "ui/historylistmodel.h"
 
-#include "historystore.h"
+#include "storage/historystore.h"
 
 #include <QLocale>
 

@@ -1,10 +1,10 @@
-#include "historyrowdelegate.h"
+#include "ui/historyrowdelegate.h"
 
-#include "continuouscorners.h"
-#include "historylistmodel.h"
-#include "symbols.h"
-#include "colors.h"
-#include "fonts.h"
+#include "widgets/continuouscorners.h"
+#include "ui/historylistmodel.h"
+#include "widgets/symbols.h"
+#include "widgets/colors.h"
+#include "widgets/fonts.h"
 
 #include <QPainter>
 

@@ -1,13 +1,13 @@
-#include "historyview.h"
+#include "ui/historyview.h"
 
-#include "historylistmodel.h"
-#include "historyrowdelegate.h"
-#include "historystore.h"
-#include "iconbutton.h"
-#include "symbollabel.h"
-#include "button.h"
-#include "colors.h"
-#include "fonts.h"
+#include "ui/historylistmodel.h"
+#include "ui/historyrowdelegate.h"
+#include "storage/historystore.h"
+#include "widgets/iconbutton.h"
+#include "widgets/symbollabel.h"
+#include "widgets/button.h"
+#include "widgets/colors.h"
+#include "widgets/fonts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

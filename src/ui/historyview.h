@@ -1,6 +1,6 @@
 #pragma once
 
-#include "historyentry.h"
+#include "storage/historyentry.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
-#include "statusline.h"
+#include "ui/statusline.h"
 
-#include "symbollabel.h"
-#include "fonts.h"
+#include "widgets/symbollabel.h"
+#include "widgets/fonts.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>

@@ -1,6 +1,6 @@
-#include "submittextview.h"
+#include "ui/submittextview.h"
 
-#include "fonts.h"
+#include "widgets/fonts.h"
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>

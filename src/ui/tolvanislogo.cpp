@@ -1,7 +1,7 @@
-#include "tolvanislogo.h"
+#include "ui/tolvanislogo.h"
 
-#include "continuouscorners.h"
-#include "tolvanismark.h"
+#include "widgets/continuouscorners.h"
+#include "ui/tolvanismark.h"
 
 #include <QPainter>
 #include <QtMath>

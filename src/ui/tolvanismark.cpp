@@ -1,7 +1,7 @@
-#include "tolvanismark.h"
+#include "ui/tolvanismark.h"
 
-#include "continuouscorners.h"
-#include "symbols.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/symbols.h"
 
 #include <QPainter>
 #include <QPainterPathStroker>

@@ -1,12 +1,12 @@
-#include "translationviewmodel.h"
+#include "ui/translationviewmodel.h"
 
-#include "appsettings.h"
-#include "historystore.h"
-#include "languagedetector.h"
-#include "languagenames.h"
-#include "texttrim.h"
-#include "translationengine.h"
-#include "translationerror.h"
+#include "storage/appsettings.h"
+#include "storage/historystore.h"
+#include "core/languagedetector.h"
+#include "core/languagenames.h"
+#include "core/texttrim.h"
+#include "core/translationengine.h"
+#include "core/translationerror.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "enginekind.h"
-#include "translationdirection.h"
+#include "core/enginekind.h"
+#include "core/translationdirection.h"
 
 #include <QClipboard>
 #include <QCoroTask>

@@ -1,6 +1,6 @@
-#include "trayiconimage.h"
+#include "ui/trayiconimage.h"
 
-#include "tolvanismark.h"
+#include "ui/tolvanismark.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -1,7 +1,7 @@
-#include "accessibility.h"
+#include "widgets/accessibility.h"
 
-#include "segmentedpicker.h"
-#include "segmentedpickeraccessible.h"
+#include "widgets/segmentedpicker.h"
+#include "widgets/segmentedpickeraccessible.h"
 
 #include <QAccessibleObject>
 #include <QAccessibleWidget>

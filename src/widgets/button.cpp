@@ -1,9 +1,9 @@
-#include "button.h"
+#include "widgets/button.h"
 
-#include "colors.h"
-#include "continuouscorners.h"
-#include "focusring.h"
-#include "fonts.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/focusring.h"
+#include "widgets/fonts.h"
 
 #include <QKeyEvent>
 #include <QPainter>

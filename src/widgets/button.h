@@ -1,6 +1,6 @@
 #pragma once
 
-#include "symbols.h"
+#include "widgets/symbols.h"
 
 #include <QAbstractButton>
 

@@ -1,4 +1,4 @@
-#include "colors.h"
+#include "widgets/colors.h"
 
 #include <QPalette>
 

@@ -1,4 +1,4 @@
-#include "continuouscorners.h"
+#include "widgets/continuouscorners.h"
 
 #include <QtMath>
 

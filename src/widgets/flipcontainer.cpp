@@ -1,4 +1,4 @@
-#include "flipcontainer.h"
+#include "widgets/flipcontainer.h"
 
 #include <QEasingCurve>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "focusring.h"
+#include "widgets/focusring.h"
 
 #include <QEvent>
 #include <QFocusEvent>

@@ -1,6 +1,6 @@
-#include "hairline.h"
+#include "widgets/hairline.h"
 
-#include "colors.h"
+#include "widgets/colors.h"
 
 #include <QPainter>
 

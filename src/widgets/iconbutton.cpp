@@ -1,9 +1,9 @@
-#include "iconbutton.h"
+#include "widgets/iconbutton.h"
 
-#include "button.h"
-#include "colors.h"
-#include "continuouscorners.h"
-#include "focusring.h"
+#include "widgets/button.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/focusring.h"
 
 #include <QPainter>
 

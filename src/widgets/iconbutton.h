@@ -1,7 +1,7 @@
 #pragma once
 
-#include "colors.h"
-#include "symbols.h"
+#include "widgets/colors.h"
+#include "widgets/symbols.h"
 
 #include <QAbstractButton>
 

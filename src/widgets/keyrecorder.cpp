@@ -1,10 +1,10 @@
-#include "keyrecorder.h"
+#include "widgets/keyrecorder.h"
 
-#include "button.h"
-#include "colors.h"
-#include "continuouscorners.h"
-#include "focusring.h"
-#include "fonts.h"
+#include "widgets/button.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/focusring.h"
+#include "widgets/fonts.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "overlayscrollbars.h"
+#include "widgets/overlayscrollbars.h"
 
 #include <QScrollArea>
 

@@ -1,10 +1,10 @@
-#include "popuppicker.h"
+#include "widgets/popuppicker.h"
 
-#include "button.h"
-#include "colors.h"
-#include "continuouscorners.h"
-#include "fonts.h"
-#include "symbols.h"
+#include "widgets/button.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/fonts.h"
+#include "widgets/symbols.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
-#include "roundedtextfield.h"
+#include "widgets/roundedtextfield.h"
 
-#include "colors.h"
-#include "continuouscorners.h"
-#include "fonts.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/fonts.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -1,11 +1,11 @@
-#include "segmentedpicker.h"
+#include "widgets/segmentedpicker.h"
 
-#include "accessibility.h"
-#include "colors.h"
-#include "continuouscorners.h"
-#include "focusring.h"
-#include "fonts.h"
-#include "segmentedpickeraccessible.h"
+#include "widgets/accessibility.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/focusring.h"
+#include "widgets/fonts.h"
+#include "widgets/segmentedpickeraccessible.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "segmentedpickeraccessible.h"
+#include "widgets/segmentedpickeraccessible.h"
 
-#include "segmentedpicker.h"
+#include "widgets/segmentedpicker.h"
 
 #include <QPointer>
 

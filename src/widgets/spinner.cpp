@@ -1,6 +1,6 @@
-#include "spinner.h"
+#include "widgets/spinner.h"
 
-#include "colors.h"
+#include "widgets/colors.h"
 
 #include <QPainter>
 #include <QTimer>

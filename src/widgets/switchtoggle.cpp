@@ -1,7 +1,7 @@
-#include "switchtoggle.h"
+#include "widgets/switchtoggle.h"
 
-#include "colors.h"
-#include "focusring.h"
+#include "widgets/colors.h"
+#include "widgets/focusring.h"
 
 #include <QPainter>
 #include <QVariantAnimation>

@@ -1,6 +1,6 @@
-#include "symbollabel.h"
+#include "widgets/symbollabel.h"
 
-#include "colors.h"
+#include "widgets/colors.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
-#include "symbols.h"
+#include "widgets/symbols.h"
 
-#include "continuouscorners.h"
+#include "widgets/continuouscorners.h"
 
 #include <QHash>
 #include <QPainter>

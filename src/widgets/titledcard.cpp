@@ -1,9 +1,9 @@
-#include "titledcard.h"
+#include "widgets/titledcard.h"
 
-#include "colors.h"
-#include "continuouscorners.h"
-#include "fonts.h"
-#include "symbollabel.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/fonts.h"
+#include "widgets/symbollabel.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -4,9 +4,9 @@
 // unless newer entries pushed it out of the list. Prints the number of entries
 // in the last one, or exits 1 when something was lost.
 //   storedsettingscheck <oldest copy> <newer copy>...
-#include "historyentry.h"
-#include "historystore.h"
-#include "settingsfile.h"
+#include "storage/historyentry.h"
+#include "storage/historystore.h"
+#include "storage/settingsfile.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "portalshortcut.h"
+#include "app/portalshortcut.h"
 
 #include <QProcess>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "languagedetector.h"
-#include "translationdirection.h"
-#include "translationerror.h"
+#include "core/languagedetector.h"
+#include "core/translationdirection.h"
+#include "core/translationerror.h"
 
 #include <QTest>
 

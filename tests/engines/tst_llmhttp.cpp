@@ -1,4 +1,4 @@
-#include "llmhttp.h"
+#include "engines/llmhttp.h"
 #include "loopbackserver.h"
 #include "settledtask.h"
 

@@ -1,7 +1,7 @@
 #include "settledtask.h"
-#include "systemengine.h"
-#include "translatelocallyclient.h"
-#include "translatelocallyerror.h"
+#include "engines/systemengine.h"
+#include "engines/translatelocallyclient.h"
+#include "engines/translatelocallyerror.h"
 #include "translatelocallystandin.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "chinesesentences.h"
-#include "nativemessagecodec.h"
-#include "translatelocallymodels.h"
+#include "engines/chinesesentences.h"
+#include "engines/nativemessagecodec.h"
+#include "engines/translatelocallymodels.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "appsettings.h"
+#include "storage/appsettings.h"
 #include "temporaryconfig.h"
 
 #include <QSignalSpy>

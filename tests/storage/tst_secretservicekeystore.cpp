@@ -1,6 +1,6 @@
 // Runs against the real gnome-keyring that scripts/test-session.sh starts in a
 // private D-Bus session. Without that service the tests fail; they never skip.
-#include "secretservicekeystore.h"
+#include "storage/secretservicekeystore.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

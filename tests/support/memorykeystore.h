@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keystore.h"
+#include "storage/keystore.h"
 
 #include <QList>
 #include <QMap>

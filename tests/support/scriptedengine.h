@@ -1,7 +1,7 @@
 #pragma once
 
-#include "translationengine.h"
-#include "translationerror.h"
+#include "core/translationengine.h"
+#include "core/translationerror.h"
 
 #include <QList>
 #include <QObject>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "historystore.h"
+#include "storage/historystore.h"
 #include "scriptedengine.h"
 #include "temporaryconfig.h"
-#include "translationviewmodel.h"
+#include "ui/translationviewmodel.h"
 
 // A view model over the two engines, scripted, with private settings and a
 // private history.

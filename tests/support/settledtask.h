@@ -1,6 +1,6 @@
 #pragma once
 
-#include "translationerror.h"
+#include "core/translationerror.h"
 
 #include <QCoroTask>
 

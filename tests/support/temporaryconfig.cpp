@@ -1,7 +1,7 @@
 #include "temporaryconfig.h"
 
-#include "appsettings.h"
-#include "settingsfile.h"
+#include "storage/appsettings.h"
+#include "storage/settingsfile.h"
 
 #include <QFile>
 

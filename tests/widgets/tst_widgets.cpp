@@ -1,13 +1,13 @@
 // The toolkit's controls driven as a user drives them, and its drawings
 // checked on the pixels they leave.
-#include "button.h"
-#include "colors.h"
-#include "continuouscorners.h"
-#include "flipcontainer.h"
-#include "focusring.h"
-#include "segmentedpicker.h"
-#include "symbols.h"
-#include "titledcard.h"
+#include "widgets/button.h"
+#include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
+#include "widgets/flipcontainer.h"
+#include "widgets/focusring.h"
+#include "widgets/segmentedpicker.h"
+#include "widgets/symbols.h"
+#include "widgets/titledcard.h"
 
 #include <QLabel>
 #include <QSignalSpy>
