@@ -11,10 +11,9 @@ QList<HistoryEntry> fiftyEntries()
 {
     QList<HistoryEntry> entries;
     for (int i = 0; i < HistoryStore::maximumEntries; ++i) {
-        entries.append({QUuid::createUuid(),
-                        QStringLiteral("The quick brown fox jumps over the lazy dog, entry %1 / path").arg(i),
-                        QStringLiteral("敏捷的棕色狐狸跳过了懒狗，第 %1 条").arg(i), QStringLiteral("LLM"),
-                        HistoryEntry::now()});
+        entries.append(
+            {QUuid::createUuid(), QStringLiteral("The quick brown fox jumps over the lazy dog, entry %1 / path").arg(i),
+             QStringLiteral("敏捷的棕色狐狸跳过了懒狗，第 %1 条").arg(i), QStringLiteral("LLM"), HistoryEntry::now()});
     }
     return entries;
 }

@@ -2,8 +2,8 @@
 // the request, sending it through LLMHTTP and parsing the reply, with a
 // server that answers at once. Next to it, the same POST made by a plain
 // `curl` process against the same server, as a yardstick for the machine.
-#include "engines/anthropicengine.h"
 #include "core/languagenames.h"
+#include "engines/anthropicengine.h"
 #include "loopbackserver.h"
 #include "memorykeystore.h"
 #include "settledtask.h"
@@ -57,7 +57,8 @@ public:
     }
     ~ServerThread()
     {
-        QMetaObject::invokeMethod(m_server, [server = m_server] { delete server; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_server, [server = m_server] { delete server; }, Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
     }
@@ -100,7 +101,8 @@ void BM_LLMHTTPTranslate2KB(benchmark::State &state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        const Settled<QString> result = settled(engine.translate(text, LanguageName::chinese(), LanguageName::english()));
+        const Settled<QString> result = settled(
+            engine.translate(text, LanguageName::chinese(), LanguageName::english()));
         samples.push_back(static_cast<double>(timer.nsecsElapsed()) / 1000.0);
         if (!result.value) {
             state.SkipWithError(qPrintable(result.description()));
@@ -123,10 +125,10 @@ void BM_CurlPost2KB(benchmark::State &state)
     headers.open(QIODevice::WriteOnly);
     headers.write("Content-Type: application/json\nx-api-key: bench-key\nanthropic-version: 2023-06-01\n");
     headers.close();
-    const QStringList arguments{QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
-                                QStringLiteral("-H"), QLatin1Char('@') + headerFile,
-                                QStringLiteral("--data-binary"), QLatin1Char('@') + bodyFile,
-                                server().url().toString()};
+    const QStringList arguments{QStringLiteral("-s"),          QStringLiteral("-o"),
+                                QStringLiteral("/dev/null"),   QStringLiteral("-H"),
+                                QLatin1Char('@') + headerFile, QStringLiteral("--data-binary"),
+                                QLatin1Char('@') + bodyFile,   server().url().toString()};
     std::vector<double> samples;
     for (auto _ : state) {
         QElapsedTimer timer;

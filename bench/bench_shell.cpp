@@ -68,8 +68,7 @@ double median(std::vector<double> values)
 
 // ---- the X side ---------------------------------------------------------
 
-struct Event
-{
+struct Event {
     uint8_t type = 0;
     xcb_window_t window = XCB_NONE;
     xcb_window_t parent = XCB_NONE; // ReparentNotify, CreateNotify
@@ -368,9 +367,8 @@ public:
         display.watchStructure(m_icon);
         if (display.isMapped(m_icon))
             return msBetween(m_startedAt, Clock::now());
-        std::optional<Event> mapped = display.waitFor(10000, [this](const Event &event) {
-            return event.type == XCB_MAP_NOTIFY && event.window == m_icon;
-        });
+        std::optional<Event> mapped = display.waitFor(
+            10000, [this](const Event &event) { return event.type == XCB_MAP_NOTIFY && event.window == m_icon; });
         if (!mapped)
             return std::nullopt;
         return msBetween(m_startedAt, mapped->at);
@@ -449,8 +447,7 @@ private:
     xcb_window_t m_icon = XCB_NONE;
 };
 
-struct Contender
-{
+struct Contender {
     const char *label;
     const char *executable;
 };
@@ -526,8 +523,7 @@ void BM_StartToTrayIcon(benchmark::State &state)
                     embedded[contender.label].push_back(iconMs);
                     quiet[contender.label].push_back(quietMs);
                 }
-                std::fprintf(stderr, "%s run %d: icon %.1f ms, quiet %.1f ms\n", contender.label, run, iconMs,
-                             quietMs);
+                std::fprintf(stderr, "%s run %d: icon %.1f ms, quiet %.1f ms\n", contender.label, run, iconMs, quietMs);
             }
             sleepMs(150); // the tray removes the icons of the ended programs
         }
@@ -595,9 +591,8 @@ std::optional<std::vector<double>> clickCycles(Display &display, Program &progra
         sleepMs(400);
         display.drain();
         display.click();
-        display.waitFor(3000, [panel](const Event &event) {
-            return event.type == XCB_UNMAP_NOTIFY && event.window == panel;
-        });
+        display.waitFor(
+            3000, [panel](const Event &event) { return event.type == XCB_UNMAP_NOTIFY && event.window == panel; });
         sleepMs(700);
     }
     return times;
@@ -632,8 +627,8 @@ void BM_ClickToPanel(benchmark::State &state)
             if (label == "tolvanis") {
                 // The panel has been shown and hidden: nothing may keep ticking.
                 sleepMs(1000);
-                state.counters["tolvanis_ctxsw_30s_after_use"] =
-                    static_cast<double>(contextSwitchesDuring(program, 30, "idle after use"));
+                state.counters["tolvanis_ctxsw_30s_after_use"] = static_cast<double>(
+                    contextSwitchesDuring(program, 30, "idle after use"));
                 state.SetIterationTime(median(*times) / 1000.0);
             }
         }

@@ -94,7 +94,8 @@ void rawFrameRoundTrip(benchmark::State &state)
     posix_spawn_file_actions_adddup2(&actions, fromWorker[1], 1);
     posix_spawn_file_actions_addclose(&actions, toWorker[1]);
     posix_spawn_file_actions_addclose(&actions, fromWorker[0]);
-    const QByteArray program = (TranslateLocallyStandIn::directory() + QStringLiteral("/translateLocally")).toLocal8Bit();
+    const QByteArray program =
+        (TranslateLocallyStandIn::directory() + QStringLiteral("/translateLocally")).toLocal8Bit();
     char arg0[] = "translateLocally", arg1[] = "-p";
     char *argv[] = {arg0, arg1, nullptr};
     pid_t pid = 0;
@@ -109,15 +110,16 @@ void rawFrameRoundTrip(benchmark::State &state)
 
     const QJsonObject request{{QStringLiteral("id"), 1},
                               {QStringLiteral("command"), QStringLiteral("Translate")},
-                              {QStringLiteral("data"), QJsonObject{{QStringLiteral("model"), QStringLiteral("en-zh-base0")},
-                                                                   {QStringLiteral("text"), text},
-                                                                   {QStringLiteral("html"), false}}}};
+                              {QStringLiteral("data"),
+                               QJsonObject{{QStringLiteral("model"), QStringLiteral("en-zh-base0")},
+                                           {QStringLiteral("text"), text},
+                                           {QStringLiteral("html"), false}}}};
     const QByteArray frame = NativeMessageCodec::encode(QJsonDocument(request).toJson(QJsonDocument::Compact)).value();
     QByteArray reply(NativeMessageCodec::maximumLength, Qt::Uninitialized);
     for (auto _ : state) {
         std::uint32_t length = 0;
-        if (!writeAll(toWorker[1], frame) || !readExactly(fromWorker[0], reinterpret_cast<char *>(&length), 4)
-            || !readExactly(fromWorker[0], reply.data(), length)) {
+        if (!writeAll(toWorker[1], frame) || !readExactly(fromWorker[0], reinterpret_cast<char *>(&length), 4) ||
+            !readExactly(fromWorker[0], reply.data(), length)) {
             state.SkipWithError("the stand-in did not answer");
             break;
         }

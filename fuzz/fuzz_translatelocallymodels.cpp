@@ -11,8 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QJsonDocument reply =
-        QJsonDocument::fromJson(QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+    const QJsonDocument reply = QJsonDocument::fromJson(
+        QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
     const QList<TranslateLocallyModels::Model> models = TranslateLocallyModels::parse(reply.object().value(u"data"));
     const std::pair<QString, QString> directions[] = {{QStringLiteral("zh"), QStringLiteral("en")},
                                                       {QStringLiteral("en"), QStringLiteral("zh")}};

@@ -3,9 +3,9 @@
 //   rendericon <output directory> <size> [<size> ...]
 // writes <dir>/<size>x<size>/apps/tolvanis.png for each size and
 // <dir>/scalable/apps/tolvanis-symbolic.svg.
-#include "ui/trayiconimage.h"
 #include "ui/tolvanislogo.h"
 #include "ui/tolvanismark.h"
+#include "ui/trayiconimage.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,8 +35,9 @@ bool withColorSchemeClass(const QString &fileName)
     if (!svg.contains(fill) || !svg.contains("<defs>"))
         return false;
     svg.replace(fill, "fill=\"currentColor\" class=\"ColorScheme-Text\"");
-    svg.replace("<defs>", "<defs>\n<style type=\"text/css\" id=\"current-color-scheme\">.ColorScheme-Text { color:"
-                              + color + "; }</style>");
+    svg.replace("<defs>",
+                "<defs>\n<style type=\"text/css\" id=\"current-color-scheme\">.ColorScheme-Text { color:" + color +
+                    "; }</style>");
     QSaveFile out(fileName);
     return out.open(QIODevice::WriteOnly) && out.write(svg) == svg.size() && out.commit();
 }

@@ -2,26 +2,26 @@
 // as it looks without a compositing manager, and the settings window's content with each provider
 // and with its status line, in a light and a dark palette, at 1x and 2x:
 //   tolvanis_screenshots <output directory>
-#include "storage/appsettings.h"
-#include "widgets/flipcontainer.h"
-#include "storage/historystore.h"
-#include "memorykeystore.h"
 #include "app/popoverwindow.h"
+#include "core/translationerror.h"
+#include "memorykeystore.h"
 #include "scriptedengine.h"
-#include "widgets/segmentedpicker.h"
+#include "storage/appsettings.h"
+#include "storage/historystore.h"
+#include "temporaryconfig.h"
 #include "ui/settingsview.h"
+#include "ui/tolvanislogo.h"
+#include "ui/tolvanismark.h"
+#include "ui/translatepanelview.h"
+#include "ui/translationviewmodel.h"
+#include "widgets/button.h"
+#include "widgets/flipcontainer.h"
+#include "widgets/fonts.h"
+#include "widgets/segmentedpicker.h"
 #include "widgets/switchtoggle.h"
 #include "widgets/symbollabel.h"
 #include "widgets/symbols.h"
 #include "widgets/titledcard.h"
-#include "widgets/button.h"
-#include "widgets/fonts.h"
-#include "temporaryconfig.h"
-#include "ui/tolvanislogo.h"
-#include "ui/tolvanismark.h"
-#include "ui/translatepanelview.h"
-#include "core/translationerror.h"
-#include "ui/translationviewmodel.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -109,7 +109,8 @@ const std::vector<std::pair<QString, std::function<void(Fixture &, TranslatePane
      [](Fixture &f, TranslatePanelView &) {
          f.model->setInputText(QStringLiteral("你好，世界"));
          f.model->translate();
-         f.engine->fail(0, TranslationError::network(QStringLiteral("HTTP 401：API Key 无效或已过期，请在设置中重新填写")));
+         f.engine->fail(
+             0, TranslationError::network(QStringLiteral("HTTP 401：API Key 无效或已过期，请在设置中重新填写")));
      }},
     {QStringLiteral("busy"),
      [](Fixture &f, TranslatePanelView &) {
@@ -120,16 +121,19 @@ const std::vector<std::pair<QString, std::function<void(Fixture &, TranslatePane
      [](Fixture &f, TranslatePanelView &panel) {
          const QList<std::pair<QString, QString>> rows = {
              {QStringLiteral("Good morning"), QStringLiteral("早上好")},
-             {QStringLiteral("今天的天气很好，我们去公园散步吧。"), QStringLiteral("The weather is nice today, let's take a walk in the park.")},
+             {QStringLiteral("今天的天气很好，我们去公园散步吧。"),
+              QStringLiteral("The weather is nice today, let's take a walk in the park.")},
              {QStringLiteral("machine translation"), QStringLiteral("机器翻译")},
              {QStringLiteral("请把这份文件发给我"), QStringLiteral("Please send me this document")},
-             {QStringLiteral("A journey of a thousand miles begins with a single step."), QStringLiteral("千里之行，始于足下。")},
+             {QStringLiteral("A journey of a thousand miles begins with a single step."),
+              QStringLiteral("千里之行，始于足下。")},
              {QStringLiteral("谢谢"), QStringLiteral("Thank you")},
              {QStringLiteral("status bar"), QStringLiteral("状态栏")},
              {QStringLiteral("剪贴板"), QStringLiteral("clipboard")},
          };
          for (const auto &[source, translation] : rows)
-             f.history.add(source, translation, source.at(0).unicode() < 128 ? QStringLiteral("LLM") : QStringLiteral("系统离线"));
+             f.history.add(source, translation,
+                           source.at(0).unicode() < 128 ? QStringLiteral("LLM") : QStringLiteral("系统离线"));
          panel.showHistory();
      }},
     {QStringLiteral("history-empty"), [](Fixture &, TranslatePanelView &panel) { panel.showHistory(); }},
@@ -155,7 +159,8 @@ void renderPanels(const QString &directory)
             QTest::qWait(stateName == QStringLiteral("turning") ? FlipContainer::durationMs / 3
                                                                 : FlipContainer::durationMs + 100);
             for (qreal scale : {1.0, 2.0})
-                save(popover, scale, QStringLiteral("%1/panel-%2-%3@%4x.png").arg(directory, stateName, paletteName).arg(scale));
+                save(popover, scale,
+                     QStringLiteral("%1/panel-%2-%3@%4x.png").arg(directory, stateName, paletteName).arg(scale));
         }
     }
 }
@@ -175,7 +180,8 @@ const SettingsState settingsStates[] = {
     {"anthropic", LLMProvider::Anthropic},
     {"openai", LLMProvider::OpenAICompatible},
     {"saved", LLMProvider::Anthropic, "", "anthropicSaveButton"},
-    {"save-failed", LLMProvider::OpenAICompatible, "sk-0123456789", "openAISaveButton", "默认密钥环已锁定，且解锁被取消"},
+    {"save-failed", LLMProvider::OpenAICompatible, "sk-0123456789", "openAISaveButton",
+     "默认密钥环已锁定，且解锁被取消"},
 };
 
 // The settings window's content, with each provider and with a status line.
@@ -258,7 +264,8 @@ void renderToolkit(const QString &directory)
         column->setSpacing(16);
         auto *card = new TitledCard(QStringLiteral("LLM 引擎"), TitledCard::section(), &window);
         card->setIcon(Symbol::Sparkles);
-        card->bodyLayout()->addWidget(new SegmentedPicker({QStringLiteral("Anthropic"), QStringLiteral("OpenAI 兼容")}, card));
+        card->bodyLayout()->addWidget(
+            new SegmentedPicker({QStringLiteral("Anthropic"), QStringLiteral("OpenAI 兼容")}, card));
         auto *buttons = new QHBoxLayout;
         buttons->addStretch(1);
         buttons->addWidget(new Button(Button::Kind::Bordered, QStringLiteral("清除"), card));

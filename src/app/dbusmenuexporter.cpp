@@ -93,7 +93,8 @@ uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth, const QString
     return 1; // the layout never changes while the program runs
 }
 
-QList<DBusMenuItemProperties> DBusMenuExporter::GetGroupProperties(const QList<int> &ids, const QStringList &propertyNames)
+QList<DBusMenuItemProperties> DBusMenuExporter::GetGroupProperties(const QList<int> &ids,
+                                                                   const QStringList &propertyNames)
 {
     QList<DBusMenuItemProperties> result;
     for (int id : ids) {

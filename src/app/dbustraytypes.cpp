@@ -28,7 +28,7 @@ void registerTypes()
 namespace {
 
 // A plain structure goes on the bus as its members, in order.
-template <typename... Members>
+template<typename... Members>
 QDBusArgument &writeStructure(QDBusArgument &arg, const Members &...members)
 {
     arg.beginStructure();
@@ -37,7 +37,7 @@ QDBusArgument &writeStructure(QDBusArgument &arg, const Members &...members)
     return arg;
 }
 
-template <typename... Members>
+template<typename... Members>
 const QDBusArgument &readStructure(const QDBusArgument &arg, Members &...members)
 {
     arg.beginStructure();

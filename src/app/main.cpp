@@ -1,14 +1,14 @@
-#include "widgets/accessibility.h"
 #include "app/applog.h"
-#include "storage/appsettings.h"
+#include "app/singleinstance.h"
+#include "app/trayapplication.h"
 #include "core/heaptuning.h"
-#include "storage/historystore.h"
 #include "engines/llmengine.h"
+#include "engines/systemengine.h"
+#include "storage/appsettings.h"
+#include "storage/historystore.h"
 #include "storage/secretservicekeystore.h"
 #include "storage/settingsfile.h"
-#include "app/singleinstance.h"
-#include "engines/systemengine.h"
-#include "app/trayapplication.h"
+#include "widgets/accessibility.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -98,8 +98,7 @@ int main(int argc, char *argv[])
     AppSettings settings(file, AutostartEntry());
     HistoryStore history(HistoryStore::standardKey(), file);
     SecretServiceKeyStore keys;
-    TrayApplication tray(settings, history, keys, SystemEngine::create(),
-                         std::make_shared<LLMEngine>(settings, keys));
+    TrayApplication tray(settings, history, keys, SystemEngine::create(), std::make_shared<LLMEngine>(settings, keys));
     QObject::connect(&instance, &SingleInstance::requested, &tray, &TrayApplication::handleRequest);
     tray.start();
     if (request) {

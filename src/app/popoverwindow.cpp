@@ -1,8 +1,8 @@
 #include "app/popoverwindow.h"
 
-#include "widgets/continuouscorners.h"
 #include "app/popoverplacement.h"
 #include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -127,8 +127,8 @@ void PopoverWindow::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     // Inset by half the pen: the outline then covers exactly the edge pixels.
-    const QPainterPath shape =
-        Widgets::ContinuousCorners::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius);
+    const QPainterPath shape = Widgets::ContinuousCorners::roundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5),
+                                                                       cornerRadius);
     painter.fillPath(shape, background);
     painter.setPen(QPen(Widgets::Colors::withOpacity(separator, 0.35), 1));
     painter.drawPath(shape);

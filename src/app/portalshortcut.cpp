@@ -34,8 +34,8 @@ QString latin1(const char *text)
 
 QDBusMessage portalCall(const char *interface, const QString &method, const QVariantList &arguments)
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(latin1(DesktopPortal::service), latin1(DesktopPortal::path), latin1(interface), method);
+    QDBusMessage call = QDBusMessage::createMethodCall(latin1(DesktopPortal::service), latin1(DesktopPortal::path),
+                                                       latin1(interface), method);
     call.setArguments(arguments);
     return call;
 }
@@ -87,29 +87,65 @@ void registerApplication()
 
 // Names of the freedesktop shortcuts format (xkbcommon's key names) for keys
 // whose Qt name differs.
-struct KeyName
-{
+struct KeyName {
     int key;
     const char *name;
 };
 constexpr KeyName keyNames[] = {
-    {Qt::Key_Space, "space"}, {Qt::Key_Exclam, "exclam"}, {Qt::Key_QuoteDbl, "quotedbl"},
-    {Qt::Key_NumberSign, "numbersign"}, {Qt::Key_Dollar, "dollar"}, {Qt::Key_Percent, "percent"},
-    {Qt::Key_Ampersand, "ampersand"}, {Qt::Key_Apostrophe, "apostrophe"}, {Qt::Key_ParenLeft, "parenleft"},
-    {Qt::Key_ParenRight, "parenright"}, {Qt::Key_Asterisk, "asterisk"}, {Qt::Key_Plus, "plus"},
-    {Qt::Key_Comma, "comma"}, {Qt::Key_Minus, "minus"}, {Qt::Key_Period, "period"}, {Qt::Key_Slash, "slash"},
-    {Qt::Key_Colon, "colon"}, {Qt::Key_Semicolon, "semicolon"}, {Qt::Key_Less, "less"}, {Qt::Key_Equal, "equal"},
-    {Qt::Key_Greater, "greater"}, {Qt::Key_Question, "question"}, {Qt::Key_At, "at"},
-    {Qt::Key_BracketLeft, "bracketleft"}, {Qt::Key_Backslash, "backslash"}, {Qt::Key_BracketRight, "bracketright"},
-    {Qt::Key_AsciiCircum, "asciicircum"}, {Qt::Key_Underscore, "underscore"}, {Qt::Key_QuoteLeft, "grave"},
-    {Qt::Key_BraceLeft, "braceleft"}, {Qt::Key_Bar, "bar"}, {Qt::Key_BraceRight, "braceright"},
-    {Qt::Key_AsciiTilde, "asciitilde"}, {Qt::Key_Escape, "Escape"}, {Qt::Key_Tab, "Tab"},
+    {Qt::Key_Space, "space"},
+    {Qt::Key_Exclam, "exclam"},
+    {Qt::Key_QuoteDbl, "quotedbl"},
+    {Qt::Key_NumberSign, "numbersign"},
+    {Qt::Key_Dollar, "dollar"},
+    {Qt::Key_Percent, "percent"},
+    {Qt::Key_Ampersand, "ampersand"},
+    {Qt::Key_Apostrophe, "apostrophe"},
+    {Qt::Key_ParenLeft, "parenleft"},
+    {Qt::Key_ParenRight, "parenright"},
+    {Qt::Key_Asterisk, "asterisk"},
+    {Qt::Key_Plus, "plus"},
+    {Qt::Key_Comma, "comma"},
+    {Qt::Key_Minus, "minus"},
+    {Qt::Key_Period, "period"},
+    {Qt::Key_Slash, "slash"},
+    {Qt::Key_Colon, "colon"},
+    {Qt::Key_Semicolon, "semicolon"},
+    {Qt::Key_Less, "less"},
+    {Qt::Key_Equal, "equal"},
+    {Qt::Key_Greater, "greater"},
+    {Qt::Key_Question, "question"},
+    {Qt::Key_At, "at"},
+    {Qt::Key_BracketLeft, "bracketleft"},
+    {Qt::Key_Backslash, "backslash"},
+    {Qt::Key_BracketRight, "bracketright"},
+    {Qt::Key_AsciiCircum, "asciicircum"},
+    {Qt::Key_Underscore, "underscore"},
+    {Qt::Key_QuoteLeft, "grave"},
+    {Qt::Key_BraceLeft, "braceleft"},
+    {Qt::Key_Bar, "bar"},
+    {Qt::Key_BraceRight, "braceright"},
+    {Qt::Key_AsciiTilde, "asciitilde"},
+    {Qt::Key_Escape, "Escape"},
+    {Qt::Key_Tab, "Tab"},
     // Qt records Shift+Tab as Backtab; the trigger keeps the key and its SHIFT.
-    {Qt::Key_Backtab, "Tab"}, {Qt::Key_Backspace, "BackSpace"}, {Qt::Key_Return, "Return"},
-    {Qt::Key_Enter, "KP_Enter"}, {Qt::Key_Insert, "Insert"}, {Qt::Key_Delete, "Delete"}, {Qt::Key_Pause, "Pause"},
-    {Qt::Key_Print, "Print"}, {Qt::Key_Home, "Home"}, {Qt::Key_End, "End"}, {Qt::Key_Left, "Left"},
-    {Qt::Key_Up, "Up"}, {Qt::Key_Right, "Right"}, {Qt::Key_Down, "Down"}, {Qt::Key_PageUp, "Page_Up"},
-    {Qt::Key_PageDown, "Page_Down"}, {Qt::Key_ScrollLock, "Scroll_Lock"}, {Qt::Key_Menu, "Menu"},
+    {Qt::Key_Backtab, "Tab"},
+    {Qt::Key_Backspace, "BackSpace"},
+    {Qt::Key_Return, "Return"},
+    {Qt::Key_Enter, "KP_Enter"},
+    {Qt::Key_Insert, "Insert"},
+    {Qt::Key_Delete, "Delete"},
+    {Qt::Key_Pause, "Pause"},
+    {Qt::Key_Print, "Print"},
+    {Qt::Key_Home, "Home"},
+    {Qt::Key_End, "End"},
+    {Qt::Key_Left, "Left"},
+    {Qt::Key_Up, "Up"},
+    {Qt::Key_Right, "Right"},
+    {Qt::Key_Down, "Down"},
+    {Qt::Key_PageUp, "Page_Up"},
+    {Qt::Key_PageDown, "Page_Down"},
+    {Qt::Key_ScrollLock, "Scroll_Lock"},
+    {Qt::Key_Menu, "Menu"},
 };
 
 QString keyName(Qt::Key key)
@@ -186,11 +222,11 @@ PortalShortcut::PortalShortcut(QObject *parent)
     qDBusRegisterMetaType<QPair<QString, QVariantMap>>();
     qDBusRegisterMetaType<Shortcuts>();
     registerApplication();
-    QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), latin1(DesktopPortal::path), latin1(shortcutsInterface),
-                                          QStringLiteral("Activated"), this,
+    QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), latin1(DesktopPortal::path),
+                                          latin1(shortcutsInterface), QStringLiteral("Activated"), this,
                                           SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-    QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), latin1(DesktopPortal::path), latin1(shortcutsInterface),
-                                          QStringLiteral("ShortcutsChanged"), this,
+    QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), latin1(DesktopPortal::path),
+                                          latin1(shortcutsInterface), QStringLiteral("ShortcutsChanged"), this,
                                           SLOT(onShortcutsChanged(QDBusMessage)));
 }
 
@@ -226,9 +262,10 @@ QString PortalShortcut::trigger(const QKeySequence &keys)
         return {};
     QString result;
     const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
-    const std::pair<Qt::KeyboardModifier, const char *> names[] = {
-        {Qt::ControlModifier, "CTRL+"}, {Qt::AltModifier, "ALT+"}, {Qt::ShiftModifier, "SHIFT+"},
-        {Qt::MetaModifier, "LOGO+"}};
+    const std::pair<Qt::KeyboardModifier, const char *> names[] = {{Qt::ControlModifier, "CTRL+"},
+                                                                   {Qt::AltModifier, "ALT+"},
+                                                                   {Qt::ShiftModifier, "SHIFT+"},
+                                                                   {Qt::MetaModifier, "LOGO+"}};
     for (const auto &[modifier, name] : names) {
         if (modifiers.testFlag(modifier))
             result += latin1(name);
@@ -241,11 +278,11 @@ void PortalShortcut::bind(const QKeySequence &keys)
     ++m_generation;
     closeSession();
     if (keys.isEmpty()) {
-        QMetaObject::invokeMethod(this, [this] { Q_EMIT bound({}); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT bound({}); }, Qt::QueuedConnection);
         return;
     }
-    const QString sessionToken =
-        QStringLiteral("tolvanis_%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
+    const QString sessionToken = QStringLiteral("tolvanis_%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
     request(QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), sessionToken}},
             [this, keys](const QVariantMap &results) {
                 setSession(objectPath(results.value(QStringLiteral("session_handle"))));
@@ -273,8 +310,7 @@ void PortalShortcut::bindShortcut(const QKeySequence &keys)
             });
 }
 
-void PortalShortcut::request(const QString &method, QVariantList arguments, QVariantMap options,
-                             const Answer &answered)
+void PortalShortcut::request(const QString &method, QVariantList arguments, QVariantMap options, const Answer &answered)
 {
     const QString token = QStringLiteral("tolvanis_%1_%2").arg(++m_tokens).arg(QRandomGenerator::global()->generate());
     options.insert(QStringLiteral("handle_token"), token);
@@ -348,8 +384,8 @@ void PortalShortcut::onSessionClosed()
     Q_EMIT failed(QStringLiteral("桌面结束了快捷键，请重新设置。"));
 }
 
-void PortalShortcut::onActivated(const QDBusObjectPath &session, const QString &shortcutId,
-                                 qulonglong /*timestamp*/, const QVariantMap &options)
+void PortalShortcut::onActivated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong /*timestamp*/,
+                                 const QVariantMap &options)
 {
     if (m_session.isEmpty() || session.path() != m_session || shortcutId != latin1(translateSelectionId))
         return;

@@ -4,7 +4,8 @@
 #include <QObject>
 #include <QString>
 // A desktop-wide key combination that triggers the selection translation.
-class ShortcutBackend : public QObject {
+class ShortcutBackend : public QObject
+{
     Q_OBJECT
 public:
     using QObject::QObject;

@@ -18,8 +18,7 @@ constexpr qsizetype maxLineBytes = 4096;
 
 QByteArray command(SingleInstance::Request request)
 {
-    return request == SingleInstance::Request::Selection ? QByteArrayLiteral("selection")
-                                                         : QByteArrayLiteral("open");
+    return request == SingleInstance::Request::Selection ? QByteArrayLiteral("selection") : QByteArrayLiteral("open");
 }
 
 // "open" and "show" (what earlier versions send) open the panel.
@@ -42,8 +41,7 @@ bool isToken(const QByteArray &token)
 SingleInstance::SingleInstance(QString name, QObject *parent)
     : QObject(parent)
     , m_name(std::move(name))
-{
-}
+{ }
 
 SingleInstance::~SingleInstance() = default;
 

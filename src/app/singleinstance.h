@@ -15,7 +15,10 @@ class SingleInstance final : public QObject
     Q_OBJECT
 
 public:
-    enum class Request { Open, Selection };
+    enum class Request {
+        Open,
+        Selection
+    };
     Q_ENUM(Request)
 
     explicit SingleInstance(QString name = defaultName(), QObject *parent = nullptr);

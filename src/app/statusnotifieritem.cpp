@@ -45,9 +45,8 @@ StatusNotifierItem::StatusNotifierItem(QMenu *menu, const QString &iconName, con
     }
     auto *exporter = new DBusMenuExporter(menu, this);
     const auto contents = QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAllProperties;
-    if (!bus.registerObject(QString::fromLatin1(menuPath), exporter, contents)
-        || !bus.registerObject(QString::fromLatin1(itemPath), this, contents)
-        || !bus.registerService(m_serviceName)) {
+    if (!bus.registerObject(QString::fromLatin1(menuPath), exporter, contents) ||
+        !bus.registerObject(QString::fromLatin1(itemPath), this, contents) || !bus.registerService(m_serviceName)) {
         qCWarning(lcApp) << "could not export the StatusNotifierItem:" << bus.lastError().message();
         return;
     }
@@ -73,10 +72,9 @@ StatusNotifierItem::~StatusNotifierItem()
 
 void StatusNotifierItem::registerWithWatcher()
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(watcherService),
-                                                       QStringLiteral("/StatusNotifierWatcher"),
-                                                       QString::fromLatin1(watcherService),
-                                                       QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(watcherService), QStringLiteral("/StatusNotifierWatcher"),
+        QString::fromLatin1(watcherService), QStringLiteral("RegisterStatusNotifierItem"));
     call << m_serviceName;
     auto *pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
@@ -127,5 +125,4 @@ void StatusNotifierItem::ContextMenu(int x, int y)
 }
 
 void StatusNotifierItem::Scroll(int, const QString &)
-{
-}
+{ }

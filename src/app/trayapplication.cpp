@@ -1,18 +1,18 @@
 #include "app/trayapplication.h"
 
 #include "app/applog.h"
-#include "storage/appsettings.h"
-#include "storage/historystore.h"
 #include "app/popoverplacement.h"
 #include "app/popoverwindow.h"
 #include "app/portalshortcut.h"
-#include "ui/settingsview.h"
 #include "app/shortcutbackend.h"
-#include "ui/trayiconimage.h"
-#include "ui/translatepanelview.h"
-#include "ui/translationviewmodel.h"
 #include "app/trayicon.h"
 #include "app/x11shortcut.h"
+#include "storage/appsettings.h"
+#include "storage/historystore.h"
+#include "ui/settingsview.h"
+#include "ui/translatepanelview.h"
+#include "ui/translationviewmodel.h"
+#include "ui/trayiconimage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,8 +79,7 @@ TrayApplication::TrayApplication(AppSettings &settings, HistoryStore &historySto
     , m_keys(keys)
     , m_systemEngine(std::move(systemEngine))
     , m_llmEngine(std::move(llmEngine))
-{
-}
+{ }
 
 TrayApplication::~TrayApplication()
 {
@@ -231,7 +230,8 @@ void TrayApplication::handleRequest(SingleInstance::Request request, const QStri
     const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
     const bool placed = m_trayless || (icon.isValid() && icon.topLeft() != QPoint(0, 0));
     if (!placed && m_launched.elapsed() < iconPlacementWaitMs) {
-        QTimer::singleShot(trayPollMs, this, [this, request, activationToken] { handleRequest(request, activationToken); });
+        QTimer::singleShot(trayPollMs, this,
+                           [this, request, activationToken] { handleRequest(request, activationToken); });
         return;
     }
     if (request == SingleInstance::Request::Selection) {
@@ -308,8 +308,8 @@ void TrayApplication::openSettings()
 {
     if (!m_settingsWindow) {
         // Titled and closable only: no minimise or maximise button.
-        auto *window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                                | Qt::WindowCloseButtonHint);
+        auto *window = new QWidget(
+            nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         window->setWindowTitle(QStringLiteral("设置"));
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -365,26 +365,34 @@ void TrayApplication::startShortcut()
     // the setting is still being assigned.
     connect(m_shortcut.get(), &ShortcutBackend::activated, this, &TrayApplication::translateSelection,
             Qt::QueuedConnection);
-    connect(m_shortcut.get(), &ShortcutBackend::bound, this, [this](const QString &description) {
-        m_boundShortcut = m_requestedShortcut;
-        m_shortcutStarted = true;
-        m_shortcutFailure.clear();
-        const QString shown = description.isEmpty() ? m_boundShortcut.toString(QKeySequence::NativeText) : description;
-        reportShortcut(true, shown.isEmpty() ? QStringLiteral("全局快捷键已关闭")
-                                             : QStringLiteral("全局快捷键：%1").arg(shown));
-    }, Qt::QueuedConnection);
-    connect(m_shortcut.get(), &ShortcutBackend::failed, this, [this](const QString &reason) {
-        reportShortcut(false, reason);
-        if (!m_shortcutStarted) {
-            // Still the user's choice, to go back to after a failed change.
+    connect(
+        m_shortcut.get(), &ShortcutBackend::bound, this,
+        [this](const QString &description) {
             m_boundShortcut = m_requestedShortcut;
-            m_shortcutFailure = reason; // said again when the settings window opens
-        } else {
-            m_requestedShortcut = m_boundShortcut;
-            m_settings.setGlobalShortcut(m_boundShortcut.toString(QKeySequence::PortableText));
-        }
-        m_shortcutStarted = true;
-    }, Qt::QueuedConnection);
+            m_shortcutStarted = true;
+            m_shortcutFailure.clear();
+            const QString shown = description.isEmpty() ? m_boundShortcut.toString(QKeySequence::NativeText)
+                                                        : description;
+            reportShortcut(true,
+                           shown.isEmpty() ? QStringLiteral("全局快捷键已关闭")
+                                           : QStringLiteral("全局快捷键：%1").arg(shown));
+        },
+        Qt::QueuedConnection);
+    connect(
+        m_shortcut.get(), &ShortcutBackend::failed, this,
+        [this](const QString &reason) {
+            reportShortcut(false, reason);
+            if (!m_shortcutStarted) {
+                // Still the user's choice, to go back to after a failed change.
+                m_boundShortcut = m_requestedShortcut;
+                m_shortcutFailure = reason; // said again when the settings window opens
+            } else {
+                m_requestedShortcut = m_boundShortcut;
+                m_settings.setGlobalShortcut(m_boundShortcut.toString(QKeySequence::PortableText));
+            }
+            m_shortcutStarted = true;
+        },
+        Qt::QueuedConnection);
     connect(&m_settings, &AppSettings::globalShortcutChanged, this, &TrayApplication::applyShortcut);
     applyShortcut();
 }

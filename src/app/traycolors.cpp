@@ -49,9 +49,8 @@ std::optional<QColor> announcedForeground()
     if (!owner || owner->owner == XCB_WINDOW_NONE)
         return std::nullopt;
     std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> property(
-        xcb_get_property_reply(connection,
-                               xcb_get_property(connection, false, owner->owner, colors, XCB_ATOM_CARDINAL, 0, 12),
-                               nullptr),
+        xcb_get_property_reply(
+            connection, xcb_get_property(connection, false, owner->owner, colors, XCB_ATOM_CARDINAL, 0, 12), nullptr),
         &free);
     // Four colours (normal, error, warning, success) of three 16-bit components each.
     if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) < 12)
@@ -88,7 +87,8 @@ TrayColors::TrayColors(QObject *parent)
     bus.connect(QString::fromLatin1(DesktopPortal::service), QString::fromLatin1(DesktopPortal::path),
                 QString::fromLatin1(settingsInterface), QStringLiteral("SettingChanged"), this,
                 SLOT(settingChanged(QDBusMessage)));
-    QDBusMessage read = QDBusMessage::createMethodCall(QString::fromLatin1(DesktopPortal::service), QString::fromLatin1(DesktopPortal::path),
+    QDBusMessage read = QDBusMessage::createMethodCall(QString::fromLatin1(DesktopPortal::service),
+                                                       QString::fromLatin1(DesktopPortal::path),
                                                        QString::fromLatin1(settingsInterface), QStringLiteral("Read"));
     read << QString::fromLatin1(appearance) << QString::fromLatin1(colorSchemeKey);
     auto *pending = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
@@ -103,8 +103,8 @@ TrayColors::TrayColors(QObject *parent)
 void TrayColors::settingChanged(const QDBusMessage &signal)
 {
     const QVariantList args = signal.arguments();
-    if (args.size() == 3 && args.at(0).toString() == QLatin1String(appearance)
-        && args.at(1).toString() == QLatin1String(colorSchemeKey))
+    if (args.size() == 3 && args.at(0).toString() == QLatin1String(appearance) &&
+        args.at(1).toString() == QLatin1String(colorSchemeKey))
         setScheme(args.at(2));
 }
 
@@ -116,7 +116,9 @@ void TrayColors::setScheme(const QVariant &value)
         inner = inner.value<QDBusVariant>().variant();
     using TrayIconImage::ColorScheme;
     const uint code = inner.toUInt();
-    const ColorScheme scheme = code == 1 ? ColorScheme::Dark : code == 2 ? ColorScheme::Light : ColorScheme::NoPreference;
+    const ColorScheme scheme = code == 1 ? ColorScheme::Dark
+        : code == 2                      ? ColorScheme::Light
+                                         : ColorScheme::NoPreference;
     if (scheme == m_scheme)
         return;
     m_scheme = scheme;

@@ -1,8 +1,8 @@
 #include "app/trayicon.h"
 
-#include "ui/trayiconimage.h"
 #include "app/statusnotifieritem.h"
 #include "app/traycolors.h"
+#include "ui/trayiconimage.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -48,7 +48,8 @@ std::optional<QPoint> hostPoint(int x, int y)
 
 TrayIcon::TrayIcon(QMenu *menu, QObject *parent)
     : QObject(parent)
-    , m_item(new StatusNotifierItem(menu, QString::fromLatin1(TrayIconImage::symbolicName), installedIconThemePath(), this))
+    , m_item(new StatusNotifierItem(menu, QString::fromLatin1(TrayIconImage::symbolicName), installedIconThemePath(),
+                                    this))
     , m_colors(new TrayColors(this))
     , m_xembedProbe(new QTimer(this))
 {
@@ -83,8 +84,8 @@ void TrayIcon::show()
     // StatusNotifierWatcher or an XEmbed tray, and never again; so one is
     // made only while no watcher is on the bus, and it is always XEmbed.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const bool watcher = bus.isConnected()
-        && bus.interface()->isServiceRegistered(QString::fromLatin1(StatusNotifierItem::watcherService));
+    const bool watcher = bus.isConnected() &&
+        bus.interface()->isServiceRegistered(QString::fromLatin1(StatusNotifierItem::watcherService));
     useXEmbed(!watcher && !m_item->isRegistered());
 }
 

@@ -13,7 +13,7 @@ constexpr std::uint8_t badAccess = 10;
 constexpr std::uint16_t comboMask = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 // CapsLock is Lock and NumLock is Mod2 on every stock keymap.
 constexpr std::array<std::uint16_t, 4> lockStates = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
-                                                      XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+                                                     XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 
 struct FreeDeleter {
     void operator()(void *p) const { std::free(p); }
@@ -38,15 +38,29 @@ std::uint32_t keysym(Qt::Key key)
 {
     if (key >= Qt::Key_A && key <= Qt::Key_Z)
         return key - Qt::Key_A + 'a'; // the unshifted symbol of the letter key
-    if ((key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde) || (key >= Qt::Key_nobreakspace && key <= Qt::Key_ydiaeresis))
+    if ((key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde) ||
+        (key >= Qt::Key_nobreakspace && key <= Qt::Key_ydiaeresis))
         return key; // Latin-1 keysyms are their code points
     if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
         return 0xffbe + (key - Qt::Key_F1);
     static const std::array<std::pair<Qt::Key, std::uint32_t>, 17> special = {{
-        {Qt::Key_Escape, 0xff1b}, {Qt::Key_Tab, 0xff09}, {Qt::Key_Backspace, 0xff08}, {Qt::Key_Return, 0xff0d},
-        {Qt::Key_Enter, 0xff8d}, {Qt::Key_Insert, 0xff63}, {Qt::Key_Delete, 0xffff}, {Qt::Key_Pause, 0xff13},
-        {Qt::Key_Print, 0xff61}, {Qt::Key_Home, 0xff50}, {Qt::Key_End, 0xff57}, {Qt::Key_Left, 0xff51},
-        {Qt::Key_Up, 0xff52}, {Qt::Key_Right, 0xff53}, {Qt::Key_Down, 0xff54}, {Qt::Key_PageUp, 0xff55}, {Qt::Key_PageDown, 0xff56},
+        {Qt::Key_Escape, 0xff1b},
+        {Qt::Key_Tab, 0xff09},
+        {Qt::Key_Backspace, 0xff08},
+        {Qt::Key_Return, 0xff0d},
+        {Qt::Key_Enter, 0xff8d},
+        {Qt::Key_Insert, 0xff63},
+        {Qt::Key_Delete, 0xffff},
+        {Qt::Key_Pause, 0xff13},
+        {Qt::Key_Print, 0xff61},
+        {Qt::Key_Home, 0xff50},
+        {Qt::Key_End, 0xff57},
+        {Qt::Key_Left, 0xff51},
+        {Qt::Key_Up, 0xff52},
+        {Qt::Key_Right, 0xff53},
+        {Qt::Key_Down, 0xff54},
+        {Qt::Key_PageUp, 0xff55},
+        {Qt::Key_PageDown, 0xff56},
     }};
     for (const auto &[qt, x] : special)
         if (qt == key)
@@ -81,8 +95,8 @@ X11Shortcut::~X11Shortcut()
 
 bool X11Shortcut::isAvailable()
 {
-    return QGuiApplication::platformName() == QLatin1String("xcb") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-           && qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return QGuiApplication::platformName() == QLatin1String("xcb") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
 }
 
 void X11Shortcut::bind(const QKeySequence &keys)

@@ -2,9 +2,12 @@
 
 #include "core/enumtable.h"
 
-enum class EngineKind { System, LLM };
+enum class EngineKind {
+    System,
+    LLM
+};
 
-template <>
+template<>
 struct EnumTable<EngineKind> {
     static constexpr std::array<EnumRow<EngineKind>, 2> rows{{
         {EngineKind::System, "system", "系统离线"},

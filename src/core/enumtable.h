@@ -9,17 +9,17 @@
 // Raw value and label of one enumeration case. Each enumeration specialises
 // EnumTable<E> with a constexpr array `rows` in declaration order; the free
 // functions below give every enumeration the same raw-value conversions.
-template <typename E>
+template<typename E>
 struct EnumRow {
     E value;
     const char *raw;
     const char *label;
 };
 
-template <typename E>
+template<typename E>
 struct EnumTable;
 
-template <typename E>
+template<typename E>
 constexpr auto allCases()
 {
     std::array<E, EnumTable<E>::rows.size()> cases{};
@@ -28,7 +28,7 @@ constexpr auto allCases()
     return cases;
 }
 
-template <typename E>
+template<typename E>
 constexpr const EnumRow<E> &enumRow(E value)
 {
     for (const auto &row : EnumTable<E>::rows) {
@@ -38,20 +38,20 @@ constexpr const EnumRow<E> &enumRow(E value)
     return EnumTable<E>::rows[0];
 }
 
-template <typename E>
+template<typename E>
 QString rawValue(E value)
 {
     return QString::fromLatin1(enumRow(value).raw);
 }
 
-template <typename E>
+template<typename E>
 QString displayName(E value)
 {
     return QString::fromUtf8(enumRow(value).label);
 }
 
 // Exact, case-sensitive match against the raw values; anything else is no value.
-template <typename E>
+template<typename E>
 std::optional<E> fromRawValue(QStringView raw)
 {
     for (const auto &row : EnumTable<E>::rows) {

@@ -3,8 +3,8 @@
 #include "core/texttrim.h"
 
 // CLD2's headers use FILE and friends without including <cstdio>.
-#include <cstdio>
 #include <compact_lang_det.h>
+#include <cstdio>
 
 namespace {
 
@@ -52,8 +52,8 @@ LanguageDetector::DominantLanguage LanguageDetector::recognize(const QString &te
     int validPrefixBytes = 0;
     const CLD2::Language language = CLD2::ExtDetectLanguageSummaryCheckUTF8(
         utf8.constData(), static_cast<int>(utf8.size()), /*is_plain_text=*/true, /*cld_hints=*/nullptr,
-        CLD2::kCLDFlagBestEffort, language3, percent3, normalizedScore3, /*resultchunkvector=*/nullptr,
-        &textBytes, &isReliable, &validPrefixBytes);
+        CLD2::kCLDFlagBestEffort, language3, percent3, normalizedScore3, /*resultchunkvector=*/nullptr, &textBytes,
+        &isReliable, &validPrefixBytes);
 
     switch (language) {
     case CLD2::CHINESE:

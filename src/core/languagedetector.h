@@ -8,7 +8,13 @@
 class LanguageDetector final
 {
 public:
-    enum class DominantLanguage { None, SimplifiedChinese, TraditionalChinese, English, Other };
+    enum class DominantLanguage {
+        None,
+        SimplifiedChinese,
+        TraditionalChinese,
+        English,
+        Other
+    };
     using Recognizer = DominantLanguage (*)(const QString &text);
 
     LanguageDetector() = delete;

@@ -2,9 +2,12 @@
 
 #include "core/enumtable.h"
 
-enum class LLMProvider { Anthropic, OpenAICompatible };
+enum class LLMProvider {
+    Anthropic,
+    OpenAICompatible
+};
 
-template <>
+template<>
 struct EnumTable<LLMProvider> {
     static constexpr std::array<EnumRow<LLMProvider>, 2> rows{{
         {LLMProvider::Anthropic, "anthropic", "Anthropic"},

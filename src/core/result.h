@@ -13,12 +13,16 @@ struct Failure {
 
 // What a fallible call returns: a value, or the Failure that stopped it. The
 // engines are the exception: they throw TranslationError from coroutines.
-template <typename T>
+template<typename T>
 class [[nodiscard]] Result
 {
 public:
-    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Failure failure) : m_state(std::in_place_index<1>, std::move(failure)) {}
+    Result(T value)
+        : m_state(std::in_place_index<0>, std::move(value))
+    { }
+    Result(Failure failure)
+        : m_state(std::in_place_index<1>, std::move(failure))
+    { }
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -32,12 +36,15 @@ private:
     std::variant<T, Failure> m_state;
 };
 
-template <>
+template<>
 class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;
-    Result(Failure failure) : m_failed(true), m_reason(std::move(failure.reason)) {}
+    Result(Failure failure)
+        : m_failed(true)
+        , m_reason(std::move(failure.reason))
+    { }
 
     bool ok() const { return !m_failed; }
     explicit operator bool() const { return ok(); }

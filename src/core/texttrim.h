@@ -8,6 +8,9 @@
 // ideographic space U+3000 included), the controls U+0009..U+000D and U+0085 —
 // exactly what QChar::isSpace() accepts, so QString::trimmed() does the work.
 namespace TextTrim {
-inline QString trimmed(const QString &text) { return text.trimmed(); }
+inline QString trimmed(const QString &text)
+{
+    return text.trimmed();
+}
 bool isBlank(QStringView text);
 } // namespace TextTrim

@@ -2,9 +2,13 @@
 
 #include "core/enumtable.h"
 
-enum class TranslationDirection { Auto, ZhToEn, EnToZh };
+enum class TranslationDirection {
+    Auto,
+    ZhToEn,
+    EnToZh
+};
 
-template <>
+template<>
 struct EnumTable<TranslationDirection> {
     static constexpr std::array<EnumRow<TranslationDirection>, 3> rows{{
         {TranslationDirection::Auto, "auto", "自动识别"},

@@ -10,7 +10,14 @@
 class TranslationError final : public std::exception
 {
 public:
-    enum class Kind { Network, EmptyInput, ApiKeyMissing, Timeout, InvalidResponse, UnsupportedLanguagePack };
+    enum class Kind {
+        Network,
+        EmptyInput,
+        ApiKeyMissing,
+        Timeout,
+        InvalidResponse,
+        UnsupportedLanguagePack
+    };
 
     static TranslationError network(const QString &message) { return TranslationError(Kind::Network, message); }
     static TranslationError emptyInput() { return TranslationError(Kind::EmptyInput); }

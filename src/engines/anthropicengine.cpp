@@ -1,10 +1,10 @@
 #include "engines/anthropicengine.h"
 
+#include "core/texttrim.h"
+#include "core/translationerror.h"
 #include "engines/engineslog.h"
 #include "engines/llmprompt.h"
 #include "storage/keystore.h"
-#include "core/texttrim.h"
-#include "core/translationerror.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,8 +13,7 @@ AnthropicEngine::AnthropicEngine(KeyStore &keys, LLMHTTP http, QUrl endpoint)
     : m_keys(keys)
     , m_http(std::move(http))
     , m_endpoint(std::move(endpoint))
-{
-}
+{ }
 
 QJsonObject AnthropicEngine::requestBody(const QString &prompt)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/llmhttp.h"
 #include "core/translationengine.h"
+#include "engines/llmhttp.h"
 
 class KeyStore;
 

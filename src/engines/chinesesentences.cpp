@@ -66,8 +66,8 @@ bool startsWithCjk(QStringView text)
     const char32_t c = text.size() > 1 && QChar::isSurrogate(text.at(0).unicode())
         ? QChar::surrogateToUcs4(text.at(0), text.at(1))
         : text.at(0).unicode();
-    return QChar::script(c) == QChar::Script_Han || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF)
-        || c == u'“' || c == u'‘';
+    return QChar::script(c) == QChar::Script_Han || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF) ||
+        c == u'“' || c == u'‘';
 }
 
 } // namespace

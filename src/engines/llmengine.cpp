@@ -6,8 +6,7 @@ LLMEngine::LLMEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http, QUrl a
     : m_anthropic(keys, http, std::move(anthropicEndpoint))
     , m_openAICompatible(settings, keys, http)
     , m_settings(settings)
-{
-}
+{ }
 
 QCoro::Task<QString> LLMEngine::translate(QString text, QString from, QString to)
 {

@@ -1,7 +1,7 @@
 #include "engines/llmhttp.h"
 
-#include "engines/engineslog.h"
 #include "core/translationerror.h"
+#include "engines/engineslog.h"
 
 #include <QCoroNetworkReply>
 #include <QJsonDocument>
@@ -45,8 +45,7 @@ LLMHTTP::LLMHTTP(QNetworkAccessManager *manager, std::chrono::milliseconds timeo
     : m_manager(manager)
     , m_ownManager(manager == nullptr)
     , m_timeout(timeout)
-{
-}
+{ }
 
 QNetworkAccessManager &LLMHTTP::manager() const
 {

@@ -7,7 +7,7 @@
 namespace LLMPrompt {
 inline QString build(const QString &text, const QString &from, const QString &to)
 {
-    return QStringLiteral("将以下") + from + QStringLiteral("文本翻译为") + to
-        + QStringLiteral("，只输出译文，不要任何解释或额外内容：\n\n") + text;
+    return QStringLiteral("将以下") + from + QStringLiteral("文本翻译为") + to +
+        QStringLiteral("，只输出译文，不要任何解释或额外内容：\n\n") + text;
 }
 } // namespace LLMPrompt

@@ -14,7 +14,9 @@ template<typename T>
 class OneShot final
 {
 public:
-    OneShot() : m_state(std::make_shared<State>()) { }
+    OneShot()
+        : m_state(std::make_shared<State>())
+    { }
 
     bool isSettled() const { return m_state->value.has_value() || m_state->error; }
 
@@ -37,7 +39,10 @@ public:
     }
 
     template<typename Error>
-    bool reject(const Error &error) { return reject(std::make_exception_ptr(error)); }
+    bool reject(const Error &error)
+    {
+        return reject(std::make_exception_ptr(error));
+    }
 
     auto operator co_await() const
     {

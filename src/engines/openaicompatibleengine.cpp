@@ -1,11 +1,11 @@
 #include "engines/openaicompatibleengine.h"
 
-#include "storage/appsettings.h"
-#include "engines/engineslog.h"
-#include "engines/llmprompt.h"
-#include "storage/keystore.h"
 #include "core/texttrim.h"
 #include "core/translationerror.h"
+#include "engines/engineslog.h"
+#include "engines/llmprompt.h"
+#include "storage/appsettings.h"
+#include "storage/keystore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,8 +14,7 @@ OpenAICompatibleEngine::OpenAICompatibleEngine(AppSettings &settings, KeyStore &
     : m_settings(settings)
     , m_keys(keys)
     , m_http(std::move(http))
-{
-}
+{ }
 
 std::optional<QUrl> OpenAICompatibleEngine::endpointFor(const QString &baseURL)
 {

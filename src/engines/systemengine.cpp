@@ -1,13 +1,13 @@
 #include "engines/systemengine.h"
 
-#include "engines/chinesesentences.h"
-#include "engines/engineslog.h"
 #include "core/languagenames.h"
 #include "core/texttrim.h"
+#include "core/translationerror.h"
+#include "engines/chinesesentences.h"
+#include "engines/engineslog.h"
 #include "engines/translatelocallyclient.h"
 #include "engines/translatelocallyerror.h"
 #include "engines/translatelocallymodels.h"
-#include "core/translationerror.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>
@@ -144,7 +144,8 @@ QCoro::Task<QString> SystemEngine::modelFor(QString source, QString target)
     }
     // A new worker is asked again: the user may have imported models meanwhile.
     const QJsonValue data = co_await client->request(listModelsCommand, listModelsData());
-    const std::optional<QString> chosen = TranslateLocallyModels::choose(TranslateLocallyModels::parse(data), source, target);
+    const std::optional<QString> chosen = TranslateLocallyModels::choose(TranslateLocallyModels::parse(data), source,
+                                                                         target);
     Direction &known = direction(source, target);
     known.modelId = chosen.value_or(QString());
     known.listedForWorker = client->workersStarted();

@@ -19,9 +19,7 @@ class TranslateLocallyClient;
 // because the worker does not split it; lines are kept. Requests may overlap,
 // as when the user asks again before an answer came: each gets its own
 // translation. GUI thread only.
-class SystemEngine final : public QObject,
-                           public TranslationEngine,
-                           public std::enable_shared_from_this<SystemEngine>
+class SystemEngine final : public QObject, public TranslationEngine, public std::enable_shared_from_this<SystemEngine>
 {
     Q_OBJECT
 

@@ -18,8 +18,8 @@ constexpr int gracefulExitMs = 2000;
 // Outside the coroutine: GCC 12 miscompiles QStringLiteral in a coroutine body.
 std::optional<QByteArray> encodeRequest(qint64 id, const QString &command, const QJsonObject &data)
 {
-    const QJsonObject message{{QStringLiteral("id"), id}, {QStringLiteral("command"), command},
-                              {QStringLiteral("data"), data}};
+    const QJsonObject message{
+        {QStringLiteral("id"), id}, {QStringLiteral("command"), command}, {QStringLiteral("data"), data}};
     return NativeMessageCodec::encode(QJsonDocument(message).toJson(QJsonDocument::Compact));
 }
 
@@ -137,7 +137,8 @@ void TranslateLocallyClient::readReplies()
         if (reply.value(u"success").toBool())
             waiter.resolve(reply.value(u"data"));
         else
-            waiter.reject(TranslateLocallyError(TranslateLocallyError::Kind::Refused, reply.value(u"error").toString()));
+            waiter.reject(
+                TranslateLocallyError(TranslateLocallyError::Kind::Refused, reply.value(u"error").toString()));
         if (m_process != process)
             return;
     }
@@ -174,7 +175,8 @@ void TranslateLocallyClient::stop()
 
 void TranslateLocallyClient::discardWorker(const TranslateLocallyError &error, bool kill)
 {
-    if (error.kind() == TranslateLocallyError::Kind::Protocol || error.kind() == TranslateLocallyError::Kind::FailedToStart)
+    if (error.kind() == TranslateLocallyError::Kind::Protocol ||
+        error.kind() == TranslateLocallyError::Kind::FailedToStart)
         qCWarning(lcEngines) << "translateLocally worker discarded:" << error.what();
     m_replyTimer.stop();
     m_idleTimer.stop();

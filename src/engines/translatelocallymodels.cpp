@@ -37,8 +37,9 @@ std::optional<QString> choose(const QList<Model> &models, const QString &source,
     for (const Model &model : models) {
         if (LanguageTag::normalised(model.targetTag) != target)
             continue;
-        const bool readsSource = std::any_of(model.sourceTags.cbegin(), model.sourceTags.cend(),
-                                             [&](const QString &tag) { return LanguageTag::normalised(tag) == source; });
+        const bool readsSource = std::any_of(
+            model.sourceTags.cbegin(), model.sourceTags.cend(),
+            [&](const QString &tag) { return LanguageTag::normalised(tag) == source; });
         if (!readsSource)
             continue;
         if (!best || (model.type == u"base" && best->type != u"base"))

@@ -12,10 +12,10 @@
 namespace TranslateLocallyModels {
 
 struct Model {
-    QString id;          // what Translate expects in "model", e.g. "zh-en-base0"
+    QString id; // what Translate expects in "model", e.g. "zh-en-base0"
     QStringList sourceTags;
     QString targetTag;
-    QString type;        // "base", "tiny", … when reported
+    QString type; // "base", "tiny", … when reported
 };
 
 // Reads the reply's "data". Entries without an id or a target tag, and entries

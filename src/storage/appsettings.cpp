@@ -12,7 +12,7 @@ const QString globalShortcutKey = QStringLiteral("com.quendrix.tolvanis.globalSh
 
 // Assigns and announces a change; the caller writes the value through even when
 // it is unchanged, so the store always holds what the user last chose.
-template <typename T, typename Signal>
+template<typename T, typename Signal>
 void assign(AppSettings *settings, T &field, const T &value, Signal signal)
 {
     if (field == value)

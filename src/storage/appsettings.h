@@ -1,8 +1,8 @@
 #pragma once
 
-#include "storage/autostartentry.h"
 #include "core/enginekind.h"
 #include "core/llmprovider.h"
+#include "storage/autostartentry.h"
 
 #include <QObject>
 #include <QString>

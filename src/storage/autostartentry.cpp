@@ -58,7 +58,11 @@ QString execProgram(const QString &exec)
         QChar c = exec[i];
         if (c == u'\\' && i + 1 < exec.size()) {
             c = exec[++i];
-            c = c == u's' ? QChar(u' ') : c == u'n' ? QChar(u'\n') : c == u't' ? QChar(u'\t') : c == u'r' ? QChar(u'\r') : c;
+            c = c == u's'   ? QChar(u' ')
+                : c == u'n' ? QChar(u'\n')
+                : c == u't' ? QChar(u'\t')
+                : c == u'r' ? QChar(u'\r')
+                            : c;
         }
         text += c;
     }
@@ -80,13 +84,12 @@ QString execProgram(const QString &exec)
 AutostartEntry::AutostartEntry(QString desktopFilePath, QString executablePath)
     : m_desktopFilePath(std::move(desktopFilePath))
     , m_executablePath(std::move(executablePath))
-{
-}
+{ }
 
 QString AutostartEntry::standardFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/autostart/tolvanis.desktop");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/autostart/tolvanis.desktop");
 }
 
 bool AutostartEntry::isEnabled() const
@@ -94,8 +97,8 @@ bool AutostartEntry::isEnabled() const
     if (!QFileInfo(m_desktopFilePath).isReadable())
         return false;
     const QHash<QString, QString> entry = mainGroup(m_desktopFilePath);
-    return entry.value(QStringLiteral("Hidden")) != QLatin1StringView("true")
-        && entry.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1StringView("false");
+    return entry.value(QStringLiteral("Hidden")) != QLatin1StringView("true") &&
+        entry.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1StringView("false");
 }
 
 bool AutostartEntry::startsThisProgram() const

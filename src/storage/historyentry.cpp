@@ -80,8 +80,8 @@ bool HistoryEntry::operator==(const HistoryEntry &other) const
     const auto same = [](const QString &a, const QString &b) {
         return a == b || a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
     };
-    return id == other.id && same(sourceText, other.sourceText) && same(translatedText, other.translatedText)
-        && same(engineName, other.engineName) && date == other.date;
+    return id == other.id && same(sourceText, other.sourceText) && same(translatedText, other.translatedText) &&
+        same(engineName, other.engineName) && date == other.date;
 }
 
 QByteArray HistoryEntry::encodeList(const QList<HistoryEntry> &entries)

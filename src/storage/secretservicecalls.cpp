@@ -19,7 +19,14 @@ const SecretSchema &schema()
             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
         },
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
     };
     return value;
 }
@@ -153,9 +160,8 @@ Result<void> deleteOtherItems(SecretService *secretService, const QString &servi
 
 std::shared_ptr<GCancellable> makeCancellable()
 {
-    return std::shared_ptr<GCancellable>(g_cancellable_new(), [](GCancellable *cancellable) {
-        g_object_unref(cancellable);
-    });
+    return std::shared_ptr<GCancellable>(g_cancellable_new(),
+                                         [](GCancellable *cancellable) { g_object_unref(cancellable); });
 }
 
 void cancel(GCancellable *cancellable)
@@ -214,7 +220,8 @@ Result<void> unlock(const QString &service, const QString &account, GCancellable
     const Result<CollectionPtr> collection = defaultCollection(secretService.value().get(), cancellable);
     if (collection && collection.value() && secret_collection_get_locked(collection.value().get()))
         objects = g_list_append(objects, collection.value().get());
-    const Result<ItemList> items = search(secretService.value().get(), service, account, SECRET_SEARCH_ALL, cancellable);
+    const Result<ItemList> items = search(secretService.value().get(), service, account, SECRET_SEARCH_ALL,
+                                          cancellable);
     for (GList *node = items ? items.value().get() : nullptr; node; node = node->next) {
         if (secret_item_get_locked(static_cast<SecretItem *>(node->data)))
             objects = g_list_append(objects, node->data);

@@ -20,7 +20,11 @@ namespace SecretServiceCalls {
 std::shared_ptr<GCancellable> makeCancellable();
 void cancel(GCancellable *cancellable);
 
-enum class Presence { Absent, Present, Locked };
+enum class Presence {
+    Absent,
+    Present,
+    Locked
+};
 
 struct Lookup {
     Presence presence = Presence::Absent;

@@ -26,7 +26,7 @@ QThreadPool &workerPool()
     return *pool;
 }
 
-template <typename T>
+template<typename T>
 struct Blocking {
     QFuture<T> future;
     std::shared_ptr<GCancellable> cancellable;
@@ -34,7 +34,7 @@ struct Blocking {
 
 // Starts a blocking Secret Service call on a worker thread. A plain function,
 // not a coroutine: GCC 12 destroys lambda parameters of coroutines twice.
-template <typename T, typename Call>
+template<typename T, typename Call>
 Blocking<T> startBlocking(Call call)
 {
     auto promise = std::make_shared<QPromise<T>>();
@@ -49,7 +49,7 @@ Blocking<T> startBlocking(Call call)
 
 // Awaits a call without blocking the GUI thread. After `limit` (noLimit:
 // never) the call is cancelled and abandoned; a late result is dropped.
-template <typename T>
+template<typename T>
 QCoro::Task<std::optional<T>> finish(Blocking<T> blocking, std::chrono::milliseconds limit)
 {
     QFutureWatcher<T> watcher;
@@ -82,9 +82,8 @@ Blocking<Result<void>> startUnlock(const QString &service, const QString &accoun
 
 Blocking<Result<bool>> startLockCheck()
 {
-    return startBlocking<Result<bool>>([](GCancellable *cancellable) {
-        return SecretServiceCalls::defaultCollectionLocked(cancellable);
-    });
+    return startBlocking<Result<bool>>(
+        [](GCancellable *cancellable) { return SecretServiceCalls::defaultCollectionLocked(cancellable); });
 }
 
 Blocking<Result<void>> startWrite(const QString &service, const QString &account, const QString &label,
@@ -115,8 +114,7 @@ SecretServiceKeyStore::SecretServiceKeyStore(QString service, QString legacyServ
     , m_service(std::move(service))
     , m_legacyService(std::move(legacyService))
     , m_responseLimit(responseLimit)
-{
-}
+{ }
 
 QString SecretServiceKeyStore::label(ApiKeyAccount account)
 {
@@ -197,7 +195,8 @@ QCoro::Task<Result<void>> SecretServiceKeyStore::migrateLegacyKeys()
         if (removed)
             qCInfo(lcStorage).noquote() << "moved" << rawValue(account) << "from" << m_legacyService;
         else
-            qCWarning(lcStorage).noquote() << "copied" << rawValue(account) << "but kept the old item:" << removed.error();
+            qCWarning(lcStorage).noquote()
+                << "copied" << rawValue(account) << "but kept the old item:" << removed.error();
     }
     co_return Result<void>();
 }

@@ -40,7 +40,11 @@ Q_SIGNALS:
     void migrationFinished();
 
 private:
-    enum class Migration { Pending, Running, Done };
+    enum class Migration {
+        Pending,
+        Running,
+        Done
+    };
 
     // Fails, for the operation that ran the migration, with what ended it.
     QCoro::Task<Result<void>> ensureMigrated();

@@ -11,8 +11,8 @@ namespace {
 
 // The file holds every translated text, so it is for the user's eyes only.
 constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
-constexpr QFile::Permissions groupOrOther = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-    | QFile::WriteOther | QFile::ExeOther;
+constexpr QFile::Permissions groupOrOther = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+    QFile::WriteOther | QFile::ExeOther;
 
 // QSettings creates a missing folder and file with the umask's modes, but
 // replaces an existing file keeping its mode: so the folder and an empty file
@@ -51,8 +51,8 @@ SettingsFile::~SettingsFile() = default;
 
 QString SettingsFile::standardFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/tolvanis/tolvanis.conf");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/tolvanis/tolvanis.conf");
 }
 
 QString SettingsFile::filePath() const

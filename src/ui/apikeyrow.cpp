@@ -1,9 +1,9 @@
 #include "ui/apikeyrow.h"
 
-#include "widgets/roundedtextfield.h"
-#include "widgets/symbollabel.h"
 #include "widgets/button.h"
 #include "widgets/fonts.h"
+#include "widgets/roundedtextfield.h"
+#include "widgets/symbollabel.h"
 
 #include <QHBoxLayout>
 #include <QPointer>

@@ -9,7 +9,6 @@ class Button;
 class RoundedTextField;
 } // namespace Widgets
 
-
 // One account's API key in the settings: the masked field under its title,
 // and "清除" and "保存". The field is a local copy: it reaches the secret
 // store only through the two buttons, and each outcome is reported for the

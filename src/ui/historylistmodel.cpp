@@ -71,6 +71,6 @@ QString HistoryListModel::formatDate(const HistoryEntry &entry)
 {
     const QLocale locale;
     const QDateTime local = entry.dateTime().toLocalTime();
-    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-           + locale.toString(local.time(), QLocale::ShortFormat);
+    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+        locale.toString(local.time(), QLocale::ShortFormat);
 }

@@ -1,18 +1,18 @@
 #include "ui/historyrowdelegate.h"
 
-#include "widgets/continuouscorners.h"
 #include "ui/historylistmodel.h"
-#include "widgets/symbols.h"
 #include "widgets/colors.h"
+#include "widgets/continuouscorners.h"
 #include "widgets/fonts.h"
+#include "widgets/symbols.h"
 
 #include <QPainter>
 
 using namespace Widgets;
 
 namespace {
-constexpr int insetX = 8;      // the inset list's margin on each side
-constexpr int paddingX = 8;    // text inside the row's highlight
+constexpr int insetX = 8; // the inset list's margin on each side
+constexpr int paddingX = 8; // text inside the row's highlight
 constexpr int lineSpacing = 4;
 constexpr int arrowGap = 4;
 constexpr qreal arrowPointSize = 9;
@@ -72,9 +72,8 @@ void HistoryRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const QString translation = index.data(HistoryListModel::TranslatedTextRole).toString();
     const qreal arrowSide = Symbols::boxSide(arrowPointSize);
     const qreal available = content.width() - arrowSide - 2 * arrowGap;
-    const auto [sourceWidth, translationWidth] =
-        splitWidth(available, sourceMetrics.horizontalAdvance(source) + 1,
-                   translationMetrics.horizontalAdvance(translation) + 1);
+    const auto [sourceWidth, translationWidth] = splitWidth(available, sourceMetrics.horizontalAdvance(source) + 1,
+                                                            translationMetrics.horizontalAdvance(translation) + 1);
 
     qreal x = content.left();
     painter->setFont(sourceFont);

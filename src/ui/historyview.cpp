@@ -1,19 +1,19 @@
 #include "ui/historyview.h"
 
+#include "storage/historystore.h"
 #include "ui/historylistmodel.h"
 #include "ui/historyrowdelegate.h"
-#include "storage/historystore.h"
-#include "widgets/iconbutton.h"
-#include "widgets/symbollabel.h"
 #include "widgets/button.h"
 #include "widgets/colors.h"
 #include "widgets/fonts.h"
+#include "widgets/iconbutton.h"
+#include "widgets/symbollabel.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
-#include <QKeyEvent>
 #include <QStackedWidget>
 #include <QtMath>
 
@@ -124,7 +124,8 @@ HistoryView::HistoryView(HistoryStore &store, QWidget *parent)
     m_list->setAccessibleName(QStringLiteral("历史记录"));
     // Clicked for the pointer, activated for Return on the current row.
     for (auto signal : {&QListView::clicked, &QListView::activated})
-        connect(m_list, signal, this, [this](const QModelIndex &index) { Q_EMIT entrySelected(m_model->entry(index.row())); });
+        connect(m_list, signal, this,
+                [this](const QModelIndex &index) { Q_EMIT entrySelected(m_model->entry(index.row())); });
 
     m_content->addWidget(m_emptyState);
     m_content->addWidget(m_list);

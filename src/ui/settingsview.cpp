@@ -1,19 +1,19 @@
 #include "ui/settingsview.h"
 
-#include "ui/apikeyrow.h"
 #include "storage/appsettings.h"
+#include "ui/apikeyrow.h"
+#include "ui/statusline.h"
+#include "widgets/button.h"
+#include "widgets/fonts.h"
 #include "widgets/hairline.h"
 #include "widgets/keyrecorder.h"
 #include "widgets/overlayscrollbars.h"
 #include "widgets/popuppicker.h"
 #include "widgets/roundedtextfield.h"
 #include "widgets/segmentedpicker.h"
-#include "ui/statusline.h"
 #include "widgets/switchtoggle.h"
 #include "widgets/symbollabel.h"
 #include "widgets/titledcard.h"
-#include "widgets/button.h"
-#include "widgets/fonts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,14 +28,14 @@ using namespace Widgets;
 
 namespace {
 
-template <typename E>
+template<typename E>
 int indexOf(E value)
 {
     const auto cases = allCases<E>();
     return int(std::find(cases.begin(), cases.end(), value) - cases.begin());
 }
 
-template <typename E>
+template<typename E>
 QStringList displayNames()
 {
     QStringList names;
@@ -174,12 +174,14 @@ QWidget *SettingsView::buildOpenAIRows(QWidget *parent)
 
     m_baseURLField = settingField(AppSettings::defaultOpenAIBaseURL(), rows);
     m_baseURLField->setObjectName(QStringLiteral("baseURLField"));
-    connect(m_baseURLField, &QLineEdit::textEdited, this, [this](const QString &text) { m_settings.setOpenAIBaseURL(text); });
+    connect(m_baseURLField, &QLineEdit::textEdited, this,
+            [this](const QString &text) { m_settings.setOpenAIBaseURL(text); });
     layout->addWidget(fieldRow(QStringLiteral("Base URL"), m_baseURLField, rows));
 
     m_modelField = settingField(QStringLiteral("gpt-4o-mini"), rows);
     m_modelField->setObjectName(QStringLiteral("modelField"));
-    connect(m_modelField, &QLineEdit::textEdited, this, [this](const QString &text) { m_settings.setOpenAIModel(text); });
+    connect(m_modelField, &QLineEdit::textEdited, this,
+            [this](const QString &text) { m_settings.setOpenAIModel(text); });
     layout->addWidget(fieldRow(QStringLiteral("模型名称"), m_modelField, rows));
 
     m_keyRows[1] = new ApiKeyRow(ApiKeyAccount::OpenAICompatible, QStringLiteral("API Key"), m_secrets, rows);
@@ -258,9 +260,8 @@ void SettingsView::connectSettings()
     connect(&m_settings, &AppSettings::defaultEngineChanged, this, &SettingsView::syncDefaultEngine);
     connect(&m_settings, &AppSettings::launchAtLoginChanged, this, &SettingsView::syncLaunchAtLogin);
     connect(&m_settings, &AppSettings::globalShortcutChanged, this, &SettingsView::syncGlobalShortcut);
-    connect(&m_settings, &AppSettings::launchAtLoginFailed, this, [this](const QString &reason) {
-        m_status->showFailure(QStringLiteral("登录项更新失败："), reason);
-    });
+    connect(&m_settings, &AppSettings::launchAtLoginFailed, this,
+            [this](const QString &reason) { m_status->showFailure(QStringLiteral("登录项更新失败："), reason); });
     for (ApiKeyRow *row : m_keyRows) {
         connect(row, &ApiKeyRow::succeeded, m_status,
                 [this](const QString &message) { m_status->show(message, StatusLine::Outcome::Done); });
@@ -283,7 +284,8 @@ void SettingsView::setShortcutUnavailable()
 {
     m_shortcutRecorder->setEnabled(false);
     syncGlobalShortcut();
-    m_shortcutHint->setText(QStringLiteral("此桌面不支持全局快捷键，请在系统设置中为 tolvanis --selection 添加自定义快捷键"));
+    m_shortcutHint->setText(
+        QStringLiteral("此桌面不支持全局快捷键，请在系统设置中为 tolvanis --selection 添加自定义快捷键"));
 }
 
 std::optional<QString> SettingsView::statusMessage() const

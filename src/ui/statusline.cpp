@@ -1,7 +1,7 @@
 #include "ui/statusline.h"
 
-#include "widgets/symbollabel.h"
 #include "widgets/fonts.h"
+#include "widgets/symbollabel.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>

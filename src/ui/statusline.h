@@ -20,7 +20,10 @@ class StatusLine final : public QObject
     Q_OBJECT
 
 public:
-    enum class Outcome { Done, Failed };
+    enum class Outcome {
+        Done,
+        Failed
+    };
 
     // How long each message stays before it fades out.
     static constexpr int durationMs = 2000;

@@ -1,7 +1,7 @@
 #include "ui/tolvanislogo.h"
 
-#include "widgets/continuouscorners.h"
 #include "ui/tolvanismark.h"
+#include "widgets/continuouscorners.h"
 
 #include <QPainter>
 #include <QtMath>

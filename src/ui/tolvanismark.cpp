@@ -11,8 +11,7 @@ using namespace Widgets;
 TolvanisMark::TolvanisMark(const QColor &color, QWidget *parent)
     : QWidget(parent)
     , m_color(color)
-{
-}
+{ }
 
 TolvanisMark::Geometry TolvanisMark::geometry(qreal s)
 {

@@ -1,21 +1,21 @@
 #include "ui/translatepanelview.h"
 
-#include "widgets/flipcontainer.h"
-#include "widgets/hairline.h"
 #include "storage/historystore.h"
 #include "ui/historyview.h"
+#include "ui/submittextview.h"
+#include "ui/tolvanislogo.h"
+#include "ui/translationviewmodel.h"
+#include "widgets/button.h"
+#include "widgets/colors.h"
+#include "widgets/flipcontainer.h"
+#include "widgets/fonts.h"
+#include "widgets/hairline.h"
 #include "widgets/iconbutton.h"
 #include "widgets/overlayscrollbars.h"
 #include "widgets/segmentedpicker.h"
 #include "widgets/spinner.h"
-#include "ui/submittextview.h"
 #include "widgets/symbollabel.h"
 #include "widgets/titledcard.h"
-#include "ui/tolvanislogo.h"
-#include "widgets/button.h"
-#include "widgets/colors.h"
-#include "widgets/fonts.h"
-#include "ui/translationviewmodel.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -120,7 +120,8 @@ QWidget *TranslatePanelView::buildTranslateContent()
     m_input->setAccessibleName(QStringLiteral("输入"));
     m_input->setFixedHeight(cardContentHeight);
     inputCard->bodyLayout()->addWidget(m_input);
-    connect(m_input, &SubmitTextView::textEdited, this, [this](const QString &text) { m_viewModel->setInputText(text); });
+    connect(m_input, &SubmitTextView::textEdited, this,
+            [this](const QString &text) { m_viewModel->setInputText(text); });
     connect(m_input, &SubmitTextView::submitted, this, [this] { m_viewModel->translate(); });
     column->addWidget(inputCard);
 
@@ -250,7 +251,8 @@ QLayout *TranslatePanelView::buildActionRow(QWidget *parent)
 void TranslatePanelView::connectViewModel()
 {
     TranslationViewModel *model = m_viewModel.get();
-    connect(model, &TranslationViewModel::inputTextChanged, this, [this] { m_input->updateText(m_viewModel->inputText()); });
+    connect(model, &TranslationViewModel::inputTextChanged, this,
+            [this] { m_input->updateText(m_viewModel->inputText()); });
     connect(model, &TranslationViewModel::outputTextChanged, this, &TranslatePanelView::syncOutput);
     connect(model, &TranslationViewModel::directionChanged, this, &TranslatePanelView::syncDirection);
     connect(model, &TranslationViewModel::selectedEngineChanged, this, &TranslatePanelView::syncEngine);

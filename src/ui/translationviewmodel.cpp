@@ -1,12 +1,12 @@
 #include "ui/translationviewmodel.h"
 
-#include "storage/appsettings.h"
-#include "storage/historystore.h"
 #include "core/languagedetector.h"
 #include "core/languagenames.h"
 #include "core/texttrim.h"
 #include "core/translationengine.h"
 #include "core/translationerror.h"
+#include "storage/appsettings.h"
+#include "storage/historystore.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -40,8 +40,7 @@ TranslationViewModel::TranslationViewModel(std::shared_ptr<TranslationEngine> sy
     , m_settings(settings)
     , m_systemEngine(std::move(systemEngine))
     , m_llmEngine(std::move(llmEngine))
-{
-}
+{ }
 
 TranslationViewModel::~TranslationViewModel() = default;
 

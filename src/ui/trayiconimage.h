@@ -18,7 +18,11 @@ inline constexpr qreal scale = 2.0;
 // Installed in the hicolor theme; GNOME and KDE hosts draw it in the bar's text colour.
 inline constexpr auto symbolicName = "tolvanis-symbolic";
 
-enum class ColorScheme { NoPreference, Dark, Light };
+enum class ColorScheme {
+    NoPreference,
+    Dark,
+    Light
+};
 
 // What is known about the bar, best source first: the foreground colour the
 // tray itself announces, the bar's measured background, the desktop's colour

@@ -20,8 +20,7 @@ class ApplicationAccessible final : public QAccessibleObject
 public:
     ApplicationAccessible()
         : QAccessibleObject(qApp)
-    {
-    }
+    { }
 
     QWindow *window() const override { return nullptr; }
     QAccessibleInterface *parent() const override { return nullptr; }

@@ -105,8 +105,7 @@ void Button::paintEvent(QPaintEvent *)
 
     QColor labelColor;
     if (m_kind == Kind::Prominent) {
-        QColor fill = isEnabled() ? Colors::accent(pal)
-                                  : Colors::withOpacity(Colors::secondary(pal), 0.3);
+        QColor fill = isEnabled() ? Colors::accent(pal) : Colors::withOpacity(Colors::secondary(pal), 0.3);
         if (isDown())
             fill = fill.darker(115);
         painter.fillPath(shape.translated(0, 0.5), QColor(0, 0, 0, 30));
@@ -140,8 +139,7 @@ void Button::paintEvent(QPaintEvent *)
         x += symbolSide + symbolGap;
     }
     painter.setPen(labelColor);
-    painter.drawText(QRectF(x, bounds.top(), textWidth + 1, bounds.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                     text());
+    painter.drawText(QRectF(x, bounds.top(), textWidth + 1, bounds.height()), Qt::AlignLeft | Qt::AlignVCenter, text());
 }
 
 } // namespace Widgets

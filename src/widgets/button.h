@@ -20,8 +20,15 @@ class Button final : public QAbstractButton
     Q_OBJECT
 
 public:
-    enum class Kind { Bordered, Prominent, Destructive };
-    enum class Size { Small, Regular };
+    enum class Kind {
+        Bordered,
+        Prominent,
+        Destructive
+    };
+    enum class Size {
+        Small,
+        Regular
+    };
 
     Button(Kind kind, const QString &text, QWidget *parent = nullptr);
 
@@ -36,8 +43,7 @@ public:
 
     // The bordered style's raised neutral surface, for other controls that
     // look like a bordered button (the pop-up picker).
-    static void paintBorderedSurface(QPainter &painter, const QPainterPath &shape, const QPalette &palette,
-                                     bool down);
+    static void paintBorderedSurface(QPainter &painter, const QPainterPath &shape, const QPalette &palette, bool down);
     // Return and Enter press a focused button as Space does, before any
     // shortcut of the window (the panel's translate key) can take them. For
     // event(); true when the event was taken.

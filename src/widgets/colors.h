@@ -8,7 +8,15 @@ namespace Widgets {
 
 // The foreground styles of the views; each resolves against the current palette
 // when painted, so a theme change recolours everything at once.
-enum class Foreground { Primary, Secondary, Tertiary, Accent, Red, Green, White };
+enum class Foreground {
+    Primary,
+    Secondary,
+    Tertiary,
+    Accent,
+    Red,
+    Green,
+    White
+};
 
 // The semantic colours the views use, taken from the widget's palette so that
 // a light or dark desktop theme carries through: accent = highlight,

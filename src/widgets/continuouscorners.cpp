@@ -64,8 +64,7 @@ void appendCorner(QPainterPath &path, QPointF start, QPointF along, QPointF next
     const QPointF t1 = along * std::sin(alpha) + next * std::cos(alpha);
     if (s.arcChord > 0)
         path.cubicTo(arcStart + t0 * handle, arcEnd - t1 * handle, arcEnd);
-    path.cubicTo(at(s.extent, s.extent - s.a - s.b - s.c + s.c), at(s.extent, s.extent - s.a),
-                 at(s.extent, s.extent));
+    path.cubicTo(at(s.extent, s.extent - s.a - s.b - s.c + s.c), at(s.extent, s.extent - s.a), at(s.extent, s.extent));
 }
 
 } // namespace
@@ -83,14 +82,12 @@ QPainterPath roundedRect(const QRectF &rect, const Radii &radii)
     const qreal w = rect.width();
     const qreal h = rect.height();
     // Each side is shared between its two corners in proportion to their radii.
-    auto share = [](qreal side, qreal mine, qreal other) {
-        return other <= 0 ? side : side * mine / (mine + other);
-    };
+    auto share = [](qreal side, qreal mine, qreal other) { return other <= 0 ? side : side * mine / (mine + other); };
     const std::array<qreal, 4> r{radii.topLeft, radii.topRight, radii.bottomRight, radii.bottomLeft};
     std::array<CornerShape, 4> shapes;
     for (int i = 0; i < 4; ++i) {
-        const qreal horizontalNeighbour = r[i ^ 1];          // TL<->TR, BR<->BL
-        const qreal verticalNeighbour = r[3 - i];            // TL<->BL, TR<->BR
+        const qreal horizontalNeighbour = r[i ^ 1]; // TL<->TR, BR<->BL
+        const qreal verticalNeighbour = r[3 - i]; // TL<->BL, TR<->BR
         const qreal budget = std::min(share(w, r[i], horizontalNeighbour), share(h, r[i], verticalNeighbour));
         shapes[i] = cornerShape(r[i], budget);
     }

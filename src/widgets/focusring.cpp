@@ -20,7 +20,8 @@ protected:
     {
         if (event->type() == QEvent::FocusIn) {
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-            watched->setProperty(keyboardFocusProperty, reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason);
+            watched->setProperty(keyboardFocusProperty,
+                                 reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason);
         }
         return false;
     }

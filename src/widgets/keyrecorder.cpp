@@ -14,8 +14,8 @@ namespace Widgets {
 
 namespace {
 
-constexpr Qt::KeyboardModifiers comboModifiers =
-    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+constexpr Qt::KeyboardModifiers comboModifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier |
+    Qt::MetaModifier;
 
 bool isModifierKey(int key)
 {
@@ -146,8 +146,9 @@ void KeyRecorder::showKeys(Qt::KeyboardModifiers held)
     QString text;
     if (m_recording) {
         QStringList parts;
-        for (const auto &[modifier, name] : {std::pair{Qt::ControlModifier, "Ctrl"}, std::pair{Qt::AltModifier, "Alt"},
-                                             std::pair{Qt::MetaModifier, "Meta"}, std::pair{Qt::ShiftModifier, "Shift"}})
+        for (const auto &[modifier, name] :
+             {std::pair{Qt::ControlModifier, "Ctrl"}, std::pair{Qt::AltModifier, "Alt"},
+              std::pair{Qt::MetaModifier, "Meta"}, std::pair{Qt::ShiftModifier, "Shift"}})
             if (held & modifier)
                 parts << QLatin1String(name);
         text = parts.isEmpty() ? QStringLiteral("请按组合键…") : parts.join(u'+') + QStringLiteral("+…");

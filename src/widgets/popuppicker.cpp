@@ -49,8 +49,7 @@ void PopUpPicker::paintEvent(QPaintEvent *)
     }
 
     const qreal chevronSide = Symbols::boxSide(chevronPoints);
-    const QColor color = isEnabled() ? Colors::primary(pal)
-                                     : Colors::withOpacity(Colors::primary(pal), 0.35);
+    const QColor color = isEnabled() ? Colors::primary(pal) : Colors::withOpacity(Colors::primary(pal), 0.35);
     Symbols::paint(painter, Symbol::ChevronUpChevronDown,
                    QPointF(bounds.right() - padding / 2.0 - chevronSide / 2, bounds.center().y()), chevronPoints,
                    Colors::secondary(pal), SymbolWeight::Semibold);

@@ -84,8 +84,7 @@ void SegmentedPicker::paintEvent(QPaintEvent *)
             painter.setPen(QPen(Colors::withOpacity(secondary, 0.35), 1));
             painter.drawLine(QPointF(segment.left(), segment.top() + 5), QPointF(segment.left(), segment.bottom() - 5));
         }
-        painter.setPen(i == m_current ? Colors::primary(pal)
-                                      : Colors::withOpacity(Colors::primary(pal), 0.75));
+        painter.setPen(i == m_current ? Colors::primary(pal) : Colors::withOpacity(Colors::primary(pal), 0.75));
         painter.drawText(segment, Qt::AlignCenter, m_labels.at(i));
     }
     if (FocusRing::isVisible(this)) {

@@ -12,8 +12,7 @@ public:
     Segment(SegmentedPicker *picker, int index)
         : m_picker(picker)
         , m_index(index)
-    {
-    }
+    { }
 
     bool isValid() const override { return m_picker && m_index < m_picker->labels().size(); }
     QObject *object() const override { return nullptr; }
@@ -24,7 +23,7 @@ public:
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     QAccessible::Role role() const override { return QAccessible::PageTab; }
-    void setText(QAccessible::Text, const QString &) override {}
+    void setText(QAccessible::Text, const QString &) override { }
 
     QString text(QAccessible::Text kind) const override
     {
@@ -77,8 +76,7 @@ private:
 
 SegmentedPickerAccessible::SegmentedPickerAccessible(SegmentedPicker *picker)
     : QAccessibleWidget(picker, QAccessible::PageTabList)
-{
-}
+{ }
 
 SegmentedPickerAccessible::~SegmentedPickerAccessible()
 {

@@ -89,10 +89,9 @@ void SymbolLabel::updateGeometryLimits()
 {
     const QFontMetricsF metrics(m_label->font());
     // The symbol takes the box a glyph of the text's size would, plus a gap.
-    const int indent = m_symbol ? qCeil(Symbols::boxSide(m_label->font().pixelSize() > 0
-                                                             ? m_label->font().pixelSize()
-                                                             : metrics.height() / 1.2)
-                                        + 4)
+    const int indent = m_symbol ? qCeil(Symbols::boxSide(m_label->font().pixelSize() > 0 ? m_label->font().pixelSize()
+                                                                                         : metrics.height() / 1.2) +
+                                        4)
                                 : 0;
     layout()->setContentsMargins(indent, 0, 0, 0);
     if (m_maximumLines > 0)

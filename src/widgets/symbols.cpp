@@ -297,8 +297,7 @@ qreal boxSide(qreal pointSize)
     return pointSize * boxPerPoint;
 }
 
-void paint(QPainter &painter, Symbol symbol, QPointF centre, qreal pointSize, const QColor &color,
-           SymbolWeight weight)
+void paint(QPainter &painter, Symbol symbol, QPointF centre, qreal pointSize, const QColor &color, SymbolWeight weight)
 {
     const qreal scale = boxSide(pointSize) / gridSize;
     QTransform transform;

@@ -35,7 +35,12 @@ enum class Symbol {
     ChevronUpChevronDown,
 };
 
-enum class SymbolWeight { Regular, Medium, Semibold, Heavy };
+enum class SymbolWeight {
+    Regular,
+    Medium,
+    Semibold,
+    Heavy
+};
 
 namespace Symbols {
 

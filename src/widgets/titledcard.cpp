@@ -17,8 +17,7 @@ public:
     explicit Surface(TitledCard *card)
         : QWidget(card)
         , m_card(card)
-    {
-    }
+    { }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -61,8 +60,8 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QColor color = m_card->m_accent
-                                 ? Colors::withOpacity(Colors::accent(palette()), 0.3)
-                                 : Colors::withOpacity(Colors::secondary(palette()), m_card->m_style.outlineOpacity);
+            ? Colors::withOpacity(Colors::accent(palette()), 0.3)
+            : Colors::withOpacity(Colors::secondary(palette()), m_card->m_style.outlineOpacity);
         // A line centred on the edge; the outer half falls outside the
         // widget and is clipped, so draw it half a pixel in.
         painter.setPen(QPen(color, 1.0));

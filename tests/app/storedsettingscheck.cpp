@@ -23,8 +23,9 @@ bool lostSomething(const QString &beforePath, const QString &afterPath, qsizetyp
 {
     QSettings before(beforePath, QSettings::IniFormat), after(afterPath, QSettings::IniFormat);
     for (const QString &key : before.allKeys()) {
-        if (!after.contains(key) || (key != HistoryStore::standardKey() && !key.endsWith(QStringLiteral(".openAIModel"))
-                                     && after.value(key) != before.value(key)))
+        if (!after.contains(key) ||
+            (key != HistoryStore::standardKey() && !key.endsWith(QStringLiteral(".openAIModel")) &&
+             after.value(key) != before.value(key)))
             return true;
     }
     const auto old = history(beforePath), now = history(afterPath);
@@ -37,8 +38,8 @@ bool lostSomething(const QString &beforePath, const QString &afterPath, qsizetyp
         ++added;
     const qsizetype kept = now->size() - added;
     entries = now->size();
-    return now->mid(added) != old->first(qMin(kept, old->size()))
-        || (kept < old->size() && now->size() < HistoryStore::maximumEntries);
+    return now->mid(added) != old->first(qMin(kept, old->size())) ||
+        (kept < old->size() && now->size() < HistoryStore::maximumEntries);
 }
 
 } // namespace

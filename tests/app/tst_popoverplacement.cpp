@@ -43,9 +43,8 @@ void TestPopoverPlacement::placement_data()
         << Icon() << Point() << Point() << belowTopBar << QPoint(1280 - 340 - gap, 28 + gap);
     QTest::newRow("screen smaller than the panel: top-left of it")
         << Icon(QRect(100, 0, 24, 24)) << Point() << Point() << QRect(50, 0, 300, 400) << QPoint(50, 0);
-    QTest::newRow("second monitor to the right")
-        << Icon(QRect(2500, 0, 24, 24)) << Point() << Point() << QRect(1280, 24, 1280, 1000)
-        << QPoint(2560 - 340, 24 + gap);
+    QTest::newRow("second monitor to the right") << Icon(QRect(2500, 0, 24, 24)) << Point() << Point()
+                                                 << QRect(1280, 24, 1280, 1000) << QPoint(2560 - 340, 24 + gap);
     QTest::newRow("host point on a bottom bar: opens upwards, not off screen")
         << Icon() << Point() << Point(QPoint(1270, 790)) << aboveBottomBar << QPoint(1280 - 340, 772 - 430);
     QTest::newRow("host point wins over the pointer")

@@ -32,8 +32,8 @@ void TestSingleInstance::requestsReachTheRunningInstance_data()
     QTest::newRow("two in one write") << QByteArray("open\nselection\n") << QStringList{u"open|"_qs, u"selection|"_qs};
     QTest::newRow("unknown command") << QByteArray("translate everything\n") << QStringList{};
     QTest::newRow("control bytes in the token") << QByteArray("open a\x01z\n") << QStringList{};
-    QTest::newRow("binary garbage, then a request") << QByteArray("\xff\xfe\x00\x01\nopen\n", 10)
-                                                    << QStringList{u"open|"_qs};
+    QTest::newRow("binary garbage, then a request")
+        << QByteArray("\xff\xfe\x00\x01\nopen\n", 10) << QStringList{u"open|"_qs};
     QTest::newRow("no line end") << QByteArray("selection") << QStringList{};
     QTest::newRow("endless line") << QByteArray(100000, 'x') << QStringList{};
 }

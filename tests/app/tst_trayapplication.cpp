@@ -1,15 +1,15 @@
+#include "app/popoverwindow.h"
 #include "app/trayapplication.h"
+#include "app/trayicon.h"
+#include "engines/llmengine.h"
+#include "engines/systemengine.h"
+#include "memorykeystore.h"
 #include "storage/appsettings.h"
 #include "storage/historystore.h"
-#include "engines/llmengine.h"
-#include "memorykeystore.h"
-#include "app/popoverwindow.h"
-#include "ui/submittextview.h"
-#include "engines/systemengine.h"
 #include "temporaryconfig.h"
+#include "ui/submittextview.h"
 #include "ui/translatepanelview.h"
 #include "ui/translationviewmodel.h"
-#include "app/trayicon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,7 +45,7 @@ void TestTrayApplication::init()
     AppSettings &settings = m_config.settings();
     m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config.settingsFile());
     m_tray = std::make_unique<TrayApplication>(settings, *m_history, m_keys, SystemEngine::create(),
-                                                   std::make_shared<LLMEngine>(settings, m_keys));
+                                               std::make_shared<LLMEngine>(settings, m_keys));
     m_tray->start();
     QGuiApplication::clipboard()->clear();
 }

@@ -10,9 +10,15 @@ namespace {
 
 Dominant scriptedVerdict = Dominant::None;
 
-Dominant scriptedRecognizer(const QString &) { return scriptedVerdict; }
+Dominant scriptedRecognizer(const QString &)
+{
+    return scriptedVerdict;
+}
 
-QString scalar(char32_t c) { return QString::fromUcs4(&c, 1); }
+QString scalar(char32_t c)
+{
+    return QString::fromUcs4(&c, 1);
+}
 
 } // namespace
 
@@ -26,10 +32,13 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<TranslationError>>("error");
         QTest::addColumn<QString>("text");
         // Full-width colon, no space on either side; the message appended unchanged.
-        QTest::newRow("network") << std::optional(TranslationError::network(u" HTTP 500 "_qs)) << u"网络请求失败： HTTP 500 "_qs;
-        QTest::newRow("no key") << std::optional(TranslationError::apiKeyMissing()) << u"尚未配置 API Key，请前往设置填写"_qs;
+        QTest::newRow("network") << std::optional(TranslationError::network(u" HTTP 500 "_qs))
+                                 << u"网络请求失败： HTTP 500 "_qs;
+        QTest::newRow("no key") << std::optional(TranslationError::apiKeyMissing())
+                                << u"尚未配置 API Key，请前往设置填写"_qs;
         QTest::newRow("timeout") << std::optional(TranslationError::timeout()) << u"请求超时，请稍后重试"_qs;
-        QTest::newRow("invalid") << std::optional(TranslationError::invalidResponse()) << u"翻译服务返回了无法识别的结果"_qs;
+        QTest::newRow("invalid") << std::optional(TranslationError::invalidResponse())
+                                 << u"翻译服务返回了无法识别的结果"_qs;
     }
 
     void errorTexts()
@@ -62,16 +71,19 @@ private Q_SLOTS:
         QTest::newRow("outer blanks do not dilute") << u"  \n\u3000中abc\t "_qs << open << true;
         QTest::newRow("Extension A counts") << (scalar(0x3400) + u"abc"_qs) << open << true;
         QTest::newRow("range ends count") << (scalar(0x9FFF) + scalar(0x4DBF) + u"abcdef"_qs) << open << true;
-        QTest::newRow("Extension B is one scalar, not counted") << (scalar(0x20000) + scalar(0x20001) + u"中"_qs) << open << true;
+        QTest::newRow("Extension B is one scalar, not counted")
+            << (scalar(0x20000) + scalar(0x20001) + u"中"_qs) << open << true;
         QTest::newRow("Extension B alone") << (scalar(0x20000) + scalar(0x20001) + u"ab"_qs) << open << false;
         QTest::newRow("compatibility ideograph") << (scalar(0xF900) + u"abc"_qs) << open << false;
         QTest::newRow("kana, full-width, punctuation") << u"ひらカタＡＢ。，"_qs << open << false;
         // Where it names Chinese or English, the recogniser wins.
         QTest::newRow("English verdict over ideographs") << u"全是汉字"_qs << std::optional(Dominant::English) << false;
-        QTest::newRow("simplified verdict over Latin") << u"abcdefgh"_qs << std::optional(Dominant::SimplifiedChinese) << true;
-        QTest::newRow("blank is never Chinese") << u"\u3000\u0085\u2028\u00A0\t\r\n"_qs
-                                                << std::optional(Dominant::SimplifiedChinese) << false;
-        QTest::newRow("CLD2: mixed, mostly English") << u"Please translate 你好 for me, thanks a lot."_qs << cld2 << false;
+        QTest::newRow("simplified verdict over Latin")
+            << u"abcdefgh"_qs << std::optional(Dominant::SimplifiedChinese) << true;
+        QTest::newRow("blank is never Chinese")
+            << u"\u3000\u0085\u2028\u00A0\t\r\n"_qs << std::optional(Dominant::SimplifiedChinese) << false;
+        QTest::newRow("CLD2: mixed, mostly English")
+            << u"Please translate 你好 for me, thanks a lot."_qs << cld2 << false;
         QTest::newRow("CLD2: mixed, mostly Chinese") << u"我今天用 Linux 写代码，感觉非常好。"_qs << cld2 << true;
         // CLD2 calls these Japanese; the ideograph share then decides.
         QTest::newRow("CLD2: single ideograph") << u"好"_qs << cld2 << true;

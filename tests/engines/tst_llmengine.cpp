@@ -1,9 +1,9 @@
-#include "storage/appsettings.h"
 #include "core/languagenames.h"
 #include "engines/llmengine.h"
 #include "loopbackserver.h"
 #include "memorykeystore.h"
 #include "settledtask.h"
+#include "storage/appsettings.h"
 #include "temporaryconfig.h"
 
 #include <QJsonDocument>
@@ -23,10 +23,14 @@ QByteArray anthropicReply(const char *text)
 
 QByteArray openAIReply(const char *content)
 {
-    return QByteArray(R"({"id":"c1","choices":[{"index":0,"message":{"role":"assistant","content":)") + content + "}}]}";
+    return QByteArray(R"({"id":"c1","choices":[{"index":0,"message":{"role":"assistant","content":)") + content +
+        "}}]}";
 }
 
-QString networkText(const char *message) { return TranslationError::network(QString::fromUtf8(message)).errorDescription(); }
+QString networkText(const char *message)
+{
+    return TranslationError::network(QString::fromUtf8(message)).errorDescription();
+}
 
 // One translation as the user sets it up. In `base`, "@" stands for the
 // loopback server; the key "<locked>" for a secret store that cannot answer.
@@ -52,7 +56,8 @@ class TestLLMEngine : public QObject
         settings.setOpenAIBaseURL(QString(setup.base).replace(u'@', m_fixture->server.url(QString()).toString()));
         settings.setOpenAIModel(setup.model);
         const bool locked = setup.key == u"<locked>";
-        const auto account = setup.provider == LLMProvider::Anthropic ? ApiKeyAccount::Anthropic : ApiKeyAccount::OpenAICompatible;
+        const auto account = setup.provider == LLMProvider::Anthropic ? ApiKeyAccount::Anthropic
+                                                                      : ApiKeyAccount::OpenAICompatible;
         m_fixture->keys.setStored(account, setup.key.isEmpty() || locked ? std::nullopt : std::optional(setup.key));
         m_fixture->keys.failLookupsWith(locked ? u"钥匙环已锁定"_qs : QString());
         return settled(m_fixture->engine.translate(setup.text, from, to));
@@ -81,10 +86,13 @@ private Q_SLOTS:
         QTest::newRow("Anthropic, Chinese to English")
             << Setup{LLMProvider::Anthropic, u" sk-ant-1 "_qs, u"\n\n  第一行\n第二行\u3000\n"_qs}
             << anthropicReply(R"("\n  Line one\nLine two \n")") << u"Line one\nLine two"_qs
-            << LLMHTTP::Headers{{"x-api-key", " sk-ant-1 "}, {"anthropic-version", "2023-06-01"}, {"Authorization", {}},
+            << LLMHTTP::Headers{{"x-api-key", " sk-ant-1 "},
+                                {"anthropic-version", "2023-06-01"},
+                                {"Authorization", {}},
                                 {"Content-Type", "application/json"}}
-            << QByteArray(R"(POST /v1/messages {"model":"claude-sonnet-4-6","max_tokens":1024,"messages":[{"role":"user",)"
-                          R"("content":"将以下中文文本翻译为英文，只输出译文，不要任何解释或额外内容：\n\n第一行\n第二行"}]})");
+            << QByteArray(
+                   R"(POST /v1/messages {"model":"claude-sonnet-4-6","max_tokens":1024,"messages":[{"role":"user",)"
+                   R"("content":"将以下中文文本翻译为英文，只输出译文，不要任何解释或额外内容：\n\n第一行\n第二行"}]})");
         QTest::newRow("OpenAI-compatible, English to Chinese")
             << Setup{LLMProvider::OpenAICompatible, u"sk-o"_qs, u"  Hello,\nworld  "_qs, u" @/v1/\n"_qs, u"gpt-x "_qs}
             << openAIReply(R"(" 你好，世界 \n")") << u"你好，世界"_qs
@@ -119,7 +127,9 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("expected"); // the translation, or the error text
         QTest::addColumn<int>("requests");
-        const auto a = [](const QString &key, const QString &text = u"hi"_qs) { return Setup{LLMProvider::Anthropic, key, text}; };
+        const auto a = [](const QString &key, const QString &text = u"hi"_qs) {
+            return Setup{LLMProvider::Anthropic, key, text};
+        };
         const auto o = [](const QString &key, const QString &base = u"@/v1"_qs, const QString &model = u"gpt"_qs) {
             return Setup{LLMProvider::OpenAICompatible, key, u"hi"_qs, base, model};
         };
@@ -132,20 +142,22 @@ private Q_SLOTS:
         QTest::newRow("A: no key") << a({}) << fine << noKey << 0;
         QTest::newRow("A: key with a control character") << a(u"sk\x01"_qs) << fine << noKey << 0;
         QTest::newRow("A: store cannot answer") << a(u"<locked>"_qs) << fine << noKey << 0;
-        QTest::newRow("A: later blocks ignored") << a(u"sk"_qs) << QByteArray(R"({"content":[{"text":"A"},{"text":"B"}]})")
-                                                 << u"A"_qs << 1;
-        QTest::newRow("A: other block first") << a(u"sk"_qs) << QByteArray(R"({"content":[{"type":"tool_use"},{"text":"B"}]})")
-                                              << invalid << 1;
+        QTest::newRow("A: later blocks ignored")
+            << a(u"sk"_qs) << QByteArray(R"({"content":[{"text":"A"},{"text":"B"}]})") << u"A"_qs << 1;
+        QTest::newRow("A: other block first")
+            << a(u"sk"_qs) << QByteArray(R"({"content":[{"type":"tool_use"},{"text":"B"}]})") << invalid << 1;
         QTest::newRow("A: blank translation") << a(u"sk"_qs) << anthropicReply(R"(" \n ")") << QString() << 1;
         QTest::newRow("O: key before base URL") << o({}, u" "_qs) << fineOpenAI << noKey << 0;
         QTest::newRow("O: key with a line break") << o(u"sk\r\nX-Injected: 1"_qs) << fineOpenAI << noKey << 0;
         QTest::newRow("O: blank base URL") << o(u"sk"_qs, u" \n"_qs) << fineOpenAI << badBase << 0;
         QTest::newRow("O: host:port, no scheme") << o(u"sk"_qs, u"localhost:11434/v1"_qs) << fineOpenAI << badBase << 0;
         QTest::newRow("O: base URL before model") << o(u"sk"_qs, {}, u" "_qs) << fineOpenAI << badBase << 0;
-        QTest::newRow("O: blank model") << o(u"sk"_qs, u"@/v1"_qs, u" \t"_qs) << fineOpenAI << networkText("尚未设置模型名称") << 0;
+        QTest::newRow("O: blank model") << o(u"sk"_qs, u"@/v1"_qs, u" \t"_qs) << fineOpenAI
+                                        << networkText("尚未设置模型名称") << 0;
         QTest::newRow("O: content null") << o(u"sk"_qs) << openAIReply("null") << invalid << 1;
         QTest::newRow("O: later choices ignored")
-            << o(u"sk"_qs) << QByteArray(R"({"choices":[{"message":{"content":"A"}},{"message":{"content":"B"}}]})") << u"A"_qs << 1;
+            << o(u"sk"_qs) << QByteArray(R"({"choices":[{"message":{"content":"A"}},{"message":{"content":"B"}}]})")
+            << u"A"_qs << 1;
     }
 
     void failuresAndReplyShapes()
@@ -166,10 +178,13 @@ private Q_SLOTS:
     // history names every provider's work "LLM".
     void settingsAreReadAtEveryCall()
     {
-        m_fixture->server.setReply({200, R"({"content":[{"text":"from anthropic"}],"choices":[{"message":{"content":"from openai"}}]})"});
+        m_fixture->server.setReply(
+            {200, R"({"content":[{"text":"from anthropic"}],"choices":[{"message":{"content":"from openai"}}]})"});
         QCOMPARE(translate({LLMProvider::Anthropic, u"sk-a"_qs, u"x"_qs}).value, u"from anthropic"_qs);
-        QCOMPARE(translate({LLMProvider::OpenAICompatible, u"sk-1"_qs, u"x"_qs, u"@/v1"_qs, u"first"_qs}).value, u"from openai"_qs);
-        QCOMPARE(translate({LLMProvider::OpenAICompatible, u"sk-2"_qs, u"x"_qs, u"@/v2"_qs, u"second"_qs}).value, u"from openai"_qs);
+        QCOMPARE(translate({LLMProvider::OpenAICompatible, u"sk-1"_qs, u"x"_qs, u"@/v1"_qs, u"first"_qs}).value,
+                 u"from openai"_qs);
+        QCOMPARE(translate({LLMProvider::OpenAICompatible, u"sk-2"_qs, u"x"_qs, u"@/v2"_qs, u"second"_qs}).value,
+                 u"from openai"_qs);
         const LoopbackServer::Request &last = m_fixture->server.requests().at(2);
         QCOMPARE(last.path, QByteArray("/v2/chat/completions"));
         QCOMPARE(last.header("Authorization"), QByteArray("Bearer sk-2"));

@@ -26,7 +26,8 @@ Settled<QByteArray> post(const QUrl &url, const LLMHTTP::Headers &headers = {})
 void compareFailure(const Settled<QByteArray> &outcome, const QString &expected)
 {
     const QString text = outcome.description();
-    QVERIFY2(expected == networkPrefix ? text.startsWith(expected) && text != expected : text == expected, qPrintable(text));
+    QVERIFY2(expected == networkPrefix ? text.startsWith(expected) && text != expected : text == expected,
+             qPrintable(text));
 }
 
 // A port nobody listens on: bound once, then released.
@@ -49,20 +50,25 @@ private Q_SLOTS:
         QTest::addColumn<LoopbackServer::Reply>("reply");
         QTest::addColumn<QString>("expected"); // empty: the body comes back as sent
         const QByteArray oversized(LLMHTTP::maximumReplySize + 1, 'x');
-        const auto message = [](const char *text) { return TranslationError::network(QString::fromUtf8(text)).errorDescription(); };
+        const auto message = [](const char *text) {
+            return TranslationError::network(QString::fromUtf8(text)).errorDescription();
+        };
         const QString timeout = TranslationError::timeout().errorDescription();
         const QString invalid = TranslationError::invalidResponse().errorDescription();
         QTest::newRow("200") << LoopbackServer::Reply{200, R"({"ok":true})"} << QString();
         QTest::newRow("401 message") << LoopbackServer::Reply{401, R"({"error":{"message":"invalid x-api-key"}})"}
                                      << message("invalid x-api-key");
-        QTest::newRow("403 message untrimmed") << LoopbackServer::Reply{403, R"({"error":{"message":" 额度不足 \n"}})"}
-                                               << message(" 额度不足 \n");
+        QTest::newRow("403 message untrimmed")
+            << LoopbackServer::Reply{403, R"({"error":{"message":" 额度不足 \n"}})"} << message(" 额度不足 \n");
         QTest::newRow("502 HTML") << LoopbackServer::Reply{502, "<html>Bad Gateway</html>"} << message("HTTP 502");
-        QTest::newRow("429 chunked") << LoopbackServer::Reply{429, R"({"error":{"message":"rate limited"}})", Behaviour::Chunked}
+        QTest::newRow("429 chunked") << LoopbackServer::Reply{429, R"({"error":{"message":"rate limited"}})",
+                                                              Behaviour::Chunked}
                                      << message("rate limited");
         // The timeout is for silence, not for the whole transfer.
-        QTest::newRow("slow but steady") << LoopbackServer::Reply{200, R"({"choices":[]})", Behaviour::Drip} << QString();
-        QTest::newRow("stall after 200 headers") << LoopbackServer::Reply{200, "{}", Behaviour::StallAfterHeaders} << timeout;
+        QTest::newRow("slow but steady") << LoopbackServer::Reply{200, R"({"choices":[]})", Behaviour::Drip}
+                                         << QString();
+        QTest::newRow("stall after 200 headers")
+            << LoopbackServer::Reply{200, "{}", Behaviour::StallAfterHeaders} << timeout;
         QTest::newRow("oversized") << LoopbackServer::Reply{200, oversized} << invalid;
         QTest::newRow("oversized, chunked") << LoopbackServer::Reply{200, oversized, Behaviour::Chunked} << invalid;
     }
@@ -101,7 +107,8 @@ private Q_SLOTS:
         LoopbackServer elsewhere; // another port: another origin
         elsewhere.setReply({200, "{}"});
         service.setReply({307, {}, Behaviour::Answer, elsewhere.url(QStringLiteral("/v1/messages")).toEncoded()});
-        QVERIFY(!post(service.url(QStringLiteral("/v1/messages")), {{"x-api-key", "sk-secret"}}).description().isEmpty());
+        QVERIFY(
+            !post(service.url(QStringLiteral("/v1/messages")), {{"x-api-key", "sk-secret"}}).description().isEmpty());
         QTest::qWait(50);
         QVERIFY(elsewhere.requests().isEmpty());
     }
@@ -114,10 +121,14 @@ private Q_SLOTS:
         const QString port = QString::number(closedPort());
         QProcess openssl;
         openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(u"openssl"_qs, u"req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-                                     "-subj /CN=127.0.0.1 -days 1 -keyout %1 -out %2"_qs.arg(key, certificate).split(u' '));
+        openssl.start(u"openssl"_qs,
+                      u"req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                      "-subj /CN=127.0.0.1 -days 1 -keyout %1 -out %2"_qs.arg(key, certificate)
+                          .split(u' '));
         QVERIFY(openssl.waitForFinished() && openssl.exitCode() == 0);
-        openssl.start(u"openssl"_qs, u"s_server -www -accept 127.0.0.1:%1 -key %2 -cert %3"_qs.arg(port, key, certificate).split(u' '));
+        openssl.start(
+            u"openssl"_qs,
+            u"s_server -www -accept 127.0.0.1:%1 -key %2 -cert %3"_qs.arg(port, key, certificate).split(u' '));
         QByteArray output;
         QTRY_VERIFY_WITH_TIMEOUT((output += openssl.readAll()).contains("ACCEPT"), 10000);
         compareFailure(post(QUrl(u"https://127.0.0.1:%1/v1/messages"_qs.arg(port))), networkPrefix);

@@ -1,7 +1,7 @@
-#include "settledtask.h"
 #include "engines/systemengine.h"
 #include "engines/translatelocallyclient.h"
 #include "engines/translatelocallyerror.h"
+#include "settledtask.h"
 #include "translatelocallystandin.h"
 
 #include <QDir>
@@ -15,7 +15,10 @@ namespace {
 
 const QString chinese = QStringLiteral("中文"), english = QStringLiteral("英文");
 
-QString failure(Kind kind) { return QStringLiteral("<error %1>").arg(int(kind)); }
+QString failure(Kind kind)
+{
+    return QStringLiteral("<error %1>").arg(int(kind));
+}
 
 // The target text of a worker's reply, or the kind of error it failed with.
 QString reply(const Settled<QJsonValue> &outcome)
@@ -47,7 +50,8 @@ class TestSystemEngine : public QObject
     }
     QCoro::Task<QJsonValue> request(const QString &text, const char *model = "zh-en-base0")
     {
-        return m_fixture->client.request(u"Translate"_qs, {{u"model"_qs, QString::fromLatin1(model)}, {u"text"_qs, text}});
+        return m_fixture->client.request(u"Translate"_qs,
+                                         {{u"model"_qs, QString::fromLatin1(model)}, {u"text"_qs, text}});
     }
 
 private Q_SLOTS:
@@ -59,8 +63,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("fromChinese");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("sentences joined, lines kept") << "  你好。\n\n谢谢！你好。" << true << "Hello.\n\nThank you! Hello.";
-        QTest::newRow("no spaces between Chinese sentences") << "Hello. Good morning.\nHello" << false << "你好。早上好。\n你好";
+        QTest::newRow("sentences joined, lines kept")
+            << "  你好。\n\n谢谢！你好。" << true << "Hello.\n\nThank you! Hello.";
+        QTest::newRow("no spaces between Chinese sentences")
+            << "Hello. Good morning.\nHello" << false << "你好。早上好。\n你好";
         QTest::newRow("translation untrimmed") << "留白" << true << "  blank margins \n";
         QTest::newRow("blank input") << " \n\t　" << true << "请输入要翻译的文字";
     }
@@ -111,7 +117,8 @@ private Q_SLOTS:
         if (fault == u"path")
             qputenv("PATH", "/nonexistent");
         qputenv("STANDIN_ABORT_ON_TRANSLATE", fault == u"abort" ? "1" : "");
-        TranslateLocallyStandIn::setModels({fault == u"no model" ? QStringLiteral("en-zh-base") : QStringLiteral("zh-en-base")});
+        TranslateLocallyStandIn::setModels(
+            {fault == u"no model" ? QStringLiteral("en-zh-base") : QStringLiteral("zh-en-base")});
         for (int attempt = 0; attempt < 2; ++attempt)
             QCOMPARE(translate(QStringLiteral("你好。"), chinese, english), description);
 

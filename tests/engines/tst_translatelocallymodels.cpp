@@ -10,7 +10,10 @@
 
 namespace {
 
-QByteArray header(std::uint32_t length) { return QByteArray(reinterpret_cast<const char *>(&length), sizeof length); }
+QByteArray header(std::uint32_t length)
+{
+    return QByteArray(reinterpret_cast<const char *>(&length), sizeof length);
+}
 
 } // namespace
 
@@ -30,25 +33,39 @@ private Q_SLOTS:
 
         const QByteArray both = R"([{"id":"en-zh-base0","srcTags":{"en":"English"},"trgTag":"zh","type":"base"},
                                     {"id":"zh-en-base0","srcTags":{"zh":"Chinese"},"trgTag":"en","type":"base"}])";
-        QTest::newRow("zh to en") << both << "zh en" << "zh-en-base0";
-        QTest::newRow("en to zh") << both << "en zh" << "en-zh-base0";
+        QTest::newRow("zh to en") << both << "zh en"
+                                  << "zh-en-base0";
+        QTest::newRow("en to zh") << both << "en zh"
+                                  << "en-zh-base0";
         QTest::newRow("variant tags") << QByteArray(R"([{"id":"m","srcTags":{"cmn":"","zh_CN":""},"trgTag":"eng"}])")
-                                      << "zh en" << "m";
-        QTest::newRow("zh-Hans and en-US") << QByteArray(R"([{"id":"m","srcTags":{"en-US":""},"trgTag":"ZH-Hans"}])")
-                                           << "en zh" << "m";
-        QTest::newRow("traditional target") << QByteArray(R"([{"id":"m","srcTags":{"en":""},"trgTag":"zh-Hant"}])")
-                                            << "en zh" << "";
-        QTest::newRow("Taiwan target") << QByteArray(R"([{"id":"m","srcTags":{"en":""},"trgTag":"zh_TW"}])") << "en zh" << "";
-        QTest::newRow("Hong Kong source") << QByteArray(R"([{"id":"m","srcTags":{"zh-HK":""},"trgTag":"en"}])") << "zh en" << "";
+                                      << "zh en"
+                                      << "m";
+        QTest::newRow("zh-Hans and en-US")
+            << QByteArray(R"([{"id":"m","srcTags":{"en-US":""},"trgTag":"ZH-Hans"}])") << "en zh"
+            << "m";
+        QTest::newRow("traditional target")
+            << QByteArray(R"([{"id":"m","srcTags":{"en":""},"trgTag":"zh-Hant"}])") << "en zh"
+            << "";
+        QTest::newRow("Taiwan target") << QByteArray(R"([{"id":"m","srcTags":{"en":""},"trgTag":"zh_TW"}])") << "en zh"
+                                       << "";
+        QTest::newRow("Hong Kong source")
+            << QByteArray(R"([{"id":"m","srcTags":{"zh-HK":""},"trgTag":"en"}])") << "zh en"
+            << "";
         QTest::newRow("base beats tiny listed first")
             << QByteArray(R"([{"id":"tiny","srcTags":{"zh":""},"trgTag":"en","type":"tiny"},
-                              {"id":"base","srcTags":{"zh":""},"trgTag":"en","type":"base"}])") << "zh en" << "base";
+                              {"id":"base","srcTags":{"zh":""},"trgTag":"en","type":"base"}])")
+            << "zh en"
+            << "base";
         QTest::newRow("remote entry skipped")
             << QByteArray(R"([{"id":"far","srcTags":{"zh":""},"trgTag":"en","local":false},
-                              {"id":"near","srcTags":{"zh":""},"trgTag":"en","local":true}])") << "zh en" << "near";
+                              {"id":"near","srcTags":{"zh":""},"trgTag":"en","local":true}])")
+            << "zh en"
+            << "near";
         QTest::newRow("incomplete entries skipped")
-            << QByteArray(R"([{"srcTags":{"zh":""},"trgTag":"en"},{"id":"x","trgTag":"en"},{"id":"y","srcTags":{"zh":""}}])")
-            << "zh en" << "";
+            << QByteArray(
+                   R"([{"srcTags":{"zh":""},"trgTag":"en"},{"id":"x","trgTag":"en"},{"id":"y","srcTags":{"zh":""}}])")
+            << "zh en"
+            << "";
     }
 
     void choosesModelForDirection()
@@ -66,9 +83,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QStringList>("sentences");
-        QTest::newRow("three marks, trailing text") << "你好。谢谢！真的吗？再见" << QStringList{"你好。", "谢谢！", "真的吗？", "再见"};
+        QTest::newRow("three marks, trailing text")
+            << "你好。谢谢！真的吗？再见" << QStringList{"你好。", "谢谢！", "真的吗？", "再见"};
         QTest::newRow("run of marks stays together") << "真的吗？！好吧。" << QStringList{"真的吗？！", "好吧。"};
-        QTest::newRow("closing quote stays") << "他说：“走吧。”然后走了。" << QStringList{"他说：“走吧。”", "然后走了。"};
+        QTest::newRow("closing quote stays")
+            << "他说：“走吧。”然后走了。" << QStringList{"他说：“走吧。”", "然后走了。"};
         QTest::newRow("closing quote ends the line") << "他说：“走吧。”" << QStringList{"他说：“走吧。”"};
         QTest::newRow("half-width marks") << "好!对吗?" << QStringList{"好!", "对吗?"};
         QTest::newRow("spaces between sentences dropped") << "  你好。　谢谢！ " << QStringList{"你好。", "谢谢！"};
@@ -87,13 +106,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("run after ！ and ？") << "好！   走吧？  好。" << "好！走吧？好。";
-        QTest::newRow("after a closing quote") << "他说：“好。” 然后走了。" << "他说：“好。”然后走了。";
-        QTest::newRow("before punctuation and quotes") << "（见上。） 「早。」 “好”" << "（见上。）「早。」“好”";
-        QTest::newRow("before a Han character beyond the BMP") << "好。 𠀀" << "好。𠀀";
-        QTest::newRow("line breaks kept") << "你好。 \n早上好。\n 再见。" << "你好。 \n早上好。\n 再见。";
-        QTest::newRow("before Latin kept") << "我用 Linux。 Linux 很好。" << "我用 Linux。 Linux 很好。";
-        QTest::newRow("after half-width marks kept") << "Hello. 你好! 再见" << "Hello. 你好! 再见";
+        QTest::newRow("run after ！ and ？") << "好！   走吧？  好。"
+                                             << "好！走吧？好。";
+        QTest::newRow("after a closing quote") << "他说：“好。” 然后走了。"
+                                               << "他说：“好。”然后走了。";
+        QTest::newRow("before punctuation and quotes") << "（见上。） 「早。」 “好”"
+                                                       << "（见上。）「早。」“好”";
+        QTest::newRow("before a Han character beyond the BMP") << "好。 𠀀"
+                                                               << "好。𠀀";
+        QTest::newRow("line breaks kept") << "你好。 \n早上好。\n 再见。"
+                                          << "你好。 \n早上好。\n 再见。";
+        QTest::newRow("before Latin kept") << "我用 Linux。 Linux 很好。"
+                                           << "我用 Linux。 Linux 很好。";
+        QTest::newRow("after half-width marks kept") << "Hello. 你好! 再见"
+                                                     << "Hello. 你好! 再见";
     }
 
     void dropsSpacesBetweenChineseSentences()

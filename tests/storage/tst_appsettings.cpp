@@ -17,7 +17,7 @@ void writeFile(const QString &path, const QByteArray &contents)
 
 uint mode(const QString &path)
 {
-    struct stat info{};
+    struct stat info { };
     ::stat(QFile::encodeName(path).constData(), &info);
     return info.st_mode & 07777;
 }
@@ -41,8 +41,9 @@ private Q_SLOTS:
     void everyAssignmentIsWrittenAtOnceToAPrivateFile()
     {
         AppSettings &settings = m_config->settings();
-        QCOMPARE(QStringList({rawValue(settings.defaultEngine()), rawValue(settings.llmProvider()), settings.openAIBaseURL(),
-                              settings.openAIModel(), settings.globalShortcut()}).join(u' '),
+        QCOMPARE(QStringList({rawValue(settings.defaultEngine()), rawValue(settings.llmProvider()),
+                              settings.openAIBaseURL(), settings.openAIModel(), settings.globalShortcut()})
+                     .join(u' '),
                  u"system anthropic https://api.openai.com/v1 gpt-4o-mini Ctrl+Alt+Y"_qs);
         QVERIFY(!QFile::exists(m_config->settingsFilePath()) && !settings.launchAtLogin());
         QSignalSpy providerChanged(&settings, &AppSettings::llmProviderChanged);
@@ -52,11 +53,12 @@ private Q_SLOTS:
         settings.setOpenAIModel(QString());
         settings.setGlobalShortcut(QString()); // off, not "the default"
         QCOMPARE(providerChanged.count(), 1);
-        QCOMPARE(m_config->fileContents(), QByteArray("[General]\ncom.quendrix.tolvanis.defaultEngine=system\n"
-                                                      "com.quendrix.tolvanis.globalShortcut=\n"
-                                                      "com.quendrix.tolvanis.llmProvider=openAICompatible\n"
-                                                      "com.quendrix.tolvanis.openAIBaseURL=http://127.0.0.1:8080/v1/\n"
-                                                      "com.quendrix.tolvanis.openAIModel=\n"));
+        QCOMPARE(m_config->fileContents(),
+                 QByteArray("[General]\ncom.quendrix.tolvanis.defaultEngine=system\n"
+                            "com.quendrix.tolvanis.globalShortcut=\n"
+                            "com.quendrix.tolvanis.llmProvider=openAICompatible\n"
+                            "com.quendrix.tolvanis.openAIBaseURL=http://127.0.0.1:8080/v1/\n"
+                            "com.quendrix.tolvanis.openAIModel=\n"));
         QCOMPARE(mode(m_config->path() + u"/tolvanis"_qs), 0700u);
         QCOMPARE(mode(m_config->settingsFilePath()), 0600u);
         // A file others could read is made private again with the next write.
@@ -74,8 +76,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
         QTest::newRow("plain entry") << QByteArray("[Desktop Entry]\nType=Application\nExec=tolvanis\n") << true;
         QTest::newRow("Hidden=true") << QByteArray("[Desktop Entry]\nExec=tolvanis\nHidden=true\n") << false;
-        QTest::newRow("GNOME switch off") << QByteArray("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n") << false;
-        QTest::newRow("switch in another group") << QByteArray("[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n") << true;
+        QTest::newRow("GNOME switch off")
+            << QByteArray("[Desktop Entry]\nExec=x\nX-GNOME-Autostart-enabled=false\n") << false;
+        QTest::newRow("switch in another group")
+            << QByteArray("[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n") << true;
         QTest::newRow("empty file") << QByteArray() << true;
         QTest::newRow("moved binary") << QByteArray("[Desktop Entry]\nExec=\"/opt/old/tolvanis\"\n") << true;
     }
@@ -103,9 +107,10 @@ private Q_SLOTS:
         QFile file(m_config->autostartPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         // Quoted, with " and $ escaped, the escaping backslashes doubled for the string value, % as %%.
-        QCOMPARE(file.readAll(), u"[Desktop Entry]\nType=Application\nName=tolvanis\nComment=中英互译\n"
-                                 u"Exec=\"/opt/my apps/tolvanis\\\\\"\\\\$x%%\"\nIcon=tolvanis\nTerminal=false\n"
-                                 u"X-GNOME-Autostart-enabled=true\n"_qs.toUtf8());
+        QCOMPARE(file.readAll(),
+                 u"[Desktop Entry]\nType=Application\nName=tolvanis\nComment=中英互译\n"
+                 u"Exec=\"/opt/my apps/tolvanis\\\\\"\\\\$x%%\"\nIcon=tolvanis\nTerminal=false\n"
+                 u"X-GNOME-Autostart-enabled=true\n"_qs.toUtf8());
     }
 };
 

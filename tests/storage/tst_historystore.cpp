@@ -9,7 +9,8 @@ namespace {
 
 const QString key = HistoryStore::standardKey();
 const QByteArray id = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F";
-const QByteArray good = "{\"id\":\"" + id + "\",\"sourceText\":\"a\",\"translatedText\":\"b\",\"engineName\":\"LLM\",\"date\":1.5}";
+const QByteArray good = "{\"id\":\"" + id +
+    "\",\"sourceText\":\"a\",\"translatedText\":\"b\",\"engineName\":\"LLM\",\"date\":1.5}";
 
 QByteArray with(const QByteArray &from, const QByteArray &to)
 {
@@ -49,7 +50,8 @@ private Q_SLOTS:
             fiftyOne.append(QString::number(i));
         QTest::newRow("51 added") << 0 << fiftyOne << QStringList{u"51"_qs, u"2"_qs} << 50;
         QTest::newRow("49 stored, 1 added") << 49 << QStringList{u"new"_qs} << QStringList{u"new"_qs, u"s48"_qs} << 50;
-        QTest::newRow("same text twice: two entries") << 0 << QStringList{u" a "_qs, u" a "_qs} << QStringList{u" a "_qs, u" a "_qs} << 2;
+        QTest::newRow("same text twice: two entries")
+            << 0 << QStringList{u" a "_qs, u" a "_qs} << QStringList{u" a "_qs, u" a "_qs} << 2;
     }
 
     void keepsTheNewestFiftyFirstAndSavesEachTime()
@@ -84,8 +86,8 @@ private Q_SLOTS:
         QTest::newRow("integer date") << with("1.5", "42") << QStringList{u"a"_qs} << true;
         QTest::newRow("lower-case id") << with(id, id.toLower()) << QStringList{u"a"_qs} << true;
         const QByteArray second = QByteArray(good).replace("\"a\"", "\"second\"").replace("E621", "0000");
-        QTest::newRow("one bad entry among good ones") << ("[" + good + ",{\"id\":1}," + second + "]")
-                                                       << QStringList{u"a"_qs, u"second"_qs} << false;
+        QTest::newRow("one bad entry among good ones")
+            << ("[" + good + ",{\"id\":1}," + second + "]") << QStringList{u"a"_qs, u"second"_qs} << false;
         QTest::newRow("not JSON") << QByteArray("[{\"id\":") << QStringList() << false;
         QTest::newRow("a string, not bytes") << QByteArray() << QStringList() << false; // the string "[]"
     }
@@ -115,7 +117,8 @@ private Q_SLOTS:
         file.setData(sideKey, "earlier");
         store.add(u"newer path/to"_qs, u"更新"_qs, u"LLM"_qs);
         QCOMPARE(file.data(sideKey), QByteArray("earlier"));
-        QCOMPARE(sources(*HistoryEntry::decodeList(*file.data(key))), QStringList({u"newer path/to"_qs, u"new"_qs}) + loaded);
+        QCOMPARE(sources(*HistoryEntry::decodeList(*file.data(key))),
+                 QStringList({u"newer path/to"_qs, u"new"_qs}) + loaded);
     }
 };
 

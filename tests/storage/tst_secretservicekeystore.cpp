@@ -28,8 +28,18 @@ constexpr auto openAI = ApiKeyAccount::OpenAICompatible;
 const QString unanswered = u"failed: 系统钥匙环服务没有响应"_qs;
 const QString keyring = u"/org/freedesktop/secrets"_qs;
 // Another schema name than the program's: items match by attributes alone.
-const SecretSchema probe = {"com.quendrix.tolvanis.test.Probe", SECRET_SCHEMA_DONT_MATCH_NAME,
-    {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {}}, 0, {}, {}, {}, {}, {}, {}, {}};
+const SecretSchema probe = {
+    "com.quendrix.tolvanis.test.Probe",
+    SECRET_SCHEMA_DONT_MATCH_NAME,
+    {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {}},
+    0,
+    {},
+    {},
+    {},
+    {},
+    {},
+    {},
+    {}};
 
 QString uniqueService()
 {
@@ -37,7 +47,7 @@ QString uniqueService()
 }
 
 // Runs the event loop until the operation has ended, and tells how.
-template <typename T>
+template<typename T>
 QString settle(QCoro::Task<Result<T>> task)
 {
     return QCoro::waitFor(std::move(task).then([](const Result<T> &done) {
@@ -64,7 +74,8 @@ void storeRaw(const QString &service, ApiKeyAccount account, const QByteArray &b
 QList<QVariant> call(const QString &path, const QString &method, const QVariantList &arguments)
 {
     const qsizetype dot = method.lastIndexOf(u'.');
-    QDBusMessage message = QDBusMessage::createMethodCall(u"org.freedesktop.secrets"_qs, path, method.left(dot), method.mid(dot + 1));
+    QDBusMessage message = QDBusMessage::createMethodCall(u"org.freedesktop.secrets"_qs, path, method.left(dot),
+                                                          method.mid(dot + 1));
     message.setArguments(arguments);
     const QDBusMessage reply = QDBusConnection::sessionBus().call(message);
     if (reply.type() != QDBusMessage::ReplyMessage)
@@ -78,8 +89,10 @@ int itemCount(const QString &service, ApiKeyAccount account = anthropic)
 {
     qDBusRegisterMetaType<QMap<QString, QString>>();
     const QMap<QString, QString> attributes{{u"service"_qs, service}, {u"account"_qs, rawValue(account)}};
-    const QList<QVariant> found = call(keyring, u"org.freedesktop.Secret.Service.SearchItems"_qs, {QVariant::fromValue(attributes)});
-    return int(qdbus_cast<QList<QDBusObjectPath>>(found.at(0)).size() + qdbus_cast<QList<QDBusObjectPath>>(found.at(1)).size());
+    const QList<QVariant> found = call(keyring, u"org.freedesktop.Secret.Service.SearchItems"_qs,
+                                       {QVariant::fromValue(attributes)});
+    return int(qdbus_cast<QList<QDBusObjectPath>>(found.at(0)).size() +
+               qdbus_cast<QList<QDBusObjectPath>>(found.at(1)).size());
 }
 
 // Makes a new default keyring the way the user's typed password would,
@@ -87,14 +100,17 @@ int itemCount(const QString &service, ApiKeyAccount account = anthropic)
 void createLoginKeyring()
 {
     const QVariant session = call(keyring, u"org.freedesktop.Secret.Service.OpenSession"_qs,
-                                  {u"plain"_qs, QVariant::fromValue(QDBusVariant(QString()))}).at(1);
+                                  {u"plain"_qs, QVariant::fromValue(QDBusVariant(QString()))})
+                                 .at(1);
     QDBusArgument secret;
     secret.beginStructure();
     secret << session.value<QDBusObjectPath>() << QByteArray() << QByteArray("tolvanis-test") << u"text/plain"_qs;
     secret.endStructure();
     const QVariantMap properties{{u"org.freedesktop.Secret.Collection.Label"_qs, u"login"_qs}};
-    const QVariant created = call(keyring, u"org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface.CreateWithMasterPassword"_qs,
-                                  {properties, QVariant::fromValue(secret)}).at(0);
+    const QVariant created =
+        call(keyring, u"org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface.CreateWithMasterPassword"_qs,
+             {properties, QVariant::fromValue(secret)})
+            .at(0);
     call(keyring, u"org.freedesktop.Secret.Service.SetAlias"_qs, {u"default"_qs, created});
 }
 
@@ -207,7 +223,8 @@ private Q_SLOTS:
         const QString service = uniqueService(), login = keyring + u"/collection/login"_qs;
         SecretServiceKeyStore store(service, uniqueService(), 300ms);
         QCOMPARE(settle(store.save(u"sk-locked"_qs, anthropic)), u"ok"_qs);
-        SecretServiceKeyStore fresh(service, uniqueService(), 300ms); // a first run migrates first: the refusal ends both
+        SecretServiceKeyStore fresh(service, uniqueService(),
+                                    300ms); // a first run migrates first: the refusal ends both
         QDBusConnection bus = QDBusConnection::sessionBus();
         QVERIFY(bus.registerObject(u"/org/gnome/keyring/Prompter"_qs, this, QDBusConnection::ExportAllSlots));
         QVERIFY(bus.registerService(u"org.gnome.keyring.SystemPrompter"_qs));

@@ -10,7 +10,10 @@ namespace {
 // while no single pause reaches them.
 constexpr int dripIntervalMs = 50;
 
-QByteArray chunk(const QByteArray &data) { return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n"; }
+QByteArray chunk(const QByteArray &data)
+{
+    return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n";
+}
 
 } // namespace
 
@@ -88,7 +91,7 @@ void LoopbackServer::answer(QTcpSocket *socket)
     if (!reply.location.isEmpty())
         head += "Location: " + reply.location + "\r\n";
     head += reply.behaviour == Behaviour::Chunked ? QByteArray("Transfer-Encoding: chunked\r\n")
-                                                   : "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+                                                  : "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     socket->write(head + "\r\n");
 
     switch (reply.behaviour) {
@@ -100,7 +103,8 @@ void LoopbackServer::answer(QTcpSocket *socket)
         break;
     case Behaviour::Drip:
         for (qsizetype i = 0; i < body.size(); ++i)
-            QTimer::singleShot(int(i + 1) * dripIntervalMs, socket, [socket, byte = body.mid(i, 1)] { socket->write(byte); });
+            QTimer::singleShot(int(i + 1) * dripIntervalMs, socket,
+                               [socket, byte = body.mid(i, 1)] { socket->write(byte); });
         break;
     case Behaviour::StallAfterHeaders:
         break;

@@ -20,9 +20,9 @@ class LoopbackServer final : public QObject
 
 public:
     enum class Behaviour {
-        Answer,            // status line, headers, the whole body
-        Chunked,           // the same without Content-Length, so the size is not known ahead
-        Drip,              // the body one byte at a time, steadily but slowly
+        Answer, // status line, headers, the whole body
+        Chunked, // the same without Content-Length, so the size is not known ahead
+        Drip, // the body one byte at a time, steadily but slowly
         StallAfterHeaders, // headers announcing the body, then silence
     };
 

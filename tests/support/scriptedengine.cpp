@@ -6,8 +6,7 @@
 
 ScriptedEngine::ScriptedEngine(QString name)
     : m_name(std::move(name))
-{
-}
+{ }
 
 QCoro::Task<QString> ScriptedEngine::translate(QString text, QString from, QString to)
 {

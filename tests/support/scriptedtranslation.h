@@ -1,7 +1,7 @@
 #pragma once
 
-#include "storage/historystore.h"
 #include "scriptedengine.h"
+#include "storage/historystore.h"
 #include "temporaryconfig.h"
 #include "ui/translationviewmodel.h"
 

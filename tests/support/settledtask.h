@@ -9,13 +9,13 @@
 
 // What a task ended with, so a test can start several requests, wait for each
 // and compare values, and the text a user would see for an error, alike.
-template <typename T>
+template<typename T>
 struct Settled {
     std::optional<T> value;
     std::exception_ptr error;
 
     // The error as E, or nothing when the task did not fail that way.
-    template <typename E>
+    template<typename E>
     std::optional<E> errorAs() const
     {
         try {
@@ -23,8 +23,7 @@ struct Settled {
                 std::rethrow_exception(error);
         } catch (const E &e) {
             return e;
-        } catch (...) {
-        }
+        } catch (...) { }
         return std::nullopt;
     }
     // The text a user would see for a TranslationError; empty for anything else.
@@ -35,7 +34,7 @@ struct Settled {
     }
 };
 
-template <typename T>
+template<typename T>
 QCoro::Task<Settled<T>> settle(QCoro::Task<T> task)
 {
     Settled<T> outcome;
@@ -48,7 +47,7 @@ QCoro::Task<Settled<T>> settle(QCoro::Task<T> task)
 }
 
 // Runs the event loop until the task has ended.
-template <typename T>
+template<typename T>
 Settled<T> settled(QCoro::Task<T> task)
 {
     return QCoro::waitFor(settle(std::move(task)));

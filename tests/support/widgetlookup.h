@@ -4,7 +4,7 @@
 
 // The named part of a view, as a test reaches for it; a missing part ends the
 // test run at once rather than crashing on the null pointer later.
-template <typename T>
+template<typename T>
 T *part(const QWidget *root, const QString &name)
 {
     T *found = root->findChild<T *>(name);

@@ -47,7 +47,9 @@ private Q_SLOTS:
         QFETCH(qreal, lineWidth);
         QFETCH(bool, tray);
         const QImage image = tray ? renderTrayIcon().pixmap(space.toSize(), scale).toImage()
-                                  : render(space, scale, [&](QPainter &p) { TolvanisMark::paint(p, {{}, space}, Qt::black); });
+                                  : render(space, scale, [&](QPainter &p) {
+                                        TolvanisMark::paint(p, {{}, space}, Qt::black);
+                                    });
         QCOMPARE(image.size(), (space * scale).toSize());
         const int y = image.height() / 2;
         const int left = qRound((space.width() - space.height()) / 2 * scale);
@@ -56,7 +58,8 @@ private Q_SLOTS:
         while (image.pixel(left + run, y) == qRgb(0, 0, 0))
             ++run;
         QVERIFY2(std::abs(run - lineWidth * scale) <= 1.0, qPrintable(QString::number(run)));
-        QVERIFY(left == 0 || (qAlpha(image.pixel(left - 2, y)) == 0 && qAlpha(image.pixel(image.width() - left + 1, y)) == 0));
+        QVERIFY(left == 0 ||
+                (qAlpha(image.pixel(left - 2, y)) == 0 && qAlpha(image.pixel(image.width() - left + 1, y)) == 0));
     }
 };
 

@@ -1,13 +1,13 @@
 #include "memorykeystore.h"
-#include "widgets/roundedtextfield.h"
-#include "widgets/segmentedpicker.h"
-#include "ui/settingsview.h"
-#include "widgets/switchtoggle.h"
-#include "widgets/symbollabel.h"
 #include "storage/appsettings.h"
 #include "temporaryconfig.h"
-#include "widgets/button.h"
+#include "ui/settingsview.h"
 #include "widgetlookup.h"
+#include "widgets/button.h"
+#include "widgets/roundedtextfield.h"
+#include "widgets/segmentedpicker.h"
+#include "widgets/switchtoggle.h"
+#include "widgets/symbollabel.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -50,15 +50,22 @@ struct Settings {
         view->activateWindow();
         return QTest::qWaitForWindowActive(view.get());
     }
-    template <typename T = QWidget>
-    T *at(const QString &name) { return part<T>(view.get(), name); }
-    template <typename T = Button>
+    template<typename T = QWidget>
+    T *at(const QString &name)
+    {
+        return part<T>(view.get(), name);
+    }
+    template<typename T = Button>
     T *at(ApiKeyAccount account, const char *name)
     {
         return at<T>((account == anthropic ? u"anthropic"_qs : u"openAI"_qs) + QLatin1String(name));
     }
     RoundedTextField *key(ApiKeyAccount account) { return at<RoundedTextField>(account, "KeyField"); }
-    void answer(qsizetype call) { secrets.release(call); QCoreApplication::processEvents(); }
+    void answer(qsizetype call)
+    {
+        secrets.release(call);
+        QCoreApplication::processEvents();
+    }
 };
 
 class TestSettingsView : public QObject
@@ -78,13 +85,16 @@ private Q_SLOTS:
         const std::optional<QString> old = u"sk-old"_qs;
         for (ApiKeyAccount a : {anthropic, openAI}) {
             const QByteArray name = rawValue(a).toLatin1();
-            QTest::newRow(name + " saved") << a << typed << "SaveButton"_ba << u"已保存到 Keychain"_qs << std::optional(typed);
+            QTest::newRow(name + " saved")
+                << a << typed << "SaveButton"_ba << u"已保存到 Keychain"_qs << std::optional(typed);
             QTest::newRow(name + " save refused") << a << typed << "SaveButton"_ba << u"保存失败："_qs + locked << old;
             // Such a key would break the request header it goes into.
-            QTest::newRow(name + " control characters") << a << u"sk\r\nX: 1"_qs << "SaveButton"_ba
-                                                        << u"保存失败：API Key 含有换行符或控制字符"_qs << old;
-            QTest::newRow(name + " cleared") << a << typed << "ClearButton"_ba << u"已清除"_qs << std::optional<QString>();
-            QTest::newRow(name + " clear refused") << a << typed << "ClearButton"_ba << u"清除失败："_qs + locked << old;
+            QTest::newRow(name + " control characters")
+                << a << u"sk\r\nX: 1"_qs << "SaveButton"_ba << u"保存失败：API Key 含有换行符或控制字符"_qs << old;
+            QTest::newRow(name + " cleared")
+                << a << typed << "ClearButton"_ba << u"已清除"_qs << std::optional<QString>();
+            QTest::newRow(name + " clear refused")
+                << a << typed << "ClearButton"_ba << u"清除失败："_qs + locked << old;
         }
     }
 
@@ -200,4 +210,3 @@ private Q_SLOTS:
 
 QTEST_MAIN(TestSettingsView)
 #include "tst_settingsview.moc"
-

@@ -1,30 +1,30 @@
 // The panel and the parts it is made of: its view model, the input field and
 // the history list, each driven as the user drives it.
-#include "widgets/flipcontainer.h"
+#include "core/translationerror.h"
+#include "scriptedtranslation.h"
+#include "storage/appsettings.h"
 #include "ui/historylistmodel.h"
 #include "ui/historyview.h"
+#include "ui/submittextview.h"
+#include "ui/translatepanelview.h"
+#include "widgetlookup.h"
+#include "widgets/button.h"
+#include "widgets/flipcontainer.h"
 #include "widgets/iconbutton.h"
-#include "scriptedtranslation.h"
 #include "widgets/segmentedpicker.h"
 #include "widgets/spinner.h"
-#include "ui/submittextview.h"
 #include "widgets/symbollabel.h"
 #include "widgets/titledcard.h"
-#include "widgets/button.h"
-#include "storage/appsettings.h"
-#include "ui/translatepanelview.h"
-#include "core/translationerror.h"
-#include "widgetlookup.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QListView>
-#include <QTest>
-#include <QApplication>
-#include <QSignalSpy>
 #include <QInputMethodEvent>
+#include <QListView>
 #include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
 
 using namespace Widgets;
 
@@ -49,8 +49,11 @@ struct Panel : ScriptedTranslation {
         view.activateWindow();
         return QTest::qWaitForWindowActive(&view);
     }
-    template <typename T = QWidget>
-    T *at(const char *name) { return part<T>(&view, QString::fromLatin1(name)); }
+    template<typename T = QWidget>
+    T *at(const char *name)
+    {
+        return part<T>(&view, QString::fromLatin1(name));
+    }
     SubmitTextView *input() { return at<SubmitTextView>("inputField"); }
     SymbolLabel *result() { return at<SymbolLabel>("resultText"); }
     bool spinning() { return at("busyIndicator")->findChild<Spinner *>()->isAnimating(); }
@@ -223,7 +226,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         const auto fail = [](auto error) { return std::make_exception_ptr(error); };
         QTest::newRow("blank input") << u"  \n\t \r\n"_qs << std::exception_ptr() << u"请输入要翻译的文字"_qs;
-        QTest::newRow("network") << u"hi"_qs << fail(TranslationError::network(u"HTTP 500"_qs)) << u"网络请求失败：HTTP 500"_qs;
+        QTest::newRow("network") << u"hi"_qs << fail(TranslationError::network(u"HTTP 500"_qs))
+                                 << u"网络请求失败：HTTP 500"_qs;
         QTest::newRow("other exception") << u"hi"_qs << fail(std::runtime_error("disk full")) << u"disk full"_qs;
         QTest::newRow("not an exception") << u"hi"_qs << fail(42) << u"未知错误"_qs;
     }
@@ -305,7 +309,8 @@ private Q_SLOTS:
         QTest::newRow("keypad Enter") << (Qt::KeypadModifier | Qt::Key_Enter) << QString();
         QTest::newRow("Control-Return") << (Qt::ControlModifier | Qt::Key_Return) << QString();
         QTest::newRow("Shift-Return") << (Qt::ShiftModifier | Qt::Key_Return) << u"ab\n"_qs;
-        QTest::newRow("Shift-Control-Return") << (Qt::ShiftModifier | Qt::ControlModifier | Qt::Key_Return) << u"ab\n"_qs;
+        QTest::newRow("Shift-Control-Return")
+            << (Qt::ShiftModifier | Qt::ControlModifier | Qt::Key_Return) << u"ab\n"_qs;
     }
 
     void returnKey()
@@ -358,4 +363,3 @@ private Q_SLOTS:
 
 QTEST_MAIN(TestTranslatePanelView)
 #include "tst_translatepanelview.moc"
-

@@ -158,7 +158,8 @@ private Q_SLOTS:
         const QList<QPointF> corners{rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(path.contains(corners[i] + (rect.center() - corners[i]) / 100), radii[i] == 0);
-        QVERIFY(radii[0] * 1.6 >= limit || !path.contains(QPointF(rect.left() + 0.004 * radii[0], rect.top() + radii[0])));
+        QVERIFY(radii[0] * 1.6 >= limit ||
+                !path.contains(QPointF(rect.left() + 0.004 * radii[0], rect.top() + radii[0])));
     }
 };
 

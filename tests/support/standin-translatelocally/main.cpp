@@ -27,12 +27,18 @@ namespace {
 
 const QHash<QString, QHash<QString, QString>> dictionaries{
     {"zh-en-base",
-     {{"你好。", "Hello."}, {"你好", "Hello"}, {"谢谢！", "Thank you!"},
-      {"今天天气很好。", "The weather is nice today."}, {"留白", "  blank margins \n"}}},
+     {{"你好。", "Hello."},
+      {"你好", "Hello"},
+      {"谢谢！", "Thank you!"},
+      {"今天天气很好。", "The weather is nice today."},
+      {"留白", "  blank margins \n"}}},
     {"en-zh-base", {{"Hello.", "你好。"}, {"Hello", "你好"}, {"Hello. Good morning.", "你好。 早上好。"}}},
 };
 
-int envInt(const char *name) { return qEnvironmentVariableIntValue(name); }
+int envInt(const char *name)
+{
+    return qEnvironmentVariableIntValue(name);
+}
 
 QJsonObject answer(const QJsonObject &request, const QStringList &models)
 {
@@ -42,8 +48,11 @@ QJsonObject answer(const QJsonObject &request, const QStringList &models)
         QJsonArray list;
         for (const QString &shortName : models) {
             const QStringList parts = shortName.split(u'-');
-            list.append(QJsonObject{{"id", shortName + u'0'}, {"shortname", shortName}, {"local", true},
-                                    {"srcTags", QJsonObject{{parts.at(0), "?"}}}, {"trgTag", parts.at(1)},
+            list.append(QJsonObject{{"id", shortName + u'0'},
+                                    {"shortname", shortName},
+                                    {"local", true},
+                                    {"srcTags", QJsonObject{{parts.at(0), "?"}}},
+                                    {"trgTag", parts.at(1)},
                                     {"type", parts.at(2)}});
         }
         reply.insert("data", list);
@@ -53,7 +62,9 @@ QJsonObject answer(const QJsonObject &request, const QStringList &models)
         const QJsonObject data = request.value("data").toObject();
         const QString shortName = data.value("model").toString().chopped(1);
         if (!models.contains(shortName))
-            return {{"id", request.value("id")}, {"success", false}, {"error", "Failed to load the necessary translation models."}};
+            return {{"id", request.value("id")},
+                    {"success", false},
+                    {"error", "Failed to load the necessary translation models."}};
         const QString text = data.value("text").toString();
         const QString target = dictionaries.value(shortName).value(text, QStringLiteral("[?] ") + text);
         reply.insert("data", QJsonObject{{"target", QJsonObject{{"text", target}}}});
