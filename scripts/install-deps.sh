@@ -17,7 +17,7 @@ groups[run]="fonts-wqy-microhei fonts-noto-cjk"
 # with librsvg); the accessibility bus and a screen reader's view of it; a
 # headless Wayland desktop (sway, XWayland, waybar's tray), its screenshots
 # and pointer, the program on Wayland; a TLS server for the HTTPS check.
-groups[test]="dbus-daemon dbus-bin gnome-keyring libsecret-tools
+groups[test]="clang-format dbus-daemon dbus-bin gnome-keyring libsecret-tools
   xvfb openbox trayer xdotool xclip x11-utils imagemagick picom
   python3-gi gir1.2-gdkpixbuf-2.0 librsvg2-common
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0
