@@ -106,7 +106,8 @@ QCoro::Task<QString> SystemEngine::translate(QString text, QString from, QString
         // Looked for at every try, so a translateLocally installed meanwhile is used.
         if (error.kind() == TranslateLocallyError::Kind::NotInstalled)
             throw missingProgram();
-        qCInfo(lcEngines) << "on-device translation failed, kind" << int(error.kind()) << error.what();
+        // The kind only: a worker's refusal may quote the text it was given.
+        qCInfo(lcEngines) << "on-device translation failed, kind" << int(error.kind());
     } catch (const std::exception &error) {
         qCWarning(lcEngines) << "on-device translation failed:" << error.what();
     } catch (...) {

@@ -85,6 +85,19 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
 void LoopbackServer::answer(QTcpSocket *socket)
 {
     const Reply &reply = m_reply;
+    if (reply.behaviour == Behaviour::EndlessHeaders || reply.behaviour == Behaviour::EndlessHeaderLine) {
+        const QByteArray more = reply.behaviour == Behaviour::EndlessHeaders
+            ? QByteArray("X-More: yes\r\n").repeated(1024)
+            : QByteArray(16 * 1024, 'x');
+        socket->write(reply.behaviour == Behaviour::EndlessHeaders ? "HTTP/1.1 200 OK\r\n"
+                                                                   : "HTTP/1.1 200 OK\r\nX-Long: ");
+        socket->write(more);
+        connect(socket, &QTcpSocket::bytesWritten, socket, [socket, more] {
+            if (socket->bytesToWrite() < more.size())
+                socket->write(more);
+        });
+        return;
+    }
     const QByteArray &body = reply.body;
     // Clients go by the code; the reason phrase is only for people.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\nContent-Type: application/json\r\n";
@@ -107,6 +120,8 @@ void LoopbackServer::answer(QTcpSocket *socket)
                                [socket, byte = body.mid(i, 1)] { socket->write(byte); });
         break;
     case Behaviour::StallAfterHeaders:
+    case Behaviour::EndlessHeaders: // answered above
+    case Behaviour::EndlessHeaderLine:
         break;
     }
 }
