@@ -76,9 +76,8 @@ private Q_SLOTS:
     {
         const QString path = m_config->settingsFilePath();
         for (const bool fifo : {true, false}) {
-            QFile::remove(path);
-            QDir().mkpath(QFileInfo(path).absolutePath());
             QFile file(path);
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()) && (!file.exists() || file.remove()));
             QVERIFY(fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
                          : file.open(QIODevice::WriteOnly) && file.resize(SettingsFile::maximumSize + 1));
             file.close();
@@ -136,14 +135,11 @@ private Q_SLOTS:
         QFETCH(QString, running);
         QFETCH(bool, rewritten);
         writeFile(m_config->autostartPath(), "[Desktop Entry]\nExec=" + exec + "\n");
-        const bool refused = running.startsWith(u"/tmp/"_qs);
-        for (int i = 0; refused && i < 2; ++i)
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"autostart entry .* not updated"_qs));
+        if (running.startsWith(u"/tmp/"_qs))
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"autostart entry .* not updated.*"_qs));
         const AutostartEntry entry(m_config->autostartPath(), running);
         AppSettings settings(m_config->settingsFile(), entry);
         QCOMPARE(entry.startsThisProgram(), rewritten);
-        settings.setLaunchAtLogin(true);
-        QCOMPARE(settings.launchAtLogin(), !refused);
     }
 
     void registeringWritesAnEntryThatRunsThisProgram()
