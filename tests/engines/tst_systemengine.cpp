@@ -124,7 +124,7 @@ private Q_SLOTS:
         for (int attempt = 0; attempt < 2; ++attempt) {
             // The kind alone: the worker's text may quote the user's.
             if (fault == u"refuse")
-                QTest::ignoreMessage(QtInfoMsg, "on-device translation failed, kind 5");
+                QTest::ignoreMessage(QtInfoMsg, "on-device translation failed: refused");
             QCOMPARE(translate(QStringLiteral("你好。"), chinese, english), description);
         }
 
