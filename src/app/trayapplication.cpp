@@ -3,16 +3,16 @@
 #include "app/applog.h"
 #include "app/popoverplacement.h"
 #include "app/popoverwindow.h"
-#include "app/portalshortcut.h"
-#include "app/shortcutbackend.h"
-#include "app/trayicon.h"
-#include "app/x11shortcut.h"
+#include "desktop/portalshortcut.h"
+#include "desktop/shortcutbackend.h"
+#include "desktop/trayicon.h"
+#include "desktop/trayiconimage.h"
+#include "desktop/x11shortcut.h"
 #include "storage/appsettings.h"
 #include "storage/historystore.h"
 #include "ui/settingsview.h"
 #include "ui/translatepanelview.h"
 #include "ui/translationviewmodel.h"
-#include "ui/trayiconimage.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "app/portalshortcut.h"
+#include "desktop/portalshortcut.h"
 
-#include "app/applog.h"
-#include "app/desktopportal.h"
+#include "desktop/desktoplog.h"
+#include "desktop/desktopportal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -81,7 +81,7 @@ void registerApplication()
                                                    {latin1(applicationId), QVariantMap()}),
                                         QDBus::Block, checkTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)
-        qCInfo(lcApp) << "the portal did not register the application id:" << reply.errorMessage();
+        qCInfo(lcDesktop) << "the portal did not register the application id:" << reply.errorMessage();
     registeredWith = owner();
 }
 
@@ -246,7 +246,7 @@ bool PortalShortcut::isAvailable()
             << latin1(shortcutsInterface) << QStringLiteral("version"),
         QDBus::Block, checkTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        qCInfo(lcApp) << "no GlobalShortcuts portal:" << reply.errorMessage();
+        qCInfo(lcDesktop) << "no GlobalShortcuts portal:" << reply.errorMessage();
         return false;
     }
     return reply.arguments().constFirst().value<QDBusVariant>().variant().toUInt() >= 1;

@@ -1,6 +1,6 @@
-#include "app/traycolors.h"
+#include "desktop/traycolors.h"
 
-#include "app/desktopportal.h"
+#include "desktop/desktopportal.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
