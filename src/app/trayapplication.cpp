@@ -1,16 +1,12 @@
 #include "app/trayapplication.h"
 
 #include "app/applog.h"
+#include "app/globalshortcut.h"
 #include "app/popoverplacement.h"
 #include "app/popoverwindow.h"
-#include "desktop/portalshortcut.h"
+#include "app/settingswindow.h"
 #include "desktop/shortcutbackend.h"
 #include "desktop/trayicon.h"
-#include "desktop/trayiconimage.h"
-#include "desktop/x11shortcut.h"
-#include "storage/appsettings.h"
-#include "storage/historystore.h"
-#include "ui/settingsview.h"
 #include "ui/translatepanelview.h"
 #include "ui/translationviewmodel.h"
 
@@ -21,7 +17,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -56,18 +51,6 @@ QRect availableGeometryAt(QPoint point)
     return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
 }
 
-// The way this desktop lets a program bind a desktop-wide key, if any.
-std::unique_ptr<ShortcutBackend> makeShortcutBackend()
-{
-    // The desktop portal's GlobalShortcuts, where offered, comes first: it is
-    // the only way on Wayland and lets the desktop show the binding.
-    if (PortalShortcut::isAvailable())
-        return std::make_unique<PortalShortcut>();
-    if (X11Shortcut::isAvailable())
-        return std::make_unique<X11Shortcut>();
-    return nullptr;
-}
-
 } // namespace
 
 TrayApplication::TrayApplication(AppSettings &settings, HistoryStore &historyStore, KeyStore &keys,
@@ -99,9 +82,16 @@ void TrayApplication::start()
 {
     QApplication::setQuitOnLastWindowClosed(false);
     m_launched.start();
+    m_quit = new QAction(QStringLiteral("退出 tolvanis"), this);
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quit->setShortcutContext(Qt::WindowShortcut);
+    m_quit->setShortcutVisibleInContextMenu(true);
+    connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit);
     // Before the tray reads the colour scheme: a portal backend must register
     // the application id before anything else of ours talks to the portal.
-    startShortcut();
+    m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
+    connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
+    m_shortcut->start();
 
     m_exportedMenu.reset(buildStatusMenu());
     m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
@@ -109,10 +99,7 @@ void TrayApplication::start()
     connect(m_statusItem, &TrayIcon::menuRequested, this, [this](std::optional<QPoint> at) { showStatusMenu(at); });
 
     m_panel = new TranslatePanelView(viewModel());
-    connect(m_panel, &TranslatePanelView::openSettingsRequested, this, [self = QPointer(this)] {
-        if (self)
-            self->openSettings();
-    });
+    connect(m_panel, &TranslatePanelView::openSettingsRequested, this, &TrayApplication::openSettings);
     m_popover = new PopoverWindow(m_panel);
     connect(m_popover, &PopoverWindow::escapePressed, this, [this] {
         // Also while the panel is still turning to the history list, before
@@ -126,7 +113,7 @@ void TrayApplication::start()
         closePopover();
         disconnectDeactivation();
     });
-    addQuitShortcut(m_popover);
+    m_popover->addAction(m_quit);
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
@@ -138,11 +125,6 @@ void TrayApplication::start()
     });
 }
 
-QIcon TrayApplication::renderTrayIcon()
-{
-    return ::renderTrayIcon();
-}
-
 QMenu *TrayApplication::buildStatusMenu()
 {
     auto *menu = new QMenu;
@@ -152,9 +134,7 @@ QMenu *TrayApplication::buildStatusMenu()
     QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &TrayApplication::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->setShortcutVisibleInContextMenu(true);
-    QAction *quit = menu->addAction(QStringLiteral("退出 tolvanis"), qApp, &QCoreApplication::quit);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutVisibleInContextMenu(true);
+    menu->addAction(m_quit);
     return menu;
 }
 
@@ -267,14 +247,12 @@ void TrayApplication::presentPopover(std::optional<QPoint> hostAnchor, const QSt
     disconnectDeactivation();
     if (m_trayless)
         return; // an ordinary window stays open when it loses the focus
-    m_deactivationConnection = connect(m_popover, &PopoverWindow::deactivated, this, [self = QPointer(this)] {
-        if (!self)
-            return;
-        if (self->m_popover && self->isPopoverShown()) {
-            self->closePopover();
-            self->m_closedByDeactivation.start();
+    m_deactivationConnection = connect(m_popover, &PopoverWindow::deactivated, this, [this] {
+        if (isPopoverShown()) {
+            closePopover();
+            m_closedByDeactivation.start();
         }
-        self->disconnectDeactivation();
+        disconnectDeactivation();
     });
 }
 
@@ -304,30 +282,18 @@ QPoint TrayApplication::popoverPosition(std::optional<QPoint> hostAnchor) const
     return PopoverPlacement::position(m_popover->size(), icon, pointer, available, hostAnchor);
 }
 
+QWidget *TrayApplication::settingsWindow() const
+{
+    return m_settingsWindow;
+}
+
 void TrayApplication::openSettings()
 {
     if (!m_settingsWindow) {
-        // Titled and closable only: no minimise or maximise button.
-        auto *window = new QWidget(
-            nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-        window->setWindowTitle(QStringLiteral("设置"));
-        auto *layout = new QVBoxLayout(window);
-        layout->setContentsMargins(0, 0, 0, 0);
-        m_settingsView = new SettingsView(m_settings, m_keys, window);
-        if (!m_shortcut)
-            m_settingsView->setShortcutUnavailable();
-        layout->addWidget(m_settingsView);
-        window->setFixedSize(SettingsView::viewWidth, SettingsView::viewHeight);
-        addQuitShortcut(window);
-        const QRect screen = availableGeometryAt(QCursor::pos());
-        window->move(screen.center() - QPoint(window->width() / 2, window->height() / 2));
-        m_settingsWindow = window;
+        m_settingsWindow = new SettingsWindow(m_settings, m_keys, *m_shortcut);
+        m_settingsWindow->addAction(m_quit);
     }
-    m_settingsWindow->show();
-    m_settingsWindow->raise();
-    m_settingsWindow->activateWindow();
-    if (!m_shortcutFailure.isEmpty())
-        m_settingsView->reportShortcut(false, m_shortcutFailure);
+    m_settingsWindow->open();
 }
 
 void TrayApplication::showWithoutTray()
@@ -343,74 +309,4 @@ void TrayApplication::showWithoutTray()
     const QRect screen = availableGeometryAt(QCursor::pos());
     m_popover->move(screen.center() - QPoint(m_popover->width() / 2, m_popover->height() / 2));
     showPopover();
-}
-
-void TrayApplication::addQuitShortcut(QWidget *window)
-{
-    // Ctrl+Q quits while any window of ours is active; the text fields bring
-    // their own Ctrl+C/V/X/A/Z and Ctrl+Shift+Z.
-    auto *quit = new QAction(window);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutContext(Qt::WindowShortcut);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
-    window->addAction(quit);
-}
-
-void TrayApplication::startShortcut()
-{
-    m_shortcut = makeShortcutBackend();
-    if (!m_shortcut)
-        return;
-    // Queued: an outcome may change the setting, which must not happen while
-    // the setting is still being assigned.
-    connect(m_shortcut.get(), &ShortcutBackend::activated, this, &TrayApplication::translateSelection,
-            Qt::QueuedConnection);
-    connect(
-        m_shortcut.get(), &ShortcutBackend::bound, this,
-        [this](const QString &description) {
-            m_boundShortcut = m_requestedShortcut;
-            m_shortcutStarted = true;
-            m_shortcutFailure.clear();
-            const QString shown = description.isEmpty() ? m_boundShortcut.toString(QKeySequence::NativeText)
-                                                        : description;
-            reportShortcut(true,
-                           shown.isEmpty() ? QStringLiteral("全局快捷键已关闭")
-                                           : QStringLiteral("全局快捷键：%1").arg(shown));
-        },
-        Qt::QueuedConnection);
-    connect(
-        m_shortcut.get(), &ShortcutBackend::failed, this,
-        [this](const QString &reason) {
-            reportShortcut(false, reason);
-            if (!m_shortcutStarted) {
-                // Still the user's choice, to go back to after a failed change.
-                m_boundShortcut = m_requestedShortcut;
-                m_shortcutFailure = reason; // said again when the settings window opens
-            } else {
-                m_requestedShortcut = m_boundShortcut;
-                m_settings.setGlobalShortcut(m_boundShortcut.toString(QKeySequence::PortableText));
-            }
-            m_shortcutStarted = true;
-        },
-        Qt::QueuedConnection);
-    connect(&m_settings, &AppSettings::globalShortcutChanged, this, &TrayApplication::applyShortcut);
-    applyShortcut();
-}
-
-void TrayApplication::applyShortcut()
-{
-    const QKeySequence keys = QKeySequence::fromString(m_settings.globalShortcut(), QKeySequence::PortableText);
-    if (keys == m_requestedShortcut && m_shortcutStarted)
-        return;
-    m_requestedShortcut = keys;
-    m_shortcut->bind(keys);
-}
-
-void TrayApplication::reportShortcut(bool bound, const QString &text)
-{
-    if (!bound)
-        qCWarning(lcApp) << "global shortcut not bound:" << text;
-    // Only the settings window, where the user changes the key, shows it.
-    if (m_settingsView && m_settingsView->isVisible())
-        m_settingsView->reportShortcut(bound, text);
 }
