@@ -53,7 +53,8 @@ void GlobalShortcut::onBound(const QString &description)
     m_started = true;
     m_startFailure.clear();
     const QString shown = description.isEmpty() ? m_bound.toString(QKeySequence::NativeText) : description;
-    Q_EMIT reported(true, shown.isEmpty() ? QStringLiteral("全局快捷键已关闭") : QStringLiteral("全局快捷键：%1").arg(shown));
+    Q_EMIT reported(true,
+                    shown.isEmpty() ? QStringLiteral("全局快捷键已关闭") : QStringLiteral("全局快捷键：%1").arg(shown));
 }
 
 void GlobalShortcut::onFailed(const QString &reason)

@@ -5,6 +5,7 @@
 #include "app/popoverplacement.h"
 #include "app/popoverwindow.h"
 #include "app/settingswindow.h"
+#include "desktop/desktopportal.h"
 #include "desktop/shortcutbackend.h"
 #include "desktop/trayicon.h"
 #include "ui/translatepanelview.h"
@@ -87,8 +88,9 @@ void TrayApplication::start()
     m_quit->setShortcutContext(Qt::WindowShortcut);
     m_quit->setShortcutVisibleInContextMenu(true);
     connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit);
-    // Before the tray reads the colour scheme: a portal backend must register
-    // the application id before anything else of ours talks to the portal.
+    // Before anything else of ours talks to the portal (the shortcut's
+    // question, the tray's colour scheme): later, it refuses the id.
+    DesktopPortal::registerApplication();
     m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
     connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
     m_shortcut->start();
