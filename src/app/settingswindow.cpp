@@ -1,11 +1,9 @@
 #include "app/settingswindow.h"
 
 #include "app/globalshortcut.h"
+#include "app/popoverplacement.h"
 #include "ui/settingsview.h"
 
-#include <QCursor>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QVBoxLayout>
 
 SettingsWindow::SettingsWindow(AppSettings &settings, KeyStore &keys, const GlobalShortcut &shortcut, QWidget *parent)
@@ -26,11 +24,7 @@ SettingsWindow::SettingsWindow(AppSettings &settings, KeyStore &keys, const Glob
             m_view->reportShortcut(bound, text);
     });
     setFixedSize(SettingsView::viewWidth, SettingsView::viewHeight);
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    move(available.center() - QPoint(width() / 2, height() / 2));
+    move(PopoverPlacement::centredUnderPointer(size()));
 }
 
 void SettingsWindow::open()

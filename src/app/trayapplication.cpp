@@ -16,7 +16,6 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QMenu>
-#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -33,24 +32,6 @@ constexpr int reopenGuardMs = 300;
 // The panel is built this long after launch: past the tray's embedding of the
 // icon, which waits for our event loop, and before anyone aims at a new icon.
 constexpr int preparePanelAfterMs = 250;
-
-// Only a plain X11 session always knows where the pointer is. XWayland learns
-// it only while the pointer is over an X11 window, so after a click on a
-// Wayland bar QCursor::pos() still holds where it last left one; a native
-// Wayland client is never told.
-bool pointerPositionIsCurrent()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-// The screen under the point, else the primary screen.
-QRect availableGeometryAt(QPoint point)
-{
-    QScreen *screen = QGuiApplication::screenAt(point);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-}
 
 } // namespace
 
@@ -157,7 +138,8 @@ void TrayApplication::showStatusMenu(std::optional<QPoint> hostAnchor)
     QPoint at = hostAnchor.value_or(QCursor::pos());
     const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
     if (icon.isValid())
-        at = PopoverPlacement::position(menu->sizeHint(), icon, std::nullopt, availableGeometryAt(icon.center()));
+        at = PopoverPlacement::position(menu->sizeHint(), icon, std::nullopt,
+                                        PopoverPlacement::availableGeometryAt(icon.center()));
     menu->popup(at);
 }
 
@@ -243,7 +225,10 @@ void TrayApplication::presentPopover(std::optional<QPoint> hostAnchor, const QSt
         m_popover->activateWindow();
     } else {
         m_popover->prepare();
-        m_popover->open(popoverPosition(hostAnchor));
+        std::optional<QRect> icon;
+        if (m_statusItem && m_statusItem->geometry().isValid())
+            icon = m_statusItem->geometry();
+        m_popover->open(PopoverPlacement::onScreen(m_popover->size(), icon, hostAnchor));
     }
 
     disconnectDeactivation();
@@ -271,19 +256,6 @@ void TrayApplication::disconnectDeactivation()
     m_deactivationConnection.reset();
 }
 
-QPoint TrayApplication::popoverPosition(std::optional<QPoint> hostAnchor) const
-{
-    std::optional<QRect> icon;
-    if (m_statusItem && m_statusItem->geometry().isValid())
-        icon = m_statusItem->geometry();
-    std::optional<QPoint> pointer;
-    if (pointerPositionIsCurrent())
-        pointer = QCursor::pos();
-    const std::optional<QPoint> reference = icon ? icon->center() : hostAnchor ? hostAnchor : pointer;
-    const QRect available = availableGeometryAt(reference.value_or(QPoint()));
-    return PopoverPlacement::position(m_popover->size(), icon, pointer, available, hostAnchor);
-}
-
 QWidget *TrayApplication::settingsWindow() const
 {
     return m_settingsWindow;
@@ -308,7 +280,6 @@ void TrayApplication::showWithoutTray()
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("tolvanis"));
     m_popover->prepare();
-    const QRect screen = availableGeometryAt(QCursor::pos());
-    m_popover->move(screen.center() - QPoint(m_popover->width() / 2, m_popover->height() / 2));
+    m_popover->move(PopoverPlacement::centredUnderPointer(m_popover->size()));
     showPopover();
 }

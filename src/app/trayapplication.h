@@ -65,7 +65,6 @@ private:
     void closePopover();
     void disconnectDeactivation();
     void showWithoutTray();
-    QPoint popoverPosition(std::optional<QPoint> hostAnchor) const;
 
     TrayIcon *m_statusItem = nullptr;
     // The menu StatusNotifierItem hosts draw themselves; never shown by us.
