@@ -93,10 +93,17 @@ void TrayApplication::start()
         }
         if (m_trayless)
             return; // an ordinary window, with no icon to bring it back
-        closePopover();
-        disconnectDeactivation();
+        m_popover->hide();
     });
     m_popover->addAction(m_quit);
+    // Another window taking the focus closes the panel, as a click elsewhere
+    // closes any pop-up; an ordinary window stays open.
+    connect(m_popover, &PopoverWindow::deactivated, this, [this] {
+        if (m_trayless)
+            return;
+        m_popover->hide();
+        m_closedByDeactivation.start();
+    });
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
@@ -153,8 +160,7 @@ void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
     if (!m_popover)
         return;
     if (isPopoverShown()) {
-        closePopover();
-        disconnectDeactivation();
+        m_popover->hide();
         return;
     }
     if (m_closedByDeactivation.isValid() && m_closedByDeactivation.elapsed() < reopenGuardMs) {
@@ -230,30 +236,6 @@ void TrayApplication::presentPopover(std::optional<QPoint> hostAnchor, const QSt
             icon = m_statusItem->geometry();
         m_popover->open(PopoverPlacement::onScreen(m_popover->size(), icon, hostAnchor));
     }
-
-    disconnectDeactivation();
-    if (m_trayless)
-        return; // an ordinary window stays open when it loses the focus
-    m_deactivationConnection = connect(m_popover, &PopoverWindow::deactivated, this, [this] {
-        if (isPopoverShown()) {
-            closePopover();
-            m_closedByDeactivation.start();
-        }
-        disconnectDeactivation();
-    });
-}
-
-void TrayApplication::closePopover()
-{
-    if (m_popover)
-        m_popover->hide();
-}
-
-void TrayApplication::disconnectDeactivation()
-{
-    if (m_deactivationConnection)
-        disconnect(*m_deactivationConnection);
-    m_deactivationConnection.reset();
 }
 
 QWidget *TrayApplication::settingsWindow() const
@@ -276,7 +258,6 @@ void TrayApplication::showWithoutTray()
     // becomes an ordinary window so the program stays usable.
     qCInfo(lcApp) << "no system tray appeared; the panel opens as a window";
     m_trayless = true;
-    disconnectDeactivation();
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("tolvanis"));
     m_popover->prepare();

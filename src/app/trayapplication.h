@@ -62,8 +62,6 @@ public:
 private:
     QMenu *buildStatusMenu();
     void presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken = QString());
-    void closePopover();
-    void disconnectDeactivation();
     void showWithoutTray();
 
     TrayIcon *m_statusItem = nullptr;
@@ -76,9 +74,6 @@ private:
     // Ctrl+Q, in the status menu and in every window of ours.
     QAction *m_quit = nullptr;
     QPointer<QMenu> m_statusMenu;
-    // Set while the panel is open under the icon: another window taking the
-    // focus closes it, as a click elsewhere closes any pop-up.
-    std::optional<QMetaObject::Connection> m_deactivationConnection;
     AppSettings &m_settings;
     HistoryStore &m_historyStore;
     KeyStore &m_keys;
