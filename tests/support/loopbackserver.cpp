@@ -85,14 +85,9 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
 void LoopbackServer::answer(QTcpSocket *socket)
 {
     const Reply &reply = m_reply;
-    if (reply.behaviour == Behaviour::EndlessHeaders || reply.behaviour == Behaviour::EndlessHeaderLine) {
-        const QByteArray more = reply.behaviour == Behaviour::EndlessHeaders
-            ? QByteArray("X-More: yes\r\n").repeated(1024)
-            : QByteArray(16 * 1024, 'x');
-        socket->write(reply.behaviour == Behaviour::EndlessHeaders ? "HTTP/1.1 200 OK\r\n"
-                                                                   : "HTTP/1.1 200 OK\r\nX-Long: ");
-        socket->write(more);
-        connect(socket, &QTcpSocket::bytesWritten, socket, [socket, more] {
+    if (reply.behaviour == Behaviour::EndlessHead) {
+        socket->write("HTTP/1.1 200 OK\r\nX: ");
+        connect(socket, &QTcpSocket::bytesWritten, socket, [socket, more = reply.body.repeated(16 * 1024)] {
             if (socket->bytesToWrite() < more.size())
                 socket->write(more);
         });
@@ -120,8 +115,7 @@ void LoopbackServer::answer(QTcpSocket *socket)
                                [socket, byte = body.mid(i, 1)] { socket->write(byte); });
         break;
     case Behaviour::StallAfterHeaders:
-    case Behaviour::EndlessHeaders: // answered above
-    case Behaviour::EndlessHeaderLine:
+    case Behaviour::EndlessHead: // answered above
         break;
     }
 }

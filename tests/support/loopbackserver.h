@@ -24,8 +24,7 @@ public:
         Chunked, // the same without Content-Length, so the size is not known ahead
         Drip, // the body one byte at a time, steadily but slowly
         StallAfterHeaders, // headers announcing the body, then silence
-        EndlessHeaders, // header lines without end, as fast as the client reads
-        EndlessHeaderLine, // one header line without end, as fast as the client reads
+        EndlessHead, // the status line, "X: ", then the body again and again as fast as it is read
     };
 
     struct Request {
