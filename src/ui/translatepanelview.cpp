@@ -158,8 +158,9 @@ QWidget *TranslatePanelView::buildTranslateContent()
     column->addLayout(buildActionRow(content));
     column->addStretch(1);
 
-    // Return anywhere in the translate content presses the translate button;
-    // the input field handles its own Return before this shortcut sees it.
+    // Return anywhere in the translate content presses the translate button
+    // (the input field handles its own Return before this shortcut sees it);
+    // the read-aloud keys press the speaker buttons.
     const auto pressOn = [content](const QKeySequence &keys, QAbstractButton *button) {
         auto *shortcut = new QShortcut(keys, content);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
