@@ -7,9 +7,10 @@ set -euo pipefail
 declare -A groups
 groups[build]="cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev
-  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev"
-# Fonts with Chinese glyphs.
-groups[run]="fonts-wqy-microhei fonts-noto-cjk"
+  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev libtesseract-dev"
+# Fonts with Chinese glyphs; the data for reading Chinese and English text
+# off the screen.
+groups[run]="fonts-wqy-microhei fonts-noto-cjk tesseract-ocr-chi-sim tesseract-ocr-eng"
 # A private Secret Service; a virtual X display with a tray, clicks, the
 # clipboard and screenshots; a compositing manager, so the panel's corners and
 # shadow show; the StatusNotifierItem host and portal stand-ins (Gio from
