@@ -45,16 +45,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("raw");
         QTest::addColumn<QString>("joined");
-        QTest::newRow("Chinese lines directly") << "截图翻译可以\n识别文字" << "截图翻译可以识别文字";
-        QTest::newRow("Latin lines with a space") << "Select a\nregion " << "Select a region";
-        QTest::newRow("spaced-out Chinese") << "设 置 已 保 存 ， 下 次 生 效 。" << "设置已保存，下次生效。";
-        QTest::newRow("Latin word in Chinese") << "使 用  Linux 系 统" << "使用 Linux 系统";
-        QTest::newRow("Chinese line then Latin") << "请打开\nSettings\n窗口" << "请打开Settings窗口";
-        QTest::newRow("quotes beside Chinese") << "他 说 “ 你 好 ”" << "他说“你好”";
-        QTest::newRow("quotes in English") << "He said “hi” to me" << "He said “hi” to me";
-        QTest::newRow("hyphen at line end") << "well-\nknown" << "well-known";
-        QTest::newRow("blank line is a paragraph") << "One line\n \nTwo\nlines" << "One line\n\nTwo lines";
-        QTest::newRow("blank runs and ends") << "\n\n第一段\n\n\n\n第二段\n\n" << "第一段\n\n第二段";
+        QTest::newRow("Chinese lines directly") << "截图翻译可以\n识别文字"
+                                                << "截图翻译可以识别文字";
+        QTest::newRow("Latin lines with a space") << "Select a\nregion "
+                                                  << "Select a region";
+        QTest::newRow("spaced-out Chinese") << "设 置 已 保 存 ， 下 次 生 效 。"
+                                            << "设置已保存，下次生效。";
+        QTest::newRow("Latin word in Chinese") << "使 用  Linux 系 统"
+                                               << "使用 Linux 系统";
+        QTest::newRow("Chinese line then Latin") << "请打开\nSettings\n窗口"
+                                                 << "请打开Settings窗口";
+        QTest::newRow("quotes beside Chinese") << "他 说 “ 你 好 ”"
+                                               << "他说“你好”";
+        QTest::newRow("quotes in English") << "He said “hi” to me"
+                                           << "He said “hi” to me";
+        QTest::newRow("hyphen at line end") << "well-\nknown"
+                                            << "well-known";
+        QTest::newRow("blank line is a paragraph") << "One line\n \nTwo\nlines"
+                                                   << "One line\n\nTwo lines";
+        QTest::newRow("blank runs and ends") << "\n\n第一段\n\n\n\n第二段\n\n"
+                                             << "第一段\n\n第二段";
     }
     void joinsLinesByScript()
     {
@@ -68,7 +78,8 @@ private Q_SLOTS:
         QTest::addColumn<QImage>("image");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("reason"); // empty when text is expected
-        QTest::newRow("English") << textImage(QStringLiteral("Recognised and translated")) << "Recognised and translated"
+        QTest::newRow("English") << textImage(QStringLiteral("Recognised and translated"))
+                                 << "Recognised and translated"
                                  << "";
         QTest::newRow("Chinese, dark") << textImage(QStringLiteral("设置已保存，下次启动时生效"), true)
                                        << "设置已保存，下次启动时生效"
@@ -76,8 +87,8 @@ private Q_SLOTS:
         QTest::newRow("blank") << textImage(QString()) << "" << noText;
         QTest::newRow("one pixel") << QImage(1, 1, QImage::Format_RGB32) << "" << noText;
         QTest::newRow("null") << QImage() << "" << noText;
-        QTest::newRow("larger than any screen")
-            << QImage(8000, 6000, QImage::Format_Grayscale8) << "" << "所选区域太大，无法识别文字，请选择较小的区域";
+        QTest::newRow("larger than any screen") << QImage(8000, 6000, QImage::Format_Grayscale8) << ""
+                                                << "所选区域太大，无法识别文字，请选择较小的区域";
     }
     void readsImages()
     {
