@@ -10,7 +10,9 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -23,9 +25,12 @@ namespace {
 
 using Status = RecognizerProtocol::Status;
 
-// Small screen text is read far better enlarged; beyond this many pixels the
-// enlargement costs more time than it gains.
-constexpr double enlargement = 3.0;
+// Small screen text is read far better enlarged. On paragraphs of 12–16 px
+// text at scale 1 and 2, twice the size read 99.9 % of the characters right
+// (98.9 % on the worst one), three times 99.6 % (96.8 %), four times 93 %: the
+// text of a HiDPI screen grows too large for Tesseract's models. Beyond the
+// pixel budget the enlargement costs more time than it gains.
+constexpr double enlargement = 2.0;
 constexpr double enlargedPixelBudget = 16'000'000;
 // A hostile image must not take the whole machine's memory with it.
 constexpr rlim_t addressSpaceLimit = rlim_t(4) * 1024 * 1024 * 1024;
