@@ -139,10 +139,11 @@ QString TextRecognizer::workerProgram() const
     if (!m_program.isEmpty())
         return m_program;
     // In the build tree the worker is built next to the program.
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(workerName));
+    const QDir programDirectory(QCoreApplication::applicationDirPath());
+    const QString beside = programDirectory.filePath(QLatin1String(workerName));
     if (QFileInfo(beside).isExecutable())
         return beside;
-    return QStringLiteral(TOLVANIS_RECOGNIZER_INSTALLED);
+    return QDir::cleanPath(programDirectory.filePath(QStringLiteral(TOLVANIS_RECOGNIZER_FROM_BINDIR)));
 }
 
 bool TextRecognizer::startWorker()
