@@ -80,9 +80,10 @@ public:
             return Status::MissingData;
         std::vector<std::string> loaded;
         m_api.GetLoadedLanguagesAsVector(&loaded);
-        // Tesseract carries on when a language after the first is missing.
-        if (std::find(loaded.begin(), loaded.end(), "eng") == loaded.end())
-            return Status::MissingData;
+        // Tesseract carries on with the languages it found when one is missing.
+        for (const char *language : {"chi_sim", "eng"})
+            if (std::find(loaded.begin(), loaded.end(), language) == loaded.end())
+                return Status::MissingData;
         m_api.SetPageSegMode(tesseract::PSM_AUTO);
         // Keeps Chinese from being spaced out character by character.
         m_api.SetVariable("preserve_interword_spaces", "1");

@@ -2,6 +2,7 @@
 #include "engines/textrecognizer.h"
 #include "settledtask.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -100,10 +101,21 @@ private Q_SLOTS:
         QCOMPARE(result.ok() ? result.value() : result.error(), reason.isEmpty() ? text : reason);
     }
 
+    void missingDataNamesThePackages_data()
+    {
+        QTest::addColumn<QString>("installed");
+        QTest::newRow("nothing") << "";
+        QTest::newRow("English only") << "eng";
+        QTest::newRow("Chinese only") << "chi_sim";
+    }
     void missingDataNamesThePackages()
     {
-        QTemporaryDir empty;
-        qputenv("TESSDATA_PREFIX", empty.path().toUtf8());
+        QFETCH(QString, installed);
+        QTemporaryDir data;
+        const QString file = QStringLiteral("/%1.traineddata").arg(installed);
+        QVERIFY(installed.isEmpty() ||
+                QFile::copy(QStringLiteral("/usr/share/tesseract-ocr/5/tessdata") + file, data.path() + file));
+        qputenv("TESSDATA_PREFIX", data.path().toUtf8());
         TextRecognizer recognizer;
         const Result<QString> result = recognized(recognizer, textImage(QStringLiteral("text")));
         qunsetenv("TESSDATA_PREFIX");
