@@ -84,6 +84,9 @@ public:
         for (const char *language : {"chi_sim", "eng"})
             if (std::find(loaded.begin(), loaded.end(), language) == loaded.end())
                 return Status::MissingData;
+        // Tesseract's progress notes ("Detected 36 diacritics") would fill the
+        // program's log with every recognition.
+        m_api.SetVariable("debug_file", "/dev/null");
         m_api.SetPageSegMode(tesseract::PSM_AUTO);
         // Keeps Chinese from being spaced out character by character.
         m_api.SetVariable("preserve_interword_spaces", "1");
