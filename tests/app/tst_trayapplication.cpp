@@ -7,13 +7,11 @@
 #include "storage/appsettings.h"
 #include "storage/historystore.h"
 #include "temporaryconfig.h"
-#include "ui/submittextview.h"
 #include "ui/translatepanelview.h"
 #include "ui/translationviewmodel.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QMenu>
 #include <QtTest>
 
@@ -31,7 +29,6 @@ private Q_SLOTS:
     void statusMenuIsBuiltAnewWithItsShortcuts();
     void settingsWindowOpensOnceAndIsOnlyHiddenOnClose();
     void withoutATrayThePanelBecomesAnOrdinaryWindow();
-    void editingKeysWorkInThePanelInput();
 
 private:
     TemporaryConfig m_config; // kept from test to test, as in one run of the program
@@ -152,32 +149,6 @@ void TestTrayApplication::withoutATrayThePanelBecomesAnOrdinaryWindow()
     other.activateWindow();
     QTest::qWait(100);
     QVERIFY(m_tray->isPopoverShown());
-}
-
-void TestTrayApplication::editingKeysWorkInThePanelInput()
-{
-    // The program has no menu bar; the input must bring the usual keys.
-    m_tray->togglePopover();
-    SubmitTextView *field = m_tray->panel()->inputField();
-    field->setPlainText(u"gpt-4o"_qs);
-    field->window()->activateWindow();
-    field->setFocus();
-    QTRY_VERIFY(field->hasFocus());
-
-    // (keys, the text and the clipboard after them)
-    const QList<std::tuple<QKeyCombination, QString, QString>> steps{
-        {Qt::CTRL | Qt::Key_A, u"gpt-4o"_qs, QString()},
-        {Qt::CTRL | Qt::Key_C, u"gpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_X, QString(), u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_V, u"gpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_V, u"gpt-4ogpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_Z, u"gpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, u"gpt-4ogpt-4o"_qs, u"gpt-4o"_qs}};
-    for (const auto &[keys, after, clipboard] : steps) {
-        QTest::keyClick(field, keys.key(), keys.keyboardModifiers());
-        QCOMPARE(field->toPlainText(), after);
-        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
-    }
 }
 
 QTEST_MAIN(TestTrayApplication)
