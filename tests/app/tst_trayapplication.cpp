@@ -7,6 +7,7 @@
 #include "storage/appsettings.h"
 #include "storage/historystore.h"
 #include "temporaryconfig.h"
+#include "ui/submittextview.h"
 #include "ui/translatepanelview.h"
 #include "ui/translationviewmodel.h"
 
