@@ -47,11 +47,8 @@ private Q_SLOTS:
     void everyAssignmentIsWrittenAtOnce()
     {
         AppSettings &settings = m_config->settings();
-        QCOMPARE(QStringList({rawValue(settings.defaultEngine()), rawValue(settings.llmProvider()),
-                              settings.openAIBaseURL(), settings.openAIModel(), settings.globalShortcut()})
-                     .join(u' '),
-                 u"system anthropic https://api.openai.com/v1 gpt-4o-mini Ctrl+Alt+Y"_qs);
-        QVERIFY(!QFile::exists(m_config->settingsFilePath()) && !settings.launchAtLogin());
+        QVERIFY(!settings.launchAtLogin() && settings.globalShortcut() == u"Ctrl+Alt+Y"_qs);
+        QVERIFY(!QFile::exists(m_config->settingsFilePath()));
         QSignalSpy providerChanged(&settings, &AppSettings::llmProviderChanged);
         settings.setDefaultEngine(EngineKind::System); // the value it has: written all the same
         settings.setLLMProvider(LLMProvider::OpenAICompatible);

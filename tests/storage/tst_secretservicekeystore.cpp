@@ -28,18 +28,14 @@ constexpr auto openAI = ApiKeyAccount::OpenAICompatible;
 const QString unanswered = u"failed: 系统钥匙环服务没有响应"_qs;
 const QString keyring = u"/org/freedesktop/secrets"_qs;
 // Another schema name than the program's: items match by attributes alone.
-const SecretSchema probe = {
-    "com.quendrix.tolvanis.test.Probe",
-    SECRET_SCHEMA_DONT_MATCH_NAME,
-    {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {}},
-    0,
-    {},
-    {},
-    {},
-    {},
-    {},
-    {},
-    {}};
+const SecretSchema probe = [] {
+    SecretSchema schema{};
+    schema.name = "com.quendrix.tolvanis.test.Probe";
+    schema.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
+    schema.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+    schema.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+    return schema;
+}();
 
 QString uniqueService()
 {

@@ -1,13 +1,11 @@
 // The toolkit's controls driven as a user drives them, and its drawings
 // checked on the pixels they leave.
 #include "widgets/button.h"
-#include "widgets/colors.h"
 #include "widgets/continuouscorners.h"
 #include "widgets/flipcontainer.h"
 #include "widgets/focusring.h"
 #include "widgets/segmentedpicker.h"
 #include "widgets/symbols.h"
-#include "widgets/titledcard.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -66,32 +64,6 @@ private Q_SLOTS:
         }
         QTest::keyClick(&button, Qt::Key_Enter, Qt::KeypadModifier);
         QTRY_COMPARE(clicked.count(), 1);
-    }
-
-    // Text, secondary and tertiary text must each look different.
-    void textLevelsDiffer()
-    {
-        QSet<QRgb> levels;
-        for (Foreground level : {Foreground::Primary, Foreground::Secondary, Foreground::Tertiary})
-            levels.insert(Colors::foreground(level, QPalette()).rgba());
-        QCOMPARE(levels.size(), 3);
-    }
-
-    // The surface is the text background, or with the accent a light wash of
-    // the highlight (Qt's default one here) over the window.
-    void cardSurface()
-    {
-        for (bool accent : {false, true}) {
-            TitledCard card(QStringLiteral("输入"), TitledCard::compact());
-            card.setPalette(QPalette(Qt::black, QColor(240, 240, 240)));
-            card.setAccent(accent);
-            card.bodyLayout()->addWidget(new QLabel(QStringLiteral("\n\n\n")));
-            card.show();
-            const QImage image = card.grab().toImage();
-            const QRect surface = card.surface()->geometry();
-            const QColor centre = image.pixelColor(surface.center());
-            QCOMPARE(centre, accent ? QColor(225, 232, 237) : QColor(Qt::white));
-        }
     }
 
     // While it turns, neither live face is shown; a second flip finishes the
