@@ -11,6 +11,10 @@
 # runs as the existing user nobody; the command itself stays root and may
 # still read and connect to everything.
 # TOLVANIS_WAYBAR_STYLE names waybar's style sheet (default: waybar's own).
+# The session bus activates no host service; TOLVANIS_BUS_SERVICES names the
+# ones a test wants on purpose (see scripts/private-bus.sh), e.g. the real
+# portal for screenshots:
+#   TOLVANIS_BUS_SERVICES="org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.wlr"
 set -euo pipefail
 
 pointer=$1

@@ -15,12 +15,6 @@ void writeFile(const QString &path, const QByteArray &contents)
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 uint mode(const QString &path)
 {
     struct stat info { };
@@ -104,8 +98,10 @@ private Q_SLOTS:
         AppSettings &settings = m_config->settings();
         QCOMPARE(settings.launchAtLogin(), enabled);
         QCOMPARE(AutostartEntry(m_config->autostartPath()).startsThisProgram(), enabled);
-        if (enabled) // and truly this one: the entry names it
-            QVERIFY(readFile(m_config->autostartPath()).contains(QCoreApplication::applicationFilePath().toUtf8()));
+        QFile entry(m_config->autostartPath()); // and truly this one: the entry names it
+        QVERIFY(!enabled ||
+                (entry.open(QIODevice::ReadOnly) &&
+                 entry.readAll().contains(QCoreApplication::applicationFilePath().toUtf8())));
         settings.setLaunchAtLogin(false);
         QCOMPARE(QFile::exists(m_config->autostartPath()), !enabled);
         settings.setLaunchAtLogin(true);

@@ -6,7 +6,6 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
@@ -241,25 +240,6 @@ private Q_SLOTS:
         const QString saved = settle(store.save(u"sk-new"_qs, anthropic));
         QVERIFY2(clock.elapsed() >= 1000 && saved.startsWith(u"failed: "_qs) && saved != unanswered, qPrintable(saved));
         QCOMPARE(m_prompts, 5);
-    }
-
-    // libsecret keeps its first bus for the process, so the check runs in a child without one.
-    void withoutASessionBusEveryCallSaysSo()
-    {
-        if (qEnvironmentVariableIsSet("TOLVANIS_TEST_NO_BUS")) {
-            SecretServiceKeyStore store(uniqueService(), uniqueService(), 2s);
-            for (const QString &outcome : {settle(store.load(anthropic)), settle(store.remove(anthropic))})
-                QVERIFY2(outcome.startsWith(u"failed: 无法连接系统钥匙环服务："_qs), qPrintable(outcome));
-            return;
-        }
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_qs, u"unix:path=/nonexistent/bus"_qs);
-        environment.insert(u"TOLVANIS_TEST_NO_BUS"_qs, u"1"_qs);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(QTest::currentTestFunction())});
-        QVERIFY(child.waitForFinished(60000));
-        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
     }
 };
 
