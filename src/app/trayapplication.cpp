@@ -44,7 +44,13 @@ TrayApplication::TrayApplication(AppSettings &settings, HistoryStore &historySto
     , m_keys(keys)
     , m_systemEngine(std::move(systemEngine))
     , m_llmEngine(std::move(llmEngine))
-{ }
+    , m_reopenGuard(new QTimer(this))
+{
+    m_reopenGuard->setObjectName(QStringLiteral("reopenGuard"));
+    m_reopenGuard->setSingleShot(true);
+    m_reopenGuard->setTimerType(Qt::PreciseTimer);
+    m_reopenGuard->setInterval(reopenGuardMs);
+}
 
 TrayApplication::~TrayApplication()
 {
@@ -107,7 +113,7 @@ void TrayApplication::start()
         if (m_trayless)
             return;
         m_popover->hide();
-        m_closedByDeactivation.start();
+        m_reopenGuard->start();
     });
 
     // Shown even without a tray: the icon moves into one that appears later.
@@ -171,8 +177,8 @@ void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
         m_popover->hide();
         return;
     }
-    if (m_closedByDeactivation.isValid() && m_closedByDeactivation.elapsed() < reopenGuardMs) {
-        m_closedByDeactivation.invalidate();
+    if (m_reopenGuard->isActive()) {
+        m_reopenGuard->stop();
         return;
     }
     showPopover(hostAnchor);

@@ -16,6 +16,7 @@ class HistoryStore;
 class KeyStore;
 class PopoverWindow;
 class QAction;
+class QTimer;
 class SettingsWindow;
 class TranslatePanelView;
 class TranslationViewModel;
@@ -81,10 +82,11 @@ private:
     std::shared_ptr<TranslationEngine> m_systemEngine;
     std::shared_ptr<TranslationEngine> m_llmEngine;
     std::shared_ptr<TranslationViewModel> m_viewModel;
-    // When the panel last closed because another window took the focus: a
-    // click on the tray icon deactivates the panel just before the click
-    // itself arrives, and that click must not open it again.
-    QElapsedTimer m_closedByDeactivation;
+    // Runs for a moment after the panel closed because another window took the
+    // focus: a click on the tray icon deactivates the panel just before the
+    // click itself arrives, and that click must not open it again. A named
+    // timer, so that tests can tell whether the moment has passed.
+    QTimer *m_reopenGuard = nullptr;
     QElapsedTimer m_launched;
     bool m_trayless = false;
 };

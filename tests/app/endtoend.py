@@ -68,7 +68,7 @@ icon_x, icon_y = tray_icon()
 
 # Left click: the panel opens under the icon, wholly on screen, pre-filled from the clipboard.
 click(icon_x, icon_y)
-x, y, width, height = until("a left click did not open the panel", panel, 5)
+x, y, width, height = until("a left click did not open the panel", panel)
 screen = [int(n) for n in run("xdotool", "getdisplaygeometry").stdout.split()]
 check(width == 340 and y >= icon_y, f"the panel at {x},{y} {width}x{height} is not under the icon")
 check(x >= 0 and y >= 0 and x + width <= screen[0] and y + height <= screen[1], f"the panel is off the {screen} screen")
@@ -86,14 +86,14 @@ run("sleep", "0.5")
 shot("panel", visible("^tolvanis$")[0], 24)
 
 run("xdotool", "key", "Escape")
-until("Escape did not close the panel", lambda: not panel(), 3)
+until("Escape did not close the panel", lambda: not panel())
 
 # Right click: the status menu; its second item opens the settings window.
 click(icon_x, icon_y, "3")
 run("sleep", "0.5")
 shot("status-menu")
 run("xdotool", "key", "Down", "Down", "Return")
-settings = until("设置… did not open the settings window", lambda: visible("^设置$"), 5)[0]
+settings = until("设置… did not open the settings window", lambda: visible("^设置$"))[0]
 run("sleep", "0.3")
 shot("settings", settings, 24)
 
@@ -102,7 +102,7 @@ picom.terminate()
 until("picom did not stop", lambda: not compositor())
 run("sleep", "0.4")
 click(icon_x, icon_y)
-until("the panel did not open without a compositor", panel, 5)
+until("the panel did not open without a compositor", panel)
 run("sleep", "0.3")
 image = shot("no-compositor", visible("^tolvanis$")[0])
 edge = image.getpixel((170, 0))

@@ -116,6 +116,12 @@ for what, primary, clipboard, how, translated, shown_input in cases:
 # Another program holds Ctrl+Alt+J: a second tolvanis with its own instance.
 other = start(tolvanis, env=private_home("other", chat, extra="com.quendrix.tolvanis.globalShortcut=Ctrl+Alt+J\n"))
 stays("the other tolvanis ended", lambda: other.poll() is not None, 2)  # meanwhile it grabs its key
+# A bare key from a hand-edited file would be taken from every program: not grabbed.
+bare = start(tolvanis, env=private_home("bare", chat, extra="com.quendrix.tolvanis.globalShortcut=K\n"))
+stays("the tolvanis with a bare key ended", lambda: bare.poll() is not None, 2)
+put("primary", "a bare key")
+translates("a bare K", lambda: run("xdotool", "key", "k"), None)
+put("primary", None)
 ui = Accessible(pyatspi, launched.pid)
 put("clipboard", None)
 run(*CTRL_ALT_Y)
@@ -132,10 +138,12 @@ def to_settings():
     until("the panel stays open", lambda: not panel())
 
 
-# (what the recorder is given, the status line, keys that translate, keys that do nothing)
+# (what the recorder is given, the status line, keys that translate, also with NumLock or CapsLock on,
+# keys that do nothing)
 changes = [
     ("ctrl+alt+j", "Ctrl+Alt+J 已被其他程序占用，请换一个组合键", ["ctrl+alt+y"], []),
-    ("ctrl+alt+k", "全局快捷键：Ctrl+Alt+K", ["ctrl+alt+k"], ["ctrl+alt+y"]),
+    ("ctrl+alt+k", "全局快捷键：Ctrl+Alt+K",
+     ["ctrl+alt+k", "Num_Lock ctrl+alt+k Num_Lock", "Caps_Lock ctrl+alt+k Caps_Lock"], ["ctrl+alt+y"]),
     ("BackSpace", "全局快捷键已关闭", [], ["ctrl+alt+k", "ctrl+alt+y"]),
 ]
 put("primary", "through the new key")
@@ -147,7 +155,7 @@ for given, status, working, idle in changes:
     ui.shown(settings, "label", status)
     for keys in working + idle:
         to_settings()
-        translates(f"after {given}, {keys}", lambda: run("xdotool", "key", keys),
+        translates(f"after {given}, {keys}", lambda: run("xdotool", "key", *keys.split()),
                    "through the new key" if keys in working else None)
 
 # As a screen reader meets the panel: named controls, the engine picker, translating.

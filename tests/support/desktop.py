@@ -42,7 +42,7 @@ def run(*command, **options):
     return subprocess.run(command, capture_output=True, text=True, timeout=20, **options)
 
 
-def until(what, probe, seconds=10):
+def until(what, probe, seconds=30):
     """probe()'s first true value; on timeout, fails the test with `what`, or without one returns None."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:

@@ -1,13 +1,10 @@
 // The toolkit's controls driven as a user drives them, and its drawings
 // checked on the pixels they leave.
 #include "widgets/button.h"
-#include "widgets/colors.h"
-#include "widgets/continuouscorners.h"
 #include "widgets/flipcontainer.h"
 #include "widgets/focusring.h"
 #include "widgets/segmentedpicker.h"
 #include "widgets/symbols.h"
-#include "widgets/titledcard.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -68,32 +65,6 @@ private Q_SLOTS:
         QTRY_COMPARE(clicked.count(), 1);
     }
 
-    // Text, secondary and tertiary text must each look different.
-    void textLevelsDiffer()
-    {
-        QSet<QRgb> levels;
-        for (Foreground level : {Foreground::Primary, Foreground::Secondary, Foreground::Tertiary})
-            levels.insert(Colors::foreground(level, QPalette()).rgba());
-        QCOMPARE(levels.size(), 3);
-    }
-
-    // The surface is the text background, or with the accent a light wash of
-    // the highlight (Qt's default one here) over the window.
-    void cardSurface()
-    {
-        for (bool accent : {false, true}) {
-            TitledCard card(QStringLiteral("输入"), TitledCard::compact());
-            card.setPalette(QPalette(Qt::black, QColor(240, 240, 240)));
-            card.setAccent(accent);
-            card.bodyLayout()->addWidget(new QLabel(QStringLiteral("\n\n\n")));
-            card.show();
-            const QImage image = card.grab().toImage();
-            const QRect surface = card.surface()->geometry();
-            const QColor centre = image.pixelColor(surface.center());
-            QCOMPARE(centre, accent ? QColor(225, 232, 237) : QColor(Qt::white));
-        }
-    }
-
     // While it turns, neither live face is shown; a second flip finishes the
     // turn under way at once.
     void flip()
@@ -134,32 +105,6 @@ private Q_SLOTS:
             }
         }
         QVERIFY(coverage[0] > 10 && std::abs(coverage[1] - 4 * coverage[0]) < 0.2 * coverage[0]);
-    }
-
-    void roundedRect_data()
-    {
-        QTest::addColumn<QRectF>("rect");
-        QTest::addColumn<QList<qreal>>("radii"); // clockwise from the top left
-        QTest::newRow("card") << QRectF(0, 0, 312, 84) << QList<qreal>{8, 8, 8, 8};
-        QTest::newRow("radius beyond half the side") << QRectF(10, 10, 40, 20) << QList<qreal>{30, 30, 30, 30};
-        QTest::newRow("square bottom corners") << QRectF(0, 0, 100, 20) << QList<qreal>{30, 30, 0, 0};
-    }
-
-    // The shape reaches its rectangle's sides, cuts off the rounded corners and
-    // keeps the square ones; a corner eases into the edge later than a
-    // circular arc of its radius would.
-    void roundedRect()
-    {
-        QFETCH(QRectF, rect);
-        QFETCH(QList<qreal>, radii);
-        const QPainterPath path = ContinuousCorners::roundedRect(rect, {radii[0], radii[1], radii[2], radii[3]});
-        QCOMPARE(path.boundingRect(), rect);
-        const qreal limit = std::min(rect.width(), rect.height()) / 2;
-        const QList<QPointF> corners{rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()};
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(path.contains(corners[i] + (rect.center() - corners[i]) / 100), radii[i] == 0);
-        QVERIFY(radii[0] * 1.6 >= limit ||
-                !path.contains(QPointF(rect.left() + 0.004 * radii[0], rect.top() + radii[0])));
     }
 };
 
