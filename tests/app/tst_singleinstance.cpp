@@ -30,6 +30,7 @@ void TestSingleInstance::requestsReachTheRunningInstance_data()
     QTest::newRow("an earlier version's show") << QByteArray("show\n") << QStringList{u"open|"_qs};
     QTest::newRow("selection with a token") << QByteArray("selection t-1\n") << QStringList{u"selection|t-1"_qs};
     QTest::newRow("two in one write") << QByteArray("open\nselection\n") << QStringList{u"open|"_qs, u"selection|"_qs};
+    QTest::newRow("capture") << QByteArray("capture\n") << QStringList{u"capture|"_qs};
     QTest::newRow("unknown command") << QByteArray("translate everything\n") << QStringList{};
     QTest::newRow("control bytes in the token") << QByteArray("open a\x01z\n") << QStringList{};
     QTest::newRow("binary garbage, then a request")
@@ -48,7 +49,8 @@ void TestSingleInstance::requestsReachTheRunningInstance()
     QStringList heard;
     connect(&instance, &SingleInstance::requested, this,
             [&heard](SingleInstance::Request request, const QString &token) {
-                heard << (request == SingleInstance::Request::Open ? u"open|"_qs : u"selection|"_qs) + token;
+                const char *name = QMetaEnum::fromType<SingleInstance::Request>().valueToKey(int(request));
+                heard << QString::fromLatin1(name).toLower() + u'|' + token;
             });
 
     QLocalSocket peer;

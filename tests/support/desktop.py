@@ -4,6 +4,8 @@
 # and a private accessibility bus. Debian's python: pyatspi and gi are not in
 # other pythons.
 import atexit
+import difflib
+import json
 import os
 import subprocess
 import sys
@@ -88,6 +90,26 @@ def tray_icon():
     x, y, width, height = until("the icon was not embedded in the tray", lambda: (
         shape := geometry(os.environ["TOLVANIS_TRAY_WINDOW"])) [2] >= 16 and shape)
     return x + width // 2, y + height // 2
+
+
+# Text for screen reading: a Chinese and an English paragraph, as a chat window shows them.
+SCREEN_TEXT = ["今天天气很好，我们下午一起去公园散步吧。", "The quick brown fox jumps over the lazy dog."]
+
+
+def show_text(lines=SCREEN_TEXT, **options):
+    """A window named "screentext" showing `lines` in 16 px black on white (through X)."""
+    script = ("import sys, tkinter\nroot = tkinter.Tk()\nroot.title('screentext')\n"
+              "tkinter.Label(root, text='\\n'.join(sys.argv[1:]), font=('Noto Sans CJK SC', -16), bg='white',"
+              " fg='black', justify='left', padx=24, pady=24).pack()\nroot.mainloop()")
+    return start("/usr/bin/python3", "-c", script, *lines, **options)
+
+
+def read_correctly(request, lines=SCREEN_TEXT):
+    """The share of the characters of `lines` (white space aside) the request's text has, in order."""
+    text = json.loads(request.split("\r\n\r\n", 1)[1])["messages"][-1]["content"].split("\n\n", 1)[1]
+    expected, sent = "".join("".join(lines).split()), "".join(text.split())
+    matcher = difflib.SequenceMatcher(None, expected, sent, autojunk=False)
+    return sum(block.size for block in matcher.get_matching_blocks()) / max(len(expected), len(sent))
 
 
 class Chat:
