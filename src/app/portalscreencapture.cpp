@@ -6,6 +6,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFile>
@@ -39,8 +40,8 @@ QString requestPath(const QString &token)
 void removeCapturedFile(const QString &path, const QDateTime &asked)
 {
     const QFileInfo info(path);
-    if (!info.isFile() || info.isSymLink() || info.ownerId() != ::getuid()
-        || info.lastModified() < asked.addMSecs(-fileAgeToleranceMs)) {
+    if (!info.isFile() || info.isSymLink() || info.ownerId() != ::getuid() ||
+        info.lastModified() < asked.addMSecs(-fileAgeToleranceMs)) {
         qCWarning(lcApp) << "the portal's picture was left in place: not a fresh file of ours";
         return;
     }
@@ -62,19 +63,24 @@ void PortalScreenCapture::start()
 {
     if (!m_request.isEmpty() || m_picker->isPicking())
         return;
+    ask(true);
+}
+
+void PortalScreenCapture::ask(bool interactive)
+{
     const QString token = QStringLiteral("tolvanis%1").arg(QRandomGenerator::global()->generate());
     m_request = requestPath(token);
     m_asked = QDateTime::currentDateTime();
+    m_interactive = interactive;
     // Subscribed before the call: the portal may answer before the call returns.
     QDBusConnection::sessionBus().connect(QString::fromLatin1(DesktopPortal::service), m_request,
                                           QString::fromLatin1(requestInterface), QStringLiteral("Response"), this,
                                           SLOT(onResponse(uint, QVariantMap)));
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(DesktopPortal::service),
-                                                       QString::fromLatin1(DesktopPortal::path),
-                                                       QString::fromLatin1(screenshotInterface),
-                                                       QStringLiteral("Screenshot"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(DesktopPortal::service), QString::fromLatin1(DesktopPortal::path),
+        QString::fromLatin1(screenshotInterface), QStringLiteral("Screenshot"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
-                              {QStringLiteral("interactive"), true},
+                              {QStringLiteral("interactive"), interactive},
                               {QStringLiteral("modal"), true}};
     call.setArguments({QString(), options});
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
@@ -84,23 +90,32 @@ void PortalScreenCapture::start()
         if (!reply.isError())
             return;
         qCWarning(lcApp) << "the portal did not take a screenshot:" << reply.error().message();
-        QDBusConnection::sessionBus().disconnect(QString::fromLatin1(DesktopPortal::service), m_request,
-                                                 QString::fromLatin1(requestInterface), QStringLiteral("Response"),
-                                                 this, SLOT(onResponse(uint, QVariantMap)));
-        m_request.clear();
+        stopListening();
         Q_EMIT failed(QStringLiteral("这个桌面不提供截图功能"));
     });
 }
 
-void PortalScreenCapture::onResponse(uint response, const QVariantMap &results)
+void PortalScreenCapture::stopListening()
 {
     QDBusConnection::sessionBus().disconnect(QString::fromLatin1(DesktopPortal::service), m_request,
                                              QString::fromLatin1(requestInterface), QStringLiteral("Response"), this,
                                              SLOT(onResponse(uint, QVariantMap)));
     m_request.clear();
-    // 1: the user cancelled the desktop's dialog; 2: the desktop refused.
+}
+
+void PortalScreenCapture::onResponse(uint response, const QVariantMap &results)
+{
+    stopListening();
+    // 1: the user cancelled the desktop's dialog.
     if (response == 1) {
         Q_EMIT failed(QString());
+        return;
+    }
+    // 2: it failed. xdg-desktop-portal-wlr fails so when slurp, its region
+    // picker, is missing; a picture of the whole screen serves as well.
+    if (response != 0 && m_interactive) {
+        qCInfo(lcApp) << "the portal's own picker failed; asking for the whole screen";
+        ask(false);
         return;
     }
     if (response != 0) {

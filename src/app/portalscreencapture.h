@@ -13,9 +13,10 @@ class ScreenRegionPicker;
 }
 
 // The screen through the desktop portal's Screenshot interface. Where the
-// desktop has its own region picker (GNOME, KDE) the user picks there; where
-// the portal returns whole outputs (xdg-desktop-portal-wlr) our own selection
-// is shown over the returned picture. The portal's file is deleted once read.
+// desktop has its own region picker (GNOME, KDE, xdg-desktop-portal-wlr with
+// slurp) the user picks there; where the portal returns whole outputs, our
+// own selection is shown over the returned picture. The portal's file is
+// deleted once read.
 class PortalScreenCapture final : public ScreenCapture
 {
     Q_OBJECT
@@ -34,9 +35,12 @@ private Q_SLOTS:
     void onResponse(uint response, const QVariantMap &results);
 
 private:
+    void ask(bool interactive);
+    void stopListening();
     void finish(const QString &uri);
 
     Widgets::ScreenRegionPicker *m_picker;
     QString m_request;
     QDateTime m_asked;
+    bool m_interactive = false;
 };

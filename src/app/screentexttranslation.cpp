@@ -24,9 +24,8 @@ void ScreenTextTranslation::start()
                 return; // the user changed their mind: nothing else happens
             qCWarning(lcApp) << "no screen picture:" << reason;
             m_openPanel();
-            m_model->translateWhenReady([](QString why) -> QCoro::Task<Result<QString>> {
-                co_return Failure{std::move(why)};
-            }(reason));
+            m_model->translateWhenReady(
+                [](QString why) -> QCoro::Task<Result<QString>> { co_return Failure{std::move(why)}; }(reason));
         });
     }
     m_capture->start();

@@ -4,6 +4,7 @@
 #include "app/popoverplacement.h"
 #include "app/popoverwindow.h"
 #include "app/portalshortcut.h"
+#include "app/screentexttranslation.h"
 #include "app/shortcutbackend.h"
 #include "app/trayicon.h"
 #include "app/x11shortcut.h"
@@ -37,6 +38,9 @@ constexpr int reopenGuardMs = 300;
 // The panel is built this long after launch: past the tray's embedding of the
 // icon, which waits for our event loop, and before anyone aims at a new icon.
 constexpr int preparePanelAfterMs = 250;
+// Long enough for the panel or menu we close to leave the screen (and a
+// compositor's fade) before the screen is captured.
+constexpr int captureAfterMs = 150;
 
 // Only a plain X11 session always knows where the pointer is. XWayland learns
 // it only while the pointer is over an X11 window, so after a click on a
@@ -127,6 +131,7 @@ void TrayApplication::start()
         disconnectDeactivation();
     });
     addQuitShortcut(m_popover);
+    m_screenText = new ScreenTextTranslation([this] { presentPopover(std::nullopt); }, viewModel(), this);
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
@@ -148,6 +153,7 @@ QMenu *TrayApplication::buildStatusMenu()
     auto *menu = new QMenu;
     // First, for hosts that show the menu on a left click (GNOME's AppIndicator extension).
     menu->addAction(QStringLiteral("打开翻译面板"), this, [this] { showPopover(); });
+    menu->addAction(QStringLiteral("截图翻译"), this, &TrayApplication::translateScreenText);
     menu->addSeparator();
     QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &TrayApplication::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
@@ -221,6 +227,17 @@ void TrayApplication::translateSelection(const QString &activationToken)
         model->translate();
 }
 
+void TrayApplication::translateScreenText()
+{
+    if (!m_screenText)
+        return;
+    if (isPopoverShown()) {
+        closePopover();
+        disconnectDeactivation();
+    }
+    QTimer::singleShot(captureAfterMs, m_screenText, &ScreenTextTranslation::start);
+}
+
 void TrayApplication::handleRequest(SingleInstance::Request request, const QString &activationToken)
 {
     // The launch that starts us asks before an XEmbed tray has placed the
@@ -236,6 +253,10 @@ void TrayApplication::handleRequest(SingleInstance::Request request, const QStri
     }
     if (request == SingleInstance::Request::Selection) {
         translateSelection(activationToken);
+        return;
+    }
+    if (request == SingleInstance::Request::Capture) {
+        translateScreenText();
         return;
     }
     if (isPopoverShown())

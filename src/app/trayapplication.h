@@ -15,6 +15,7 @@ class AppSettings;
 class HistoryStore;
 class KeyStore;
 class PopoverWindow;
+class ScreenTextTranslation;
 class SettingsView;
 class ShortcutBackend;
 class TranslatePanelView;
@@ -46,6 +47,8 @@ public:
     // Opens the panel with the selected text (else the clipboard's) and
     // translates it at once, with the panel's engine and direction.
     void translateSelection(const QString &activationToken = QString());
+    // Lets the user select a region of the screen and translates the text in it.
+    void translateScreenText();
     // What a later launch (or this one's command line) asked for.
     void handleRequest(SingleInstance::Request request, const QString &activationToken);
     void showStatusMenu(std::optional<QPoint> hostAnchor = std::nullopt);
@@ -78,6 +81,7 @@ private:
     std::unique_ptr<QMenu> m_exportedMenu;
     PopoverWindow *m_popover = nullptr;
     TranslatePanelView *m_panel = nullptr;
+    ScreenTextTranslation *m_screenText = nullptr;
     QPointer<QWidget> m_settingsWindow;
     QPointer<SettingsView> m_settingsView;
     // None where neither the desktop's portal nor an X11 key grab can bind a key.

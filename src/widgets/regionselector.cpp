@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace Widgets {
 
@@ -52,6 +53,9 @@ QRect RegionSelector::selection() const
 
 void RegionSelector::paintEvent(QPaintEvent *)
 {
+    // Painted means mapped: the X server refuses a grab for a window not yet viewable.
+    if (std::exchange(m_grabKeyboard, false))
+        grabKeyboard();
     QPainter painter(this);
     painter.drawImage(rect(), m_frozen);
     const QRect chosen = m_dragging ? selection() : QRect();

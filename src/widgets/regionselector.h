@@ -24,6 +24,10 @@ public:
     // screen's own factor.
     static QRect pixelRect(QRect area, QSize logical, QSize picture);
 
+    // Takes every key once the window is on screen: a window outside the
+    // window manager's care is never given the focus, and Escape must reach it.
+    void grabKeyboardWhenShown() { m_grabKeyboard = true; }
+
 Q_SIGNALS:
     // The part of the frozen picture the user selected, at its full resolution.
     void selected(const QImage &region);
@@ -43,6 +47,7 @@ private:
     QPoint m_origin;
     QPoint m_current;
     bool m_dragging = false;
+    bool m_grabKeyboard = false;
 };
 
 } // namespace Widgets

@@ -23,8 +23,8 @@ void ScreenRegionPicker::pick(const QList<Frozen> &screens)
     for (const Frozen &frozen : screens) {
         // Above every panel and dock: on X11 outside the window manager's
         // stacking, elsewhere as a full-screen window on its own output.
-        const Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                                      | (x11 ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags());
+        const Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+            (x11 ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags());
         auto *selector = new RegionSelector(frozen.picture);
         selector->setWindowFlags(flags);
         selector->setAttribute(Qt::WA_DeleteOnClose);
@@ -49,12 +49,11 @@ void ScreenRegionPicker::pick(const QList<Frozen> &screens)
         Q_EMIT cancelled();
         return;
     }
-    // The window manager gives an unmanaged window no focus; Escape must reach it anyway.
     RegionSelector *first = m_selectors.first();
     first->activateWindow();
     first->setFocus();
     if (x11)
-        first->grabKeyboard();
+        first->grabKeyboardWhenShown();
 }
 
 void ScreenRegionPicker::closeAll()

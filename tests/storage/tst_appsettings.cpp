@@ -41,10 +41,11 @@ private Q_SLOTS:
     void everyAssignmentIsWrittenAtOnceToAPrivateFile()
     {
         AppSettings &settings = m_config->settings();
-        QCOMPARE(QStringList({rawValue(settings.defaultEngine()), rawValue(settings.llmProvider()),
-                              settings.openAIBaseURL(), settings.openAIModel(), settings.globalShortcut()})
-                     .join(u' '),
-                 u"system anthropic https://api.openai.com/v1 gpt-4o-mini Ctrl+Alt+Y"_qs);
+        QCOMPARE(
+            QStringList({rawValue(settings.defaultEngine()), rawValue(settings.llmProvider()), settings.openAIBaseURL(),
+                         settings.openAIModel(), settings.globalShortcut(), settings.screenTextShortcut()})
+                .join(u' '),
+            u"system anthropic https://api.openai.com/v1 gpt-4o-mini Ctrl+Alt+Y Ctrl+Alt+O"_qs);
         QVERIFY(!QFile::exists(m_config->settingsFilePath()) && !settings.launchAtLogin());
         QSignalSpy providerChanged(&settings, &AppSettings::llmProviderChanged);
         settings.setDefaultEngine(EngineKind::System); // the value it has: written all the same
@@ -52,13 +53,15 @@ private Q_SLOTS:
         settings.setOpenAIBaseURL(u"http://127.0.0.1:8080/v1/"_qs);
         settings.setOpenAIModel(QString());
         settings.setGlobalShortcut(QString()); // off, not "the default"
+        settings.setScreenTextShortcut(u"Meta+Shift+T"_qs);
         QCOMPARE(providerChanged.count(), 1);
         QCOMPARE(m_config->fileContents(),
                  QByteArray("[General]\ncom.quendrix.tolvanis.defaultEngine=system\n"
                             "com.quendrix.tolvanis.globalShortcut=\n"
                             "com.quendrix.tolvanis.llmProvider=openAICompatible\n"
                             "com.quendrix.tolvanis.openAIBaseURL=http://127.0.0.1:8080/v1/\n"
-                            "com.quendrix.tolvanis.openAIModel=\n"));
+                            "com.quendrix.tolvanis.openAIModel=\n"
+                            "com.quendrix.tolvanis.screenTextShortcut=Meta+Shift+T\n"));
         QCOMPARE(mode(m_config->path() + u"/tolvanis"_qs), 0700u);
         QCOMPARE(mode(m_config->settingsFilePath()), 0600u);
         // A file others could read is made private again with the next write.
@@ -68,6 +71,7 @@ private Q_SLOTS:
         m_config->restart();
         QCOMPARE(m_config->settings().openAIModel(), u"llama3"_qs);
         QCOMPARE(m_config->settings().globalShortcut(), QString());
+        QCOMPARE(m_config->settings().screenTextShortcut(), u"Meta+Shift+T"_qs);
     }
 
     void autostartEntryStates_data()
