@@ -3,10 +3,11 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace Widgets {
 
@@ -16,6 +17,7 @@ namespace {
 constexpr int minimumDrag = 4;
 constexpr int dimAlpha = 120;
 constexpr int labelPadding = 4;
+constexpr int grabRetryMs = 50;
 
 } // namespace
 
@@ -53,9 +55,13 @@ QRect RegionSelector::selection() const
 
 void RegionSelector::paintEvent(QPaintEvent *)
 {
-    // Painted means mapped: the X server refuses a grab for a window not yet viewable.
-    if (std::exchange(m_grabKeyboard, false))
-        grabKeyboard();
+    // Painted means mapped, though perhaps not yet viewable, when the X
+    // server refuses the grab: tried again shortly.
+    if (m_grabKeyboard && windowHandle()) {
+        m_grabKeyboard = !windowHandle()->setKeyboardGrabEnabled(true);
+        if (m_grabKeyboard)
+            QTimer::singleShot(grabRetryMs, this, qOverload<>(&QWidget::update));
+    }
     QPainter painter(this);
     painter.drawImage(rect(), m_frozen);
     const QRect chosen = m_dragging ? selection() : QRect();

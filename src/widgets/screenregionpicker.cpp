@@ -62,7 +62,6 @@ void ScreenRegionPicker::closeAll()
     for (const QPointer<RegionSelector> &selector : selectors) {
         if (!selector)
             continue;
-        selector->releaseKeyboard();
         selector->close();
     }
 }

@@ -106,7 +106,8 @@ for what, actions in [("Escape", ["key", "Escape"]), ("a right click", ["click",
                       ("a click without a drag", ["click", "1", "sleep", "0.5", "key", "Escape"]), ("a drag", [])]:
     before = len(chat.requests())
     start(tolvanis, "--capture", env=env)
-    until(f"{what}: --capture showed no overlay", lambda: visible("^截图翻译$"), 5)
+    until(f"{what}: the overlay did not take the keyboard",
+          lambda: visible("^截图翻译$") == run("xdotool", "getwindowfocus").stdout.split(), 5)
     run("xdotool", "mousemove", str(tx - 4), str(ty - 4), *actions)
     if not actions:
         run("xdotool", "mousedown", "1", "mousemove", str(tx + tw // 2), str(ty + th // 2), "sleep", "0.1",
