@@ -87,8 +87,8 @@ qsizetype distance(const QList<uint> &a, const QList<uint> &b)
         row[0] = i;
         for (qsizetype j = 1; j <= b.size(); ++j) {
             const qsizetype above = row[size_t(j)];
-            row[size_t(j)] = std::min({row[size_t(j)] + 1, row[size_t(j - 1)] + 1,
-                                       diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[size_t(j)] = std::min(
+                {row[size_t(j)] + 1, row[size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = above;
         }
     }

@@ -8,8 +8,8 @@ namespace {
 // without spaces between them.
 bool isWide(char32_t c)
 {
-    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F)
-        || (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+        (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
 }
 
 // Punctuation Chinese shares with Latin text: it goes without a space only
@@ -21,8 +21,8 @@ bool isSharedPunctuation(char32_t c)
 
 bool bindsWithoutSpace(char32_t left, char32_t right)
 {
-    return (isWide(left) && (isWide(right) || isSharedPunctuation(right)))
-        || (isWide(right) && isSharedPunctuation(left));
+    return (isWide(left) && (isWide(right) || isSharedPunctuation(right))) ||
+        (isWide(right) && isSharedPunctuation(left));
 }
 
 char32_t firstOf(const QList<char32_t> &line)

@@ -22,7 +22,12 @@ public:
     static constexpr qsizetype maximumRequestLength = 8 + maximumPixels;
     static constexpr qsizetype maximumReplyLength = 4 * 1024 * 1024;
 
-    enum class Status : quint8 { Text = 0, NoText = 1, MissingData = 2, Failed = 3 };
+    enum class Status : quint8 {
+        Text = 0,
+        NoText = 1,
+        MissingData = 2,
+        Failed = 3
+    };
     struct Reply {
         Status status = Status::Failed;
         QString text;

@@ -108,7 +108,7 @@ for what, actions in [("Escape", ["key", "Escape"]), ("a right click", ["click",
     start(tolvanis, "--capture", env=env)
     until(f"{what}: the overlay did not take the keyboard",
           lambda: visible("^截图翻译$") == run("xdotool", "getwindowfocus").stdout.split(), 5)
-    run("xdotool", "mousemove", str(tx - 4), str(ty - 4), *actions)
+    run("xdotool", "mousemove", str(max(0, tx - 4)), str(max(0, ty - 4)), *actions)
     if not actions:
         run("xdotool", "mousedown", "1", "mousemove", str(tx + tw // 2), str(ty + th // 2), "sleep", "0.1",
             "mousemove", str(tx + tw + 4), str(ty + th + 4))
@@ -122,7 +122,7 @@ for what, actions in [("Escape", ["key", "Escape"]), ("a right click", ["click",
         until("the panel did not open with the text", panel, 5)
         run("xdotool", "key", "Escape")
         continue
-    until(f"{what} did not close the overlay", lambda: not visible("^截图翻译$"), 3)
+    check(until(None, lambda: not visible("^截图翻译$"), 3), f"{what} did not close the overlay")
     stays(f"{what}: a request went out", lambda: len(chat.requests()) > before)
     check(not panel(), f"{what}: the panel opened")
 

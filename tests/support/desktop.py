@@ -96,7 +96,7 @@ def tray_icon():
 SCREEN_TEXT = ["今天天气很好，我们下午一起去公园散步吧。", "The quick brown fox jumps over the lazy dog."]
 
 
-def show_text(lines=SCREEN_TEXT, **options):
+def show_text(lines=SCREEN_TEXT, at=(400, 300), **options):
     """A window named "screentext" showing `lines` in 16 px black on white, drawn by FreeType as a UI draws it."""
     from PIL import Image, ImageDraw, ImageFont
     font = ImageFont.truetype("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc", 16)
@@ -105,12 +105,12 @@ def show_text(lines=SCREEN_TEXT, **options):
         ImageDraw.Draw(image).text((20, 20 + 24 * row), line, font=font, fill="black")
     path = os.path.join(work, "screentext.png")
     image.save(path)
-    return start("display", "-title", "screentext", path, **options)
+    return start("display", "-title", "screentext", "-geometry", f"+{at[0]}+{at[1]}", path, **options)
 
 
 def read_correctly(request, lines=SCREEN_TEXT):
     """The share of the characters of `lines` (white space aside) the request's text has, in order."""
-    text = json.loads(request.split("\r\n\r\n", 1)[1])["messages"][-1]["content"].split("\n\n", 1)[1]
+    text = json.loads(request.split("\n\n", 1)[1])["messages"][-1]["content"].split("\n\n", 1)[1]
     expected, sent = "".join("".join(lines).split()), "".join(text.split())
     matcher = difflib.SequenceMatcher(None, expected, sent, autojunk=False)
     return sum(block.size for block in matcher.get_matching_blocks()) / max(len(expected), len(sent))
