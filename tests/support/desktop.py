@@ -96,8 +96,9 @@ def tray_icon():
 SCREEN_TEXT = ["今天天气很好，我们下午一起去公园散步吧。", "The quick brown fox jumps over the lazy dog."]
 
 
-def show_text(lines=SCREEN_TEXT, at=(400, 300), **options):
-    """A window named "screentext" showing `lines` in 16 px black on white, drawn by FreeType as a UI draws it."""
+def show_text(lines=SCREEN_TEXT, at=(400, 300), run_as=()):
+    """A window named "screentext" showing `lines` in 16 px black on white, drawn by FreeType as a UI
+    draws it; `run_as`: a command prefix that runs the viewer as another user."""
     from PIL import Image, ImageDraw, ImageFont
     font = ImageFont.truetype("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc", 16)
     image = Image.new("RGB", (460, 24 * len(lines) + 40), "white")
@@ -105,7 +106,8 @@ def show_text(lines=SCREEN_TEXT, at=(400, 300), **options):
         ImageDraw.Draw(image).text((20, 20 + 24 * row), line, font=font, fill="black")
     path = os.path.join(work, "screentext.png")
     image.save(path)
-    return start("display", "-title", "screentext", "-geometry", f"+{at[0]}+{at[1]}", path, **options)
+    os.chmod(work, 0o755)
+    return start(*run_as, "display", "-title", "screentext", "-geometry", f"+{at[0]}+{at[1]}", path)
 
 
 def read_correctly(request, lines=SCREEN_TEXT):
