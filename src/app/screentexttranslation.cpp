@@ -1,7 +1,7 @@
 #include "app/screentexttranslation.h"
 
 #include "app/applog.h"
-#include "app/screencapture.h"
+#include "desktop/screencapture.h"
 #include "engines/textrecognizer.h"
 #include "ui/translationviewmodel.h"
 

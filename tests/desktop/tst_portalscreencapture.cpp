@@ -1,4 +1,4 @@
-#include "app/portalscreencapture.h"
+#include "desktop/portalscreencapture.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "app/screencapture.h"
+#include "desktop/screencapture.h"
 
-#include "app/portalscreencapture.h"
-#include "app/x11screencapture.h"
+#include "desktop/portalscreencapture.h"
+#include "desktop/x11screencapture.h"
 
 std::unique_ptr<ScreenCapture> ScreenCapture::create(QObject *parent)
 {

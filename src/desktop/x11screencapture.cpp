@@ -1,6 +1,6 @@
-#include "app/x11screencapture.h"
+#include "desktop/x11screencapture.h"
 
-#include "app/applog.h"
+#include "desktop/desktoplog.h"
 #include "widgets/screenregionpicker.h"
 
 #include <QGuiApplication>
@@ -24,7 +24,7 @@ void X11ScreenCapture::start()
         // The root window's part under this screen, at its device pixels.
         const QImage picture = screen->grabWindow(0).toImage();
         if (picture.isNull()) {
-            qCWarning(lcApp) << "the screen" << screen->name() << "could not be grabbed";
+            qCWarning(lcDesktop) << "the screen" << screen->name() << "could not be grabbed";
             continue;
         }
         frozen.append({screen, picture});

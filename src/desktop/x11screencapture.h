@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/screencapture.h"
+#include "desktop/screencapture.h"
 
 namespace Widgets {
 class ScreenRegionPicker;

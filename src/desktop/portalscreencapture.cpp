@@ -1,7 +1,7 @@
-#include "app/portalscreencapture.h"
+#include "desktop/portalscreencapture.h"
 
-#include "app/applog.h"
-#include "app/desktopportal.h"
+#include "desktop/desktoplog.h"
+#include "desktop/desktopportal.h"
 #include "widgets/screenregionpicker.h"
 
 #include <QDBusConnection>
@@ -22,18 +22,10 @@
 namespace {
 
 constexpr auto screenshotInterface = "org.freedesktop.portal.Screenshot";
-constexpr auto requestInterface = "org.freedesktop.portal.Request";
 // A file the portal wrote for us is at most this much older than our request.
 constexpr int fileAgeToleranceMs = 2000;
 // How far a whole-desktop picture's proportions may stray from the screens'.
 constexpr double aspectTolerance = 0.01;
-
-QString requestPath(const QString &token)
-{
-    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
-    sender.replace(u'.', u'_');
-    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-}
 
 // Only the file the portal just wrote for this request, and ours: a
 // confused or hostile answer must not make us delete anything else.
@@ -42,11 +34,11 @@ void removeCapturedFile(const QString &path, const QDateTime &asked)
     const QFileInfo info(path);
     if (!info.isFile() || info.isSymLink() || info.ownerId() != ::getuid() ||
         info.lastModified() < asked.addMSecs(-fileAgeToleranceMs)) {
-        qCWarning(lcApp) << "the portal's picture was left in place: not a fresh file of ours";
+        qCWarning(lcDesktop) << "the portal's picture was left in place: not a fresh file of ours";
         return;
     }
     if (!QFile::remove(path))
-        qCWarning(lcApp) << "the portal's picture could not be deleted";
+        qCWarning(lcDesktop) << "the portal's picture could not be deleted";
 }
 
 } // namespace
@@ -69,27 +61,25 @@ void PortalScreenCapture::start()
 void PortalScreenCapture::ask(bool interactive)
 {
     const QString token = QStringLiteral("tolvanis%1").arg(QRandomGenerator::global()->generate());
-    m_request = requestPath(token);
+    m_request = DesktopPortal::requestPath(token);
     m_asked = QDateTime::currentDateTime();
     m_interactive = interactive;
     // Subscribed before the call: the portal may answer before the call returns.
     QDBusConnection::sessionBus().connect(QString::fromLatin1(DesktopPortal::service), m_request,
-                                          QString::fromLatin1(requestInterface), QStringLiteral("Response"), this,
+                                          QString::fromLatin1(DesktopPortal::requestInterface), QStringLiteral("Response"), this,
                                           SLOT(onResponse(uint, QVariantMap)));
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(DesktopPortal::service), QString::fromLatin1(DesktopPortal::path),
-        QString::fromLatin1(screenshotInterface), QStringLiteral("Screenshot"));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("interactive"), interactive},
                               {QStringLiteral("modal"), true}};
-    call.setArguments({QString(), options});
+    const QDBusMessage call =
+        DesktopPortal::call(screenshotInterface, QStringLiteral("Screenshot"), {QString(), options});
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *call;
         if (!reply.isError())
             return;
-        qCWarning(lcApp) << "the portal did not take a screenshot:" << reply.error().message();
+        qCWarning(lcDesktop) << "the portal did not take a screenshot:" << reply.error().message();
         stopListening();
         Q_EMIT failed(QStringLiteral("这个桌面不提供截图功能"));
     });
@@ -98,7 +88,7 @@ void PortalScreenCapture::ask(bool interactive)
 void PortalScreenCapture::stopListening()
 {
     QDBusConnection::sessionBus().disconnect(QString::fromLatin1(DesktopPortal::service), m_request,
-                                             QString::fromLatin1(requestInterface), QStringLiteral("Response"), this,
+                                             QString::fromLatin1(DesktopPortal::requestInterface), QStringLiteral("Response"), this,
                                              SLOT(onResponse(uint, QVariantMap)));
     m_request.clear();
 }
@@ -114,12 +104,12 @@ void PortalScreenCapture::onResponse(uint response, const QVariantMap &results)
     // 2: it failed. xdg-desktop-portal-wlr fails so when slurp, its region
     // picker, is missing; a picture of the whole screen serves as well.
     if (response != 0 && m_interactive) {
-        qCInfo(lcApp) << "the portal's own picker failed; asking for the whole screen";
+        qCInfo(lcDesktop) << "the portal's own picker failed; asking for the whole screen";
         ask(false);
         return;
     }
     if (response != 0) {
-        qCWarning(lcApp) << "the portal refused the screenshot:" << response;
+        qCWarning(lcDesktop) << "the portal refused the screenshot:" << response;
         Q_EMIT failed(QStringLiteral("桌面拒绝了截图请求"));
         return;
     }
@@ -137,7 +127,7 @@ void PortalScreenCapture::finish(const QString &uri)
         removeCapturedFile(path, m_asked);
     }
     if (picture.isNull()) {
-        qCWarning(lcApp) << "the portal's picture could not be read";
+        qCWarning(lcDesktop) << "the portal's picture could not be read";
         Q_EMIT failed(QStringLiteral("无法读取截图"));
         return;
     }
