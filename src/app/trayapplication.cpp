@@ -52,7 +52,9 @@ TrayApplication::TrayApplication(AppSettings &settings, HistoryStore &historySto
 
 TrayApplication::~TrayApplication()
 {
-    m_shortcut.reset(); // lets go of the key while the display connection is there
+    // Let go of the keys while the display connection is there.
+    m_shortcut.reset();
+    m_screenTextShortcut.reset();
     delete m_popover;
     delete m_settingsWindow;
 }
@@ -79,6 +81,11 @@ void TrayApplication::start()
     m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
     connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
     m_shortcut->start();
+    m_screenTextShortcut = std::make_unique<GlobalShortcut>(
+        m_settings, GlobalShortcut::desktopBackend(GlobalShortcut::Purpose::ScreenText),
+        GlobalShortcut::Purpose::ScreenText);
+    connect(m_screenTextShortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateScreenText);
+    m_screenTextShortcut->start();
 
     m_exportedMenu.reset(buildStatusMenu());
     m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
@@ -265,7 +272,7 @@ QWidget *TrayApplication::settingsWindow() const
 void TrayApplication::openSettings()
 {
     if (!m_settingsWindow) {
-        m_settingsWindow = new SettingsWindow(m_settings, m_keys, *m_shortcut);
+        m_settingsWindow = new SettingsWindow(m_settings, m_keys, {m_shortcut.get(), m_screenTextShortcut.get()});
         m_settingsWindow->addAction(m_quit);
     }
     m_settingsWindow->open();

@@ -75,6 +75,7 @@ private:
     ScreenTextTranslation *m_screenText = nullptr;
     QPointer<SettingsWindow> m_settingsWindow;
     std::unique_ptr<GlobalShortcut> m_shortcut;
+    std::unique_ptr<GlobalShortcut> m_screenTextShortcut;
     // Ctrl+Q, in the status menu and in every window of ours.
     QAction *m_quit = nullptr;
     QPointer<QMenu> m_statusMenu;

@@ -66,13 +66,13 @@ void PortalScreenCapture::ask(bool interactive)
     m_interactive = interactive;
     // Subscribed before the call: the portal may answer before the call returns.
     QDBusConnection::sessionBus().connect(QString::fromLatin1(DesktopPortal::service), m_request,
-                                          QString::fromLatin1(DesktopPortal::requestInterface), QStringLiteral("Response"), this,
-                                          SLOT(onResponse(uint, QVariantMap)));
+                                          QString::fromLatin1(DesktopPortal::requestInterface),
+                                          QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("interactive"), interactive},
                               {QStringLiteral("modal"), true}};
-    const QDBusMessage call =
-        DesktopPortal::call(screenshotInterface, QStringLiteral("Screenshot"), {QString(), options});
+    const QDBusMessage call = DesktopPortal::call(screenshotInterface, QStringLiteral("Screenshot"),
+                                                  {QString(), options});
     auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
@@ -88,8 +88,8 @@ void PortalScreenCapture::ask(bool interactive)
 void PortalScreenCapture::stopListening()
 {
     QDBusConnection::sessionBus().disconnect(QString::fromLatin1(DesktopPortal::service), m_request,
-                                             QString::fromLatin1(DesktopPortal::requestInterface), QStringLiteral("Response"), this,
-                                             SLOT(onResponse(uint, QVariantMap)));
+                                             QString::fromLatin1(DesktopPortal::requestInterface),
+                                             QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
     m_request.clear();
 }
 

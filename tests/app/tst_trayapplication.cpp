@@ -114,7 +114,7 @@ void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
     QCOMPARE(
         items,
         QStringList({u"打开翻译面板 "_qs, u"截图翻译 "_qs, u"-"_qs, u"设置… Ctrl+,"_qs, u"退出 tolvanis Ctrl+Q"_qs}));
-    QVERIFY(first->actions().at(2)->isShortcutVisibleInContextMenu());
+    QVERIFY(first->actions().at(3)->isShortcutVisibleInContextMenu());
     first->actions().at(0)->trigger();
     QVERIFY(m_tray->isPopoverShown());
     QVERIFY(!m_tray->settingsWindow());
