@@ -20,7 +20,9 @@ std::unique_ptr<ShortcutBackend> GlobalShortcut::desktopBackend(Purpose purpose)
 {
     // The desktop portal's GlobalShortcuts, where offered, comes first: it is
     // the only way on Wayland and lets the desktop show the binding.
-    if (PortalShortcut::isAvailable()) {
+    // Asked once for both keys: each question may wait a second on a slow portal.
+    static const bool portal = PortalShortcut::isAvailable();
+    if (portal) {
         if (purpose == Purpose::ScreenText)
             return std::make_unique<PortalShortcut>(QStringLiteral("translate-screen-text"),
                                                     QStringLiteral("截图翻译"));
