@@ -108,10 +108,11 @@ for what, actions in [("Escape", ["key", "Escape"]), ("a right click", ["click",
     start(tolvanis, "--capture", env=env)
     until(f"{what}: the overlay did not take the keyboard",
           lambda: visible("^截图翻译$") == run("xdotool", "getwindowfocus").stdout.split(), 5)
-    run("xdotool", "mousemove", str(max(0, tx - 4)), str(max(0, ty - 4)), *actions)
+    # Just inside the window: what lies around it is not part of the text.
+    run("xdotool", "mousemove", str(tx + 2), str(ty + 2), *actions)
     if not actions:
         run("xdotool", "mousedown", "1", "mousemove", str(tx + tw // 2), str(ty + th // 2), "sleep", "0.1",
-            "mousemove", str(tx + tw + 4), str(ty + th + 4))
+            "mousemove", str(tx + tw - 2), str(ty + th - 2))
         run("sleep", "0.3")
         shot("selection", text_window, 48)
         run("xdotool", "mouseup", "1")

@@ -156,7 +156,7 @@ try:
         white = (r["x"] + 4, r["y"] + 4)
         subprocess.Popen([as_user, binary, "--capture"], env=app_env, cwd=session)
         waitfor("--capture showed no overlay over the portal's picture", lambda: grab().getpixel(white)[0] < 200, 15)
-        drag(r["x"] - 4, r["y"] - 4, r["x"] + r["width"] + 4, r["y"] + r["height"] + 4)
+        drag(r["x"] + 2, r["y"] + 2, r["x"] + r["width"] - 2, r["y"] + r["height"] - 2)
         sent = waitfor("the text on the screen reached no server", lambda: (log := open(requests).read()) and log, 60)
         accuracy = read_correctly(sent.split("\n----\n")[0], SCREEN_TEXT)
         print(f"{platform}: {accuracy:.1%} of the screen's characters read correctly")
