@@ -77,6 +77,14 @@ export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
 pids+=($!)
 waitfor 50 "test -S '$XDG_RUNTIME_DIR/bus'" || fail "the session bus did not start"
 
+# The desktop portal's Screenshot (xdg-desktop-portal-wlr, D-Bus-activated once
+# sway.config has told the bus the display) will not start without PipeWire.
+if command -v pipewire >/dev/null; then
+  "$TOLVANIS_AS_USER" pipewire >"$session/pipewire.log" 2>&1 &
+  pids+=($!)
+  waitfor 50 "test -S '$XDG_RUNTIME_DIR/pipewire-0'" || fail "PipeWire did not start"
+fi
+
 WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER_ALLOW_SOFTWARE=1 \
   "$TOLVANIS_AS_USER" sway -c "$session/sway.config" >"$session/sway.log" 2>&1 &
 pids+=($!)
@@ -98,7 +106,8 @@ export DISPLAY
 pids+=($!)
 waitfor 50 "swaymsg -t get_seats | grep -q '\"pointer\"'" || fail "the seat got no pointer"
 
-waitfor 100 "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+# Long: GTK in waybar first waits for the desktop portal, which starts its backends.
+waitfor 300 "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
   org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher | grep -q 'boolean true'" \
   || { cat "$session/sway.log" >&2; fail "waybar's tray did not start"; }
 

@@ -12,7 +12,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import (Accessible, Chat, accessibility_bus, on_virtual_desktop, panel, private_home, run,  # noqa: E402
-                     start, stays, until)
+                     start, stays, until, visible)
 
 on_virtual_desktop()
 tolvanis = sys.argv[1]
@@ -112,6 +112,11 @@ for what, primary, clipboard, how, translated, shown_input in cases:
     if action is not launched:
         assert action.wait(10) == 0, what  # a second launch hands over and exits
     close_panel()
+
+# The screen text's own key freezes the screen for a selection; Escape leaves it, sending nothing.
+translates("Ctrl+Alt+O, then Escape", lambda: run("xdotool", "key", "ctrl+alt+o") and until(
+    "Ctrl+Alt+O showed no overlay", lambda: visible("^截图翻译$") == run("xdotool", "getwindowfocus").stdout.split())
+    and run("xdotool", "key", "Escape") and until("Escape left the overlay", lambda: not visible("^截图翻译$")))
 
 # Another program holds Ctrl+Alt+J: a second tolvanis with its own instance.
 other = start(tolvanis, env=private_home("other", chat, extra="com.quendrix.tolvanis.globalShortcut=Ctrl+Alt+J\n"))

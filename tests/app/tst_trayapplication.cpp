@@ -115,8 +115,10 @@ void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
     QStringList items;
     for (const QAction *action : first->actions())
         items << (action->isSeparator() ? u"-"_qs : action->text() + u' ' + action->shortcut().toString());
-    QCOMPARE(items, QStringList({u"打开翻译面板 "_qs, u"-"_qs, u"设置… Ctrl+,"_qs, u"退出 tolvanis Ctrl+Q"_qs}));
-    QVERIFY(first->actions().at(2)->isShortcutVisibleInContextMenu());
+    QCOMPARE(
+        items,
+        QStringList({u"打开翻译面板 "_qs, u"截图翻译 "_qs, u"-"_qs, u"设置… Ctrl+,"_qs, u"退出 tolvanis Ctrl+Q"_qs}));
+    QVERIFY(first->actions().at(3)->isShortcutVisibleInContextMenu());
     first->actions().at(0)->trigger();
     QVERIFY(m_tray->isPopoverShown());
     QVERIFY(!m_tray->settingsWindow());
@@ -133,7 +135,7 @@ void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
 void TestTrayApplication::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
 {
     m_tray->showStatusMenu();
-    m_tray->statusMenu()->actions().at(2)->trigger();
+    m_tray->statusMenu()->actions().at(3)->trigger();
     QPointer<QWidget> window = m_tray->settingsWindow();
     QVERIFY(window && window->isVisible());
 

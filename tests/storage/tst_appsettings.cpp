@@ -42,7 +42,8 @@ private Q_SLOTS:
     void everyAssignmentIsWrittenAtOnce()
     {
         AppSettings &settings = m_config->settings();
-        QVERIFY(!settings.launchAtLogin() && settings.globalShortcut() == u"Ctrl+Alt+Y"_qs);
+        QVERIFY(!settings.launchAtLogin() && settings.globalShortcut() == u"Ctrl+Alt+Y"_qs &&
+                settings.screenTextShortcut() == u"Ctrl+Alt+O"_qs);
         QVERIFY(!QFile::exists(m_config->settingsFilePath()));
         QSignalSpy providerChanged(&settings, &AppSettings::llmProviderChanged);
         settings.setDefaultEngine(EngineKind::System); // the value it has: written all the same
@@ -50,16 +51,19 @@ private Q_SLOTS:
         settings.setOpenAIBaseURL(u"http://127.0.0.1:8080/v1/"_qs);
         settings.setOpenAIModel(QString());
         settings.setGlobalShortcut(QString()); // off, not "the default"
+        settings.setScreenTextShortcut(u"Meta+Shift+T"_qs);
         QCOMPARE(providerChanged.count(), 1);
         QCOMPARE(m_config->fileContents(),
                  QByteArray("[General]\ncom.quendrix.tolvanis.defaultEngine=system\n"
                             "com.quendrix.tolvanis.globalShortcut=\n"
                             "com.quendrix.tolvanis.llmProvider=openAICompatible\n"
                             "com.quendrix.tolvanis.openAIBaseURL=http://127.0.0.1:8080/v1/\n"
-                            "com.quendrix.tolvanis.openAIModel=\n"));
+                            "com.quendrix.tolvanis.openAIModel=\n"
+                            "com.quendrix.tolvanis.screenTextShortcut=Meta+Shift+T\n"));
         m_config->restart();
         QCOMPARE(m_config->settings().openAIModel(), QString());
         QCOMPARE(m_config->settings().globalShortcut(), QString());
+        QCOMPARE(m_config->settings().screenTextShortcut(), u"Meta+Shift+T"_qs);
     }
 
     // It holds every translated text: from its first write on, for the user's eyes only.

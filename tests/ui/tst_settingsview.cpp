@@ -4,6 +4,7 @@
 #include "ui/settingsview.h"
 #include "widgetlookup.h"
 #include "widgets/button.h"
+#include "widgets/keyrecorder.h"
 #include "widgets/roundedtextfield.h"
 #include "widgets/segmentedpicker.h"
 #include "widgets/switchtoggle.h"
@@ -230,6 +231,15 @@ private Q_SLOTS:
             s.settings.setOpenAIBaseURL(url);
             QCOMPARE(s.at<SymbolLabel>(u"plainHTTPWarning"_qs)->isVisible(), flagged);
         }
+
+        // The screen-text key is recorded and stored; the selection's key is refused with the reason.
+        auto *screenText = s.at<KeyRecorder>(u"screenTextRecorder"_qs);
+        for (const Qt::Key key : {Qt::Key_P, Qt::Key_Y}) {
+            QTest::mouseClick(screenText, Qt::LeftButton);
+            QTest::keyClick(screenText, key, Qt::ControlModifier | Qt::AltModifier);
+        }
+        QCOMPARE(s.settings.screenTextShortcut(), u"Ctrl+Alt+P"_qs);
+        QCOMPARE(s.view->statusMessage().value_or(QString()), u"Ctrl+Alt+Y 已用于另一个快捷键"_qs);
 
         // A refused change: the switch goes back, and the status line says why.
         auto *login = s.at<SwitchToggle>(u"launchAtLoginSwitch"_qs);

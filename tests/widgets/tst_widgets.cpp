@@ -3,6 +3,7 @@
 #include "widgets/button.h"
 #include "widgets/flipcontainer.h"
 #include "widgets/focusring.h"
+#include "widgets/regionselector.h"
 #include "widgets/segmentedpicker.h"
 #include "widgets/symbols.h"
 
@@ -105,6 +106,55 @@ private Q_SLOTS:
             }
         }
         QVERIFY(coverage[0] > 10 && std::abs(coverage[1] - 4 * coverage[0]) < 0.2 * coverage[0]);
+    }
+
+    void regionSelector_data()
+    {
+        QTest::addColumn<qreal>("scale"); // picture pixels per widget pixel
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("to"); // null: right click; (-1, -1): Escape
+        QTest::addColumn<QRect>("picked"); // in the picture; null: nothing, (-1, -1): cancelled
+        const QRect cancelled(-1, -1, 1, 1);
+        QTest::newRow("drag") << 1.0 << QPoint(10, 10) << QPoint(50, 30) << QRect(10, 10, 40, 20);
+        QTest::newRow("upwards to the left, HiDPI") << 2.0 << QPoint(50, 30) << QPoint(10, 10) << QRect(20, 20, 80, 40);
+        QTest::newRow("fractional scale") << 1.5 << QPoint(11, 11) << QPoint(31, 21) << QRect(16, 16, 31, 16);
+        QTest::newRow("past the edge") << 1.0 << QPoint(90, 50) << QPoint(300, 300) << QRect(90, 50, 30, 30);
+        QTest::newRow("click without a drag") << 1.0 << QPoint(40, 40) << QPoint(41, 41) << QRect();
+        QTest::newRow("right click") << 1.0 << QPoint(40, 40) << QPoint() << cancelled;
+        QTest::newRow("escape while dragging") << 1.0 << QPoint(10, 10) << QPoint(-1, -1) << cancelled;
+    }
+
+    // The pixels under the dragged rectangle, at the picture's own density.
+    void regionSelector()
+    {
+        QFETCH(qreal, scale);
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        QFETCH(QRect, picked);
+        QImage picture(qRound(120 * scale), qRound(80 * scale), QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb(x, y, 0));
+        RegionSelector selector(picture);
+        selector.resize(120, 80);
+        selector.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&selector));
+        QSignalSpy selected(&selector, &RegionSelector::selected);
+        QSignalSpy cancelled(&selector, &RegionSelector::cancelled);
+        QTest::mousePress(&selector, to.isNull() ? Qt::RightButton : Qt::LeftButton, {}, from);
+        if (to == QPoint(-1, -1)) {
+            QTest::keyClick(&selector, Qt::Key_Escape);
+        } else if (!to.isNull()) {
+            QMouseEvent move(QEvent::MouseMove, to, selector.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(&selector, &move);
+            QTest::mouseRelease(&selector, Qt::LeftButton, {}, to);
+        }
+        QCOMPARE(cancelled.size(), picked.topLeft() == QPoint(-1, -1) ? 1 : 0);
+        QCOMPARE(selected.size(), picked.isValid() && picked.x() >= 0 ? 1 : 0);
+        if (selected.size()) {
+            const QImage region = selected.first().first().value<QImage>();
+            QCOMPARE(QRect(QPoint(qRed(region.pixel(0, 0)), qGreen(region.pixel(0, 0))), region.size()), picked);
+        }
     }
 };
 
