@@ -108,6 +108,21 @@ void TrayApplication::start()
     connect(m_statusItem, &TrayIcon::activated, this, [this](std::optional<QPoint> at) { togglePopover(at); });
     connect(m_statusItem, &TrayIcon::menuRequested, this, [this](std::optional<QPoint> at) { showStatusMenu(at); });
 
+    // Shown even without a tray: the icon moves into one that appears later.
+    m_statusItem->show();
+    // The panel (its widgets, fonts and view model) is built once the icon is
+    // up, or at once when asked for earlier, so that the first click only maps it.
+    QTimer::singleShot(preparePanelAfterMs, this, [this] { ensurePopover()->prepare(); });
+    QTimer::singleShot(trayGraceMs, this, [this] {
+        if (!m_statusItem->isInTray())
+            showWithoutTray();
+    });
+}
+
+PopoverWindow *TrayApplication::ensurePopover()
+{
+    if (m_popover)
+        return m_popover;
     m_panel = new TranslatePanelView(viewModel());
     connect(m_panel, &TranslatePanelView::openSettingsRequested, this, [self = QPointer(this)] {
         if (self)
@@ -127,15 +142,7 @@ void TrayApplication::start()
         disconnectDeactivation();
     });
     addQuitShortcut(m_popover);
-
-    // Shown even without a tray: the icon moves into one that appears later.
-    m_statusItem->show();
-    // Built once the icon is up, so that the first click only maps the panel.
-    QTimer::singleShot(preparePanelAfterMs, m_popover, &PopoverWindow::prepare);
-    QTimer::singleShot(trayGraceMs, this, [this] {
-        if (!m_statusItem->isInTray())
-            showWithoutTray();
-    });
+    return m_popover;
 }
 
 QIcon TrayApplication::renderTrayIcon()
@@ -186,8 +193,6 @@ bool TrayApplication::isPopoverShown() const
 
 void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
 {
-    if (!m_popover)
-        return;
     if (isPopoverShown()) {
         closePopover();
         disconnectDeactivation();
@@ -202,16 +207,16 @@ void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
 
 void TrayApplication::showPopover(std::optional<QPoint> hostAnchor)
 {
-    if (!m_popover || isPopoverShown())
+    if (isPopoverShown())
         return;
+    ensurePopover();
     viewModel()->prefillFromClipboard();
     presentPopover(hostAnchor);
 }
 
 void TrayApplication::translateSelection(const QString &activationToken)
 {
-    if (!m_popover)
-        return;
+    ensurePopover();
     // Shown first: the panel takes the clipboard's text as it comes on screen.
     presentPopover(std::nullopt, activationToken);
     const std::shared_ptr<TranslationViewModel> model = viewModel();
@@ -337,6 +342,7 @@ void TrayApplication::showWithoutTray()
     qCInfo(lcApp) << "no system tray appeared; the panel opens as a window";
     m_trayless = true;
     disconnectDeactivation();
+    ensurePopover();
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("tolvanis"));
     m_popover->prepare();
