@@ -3,9 +3,9 @@
 //   rendericon <output directory> <size> [<size> ...]
 // writes <dir>/<size>x<size>/apps/tolvanis.png for each size and
 // <dir>/scalable/apps/tolvanis-symbolic.svg.
+#include "desktop/trayiconimage.h"
 #include "ui/tolvanislogo.h"
 #include "ui/tolvanismark.h"
-#include "ui/trayiconimage.h"
 
 #include <QDir>
 #include <QFile>
