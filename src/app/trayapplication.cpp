@@ -72,6 +72,9 @@ void TrayApplication::start()
     // Before anything else of ours talks to the portal (the shortcut's
     // question, the tray's colour scheme): later, it refuses the id.
     DesktopPortal::registerApplication();
+    m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
+    connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
+    m_shortcut->start();
 
     m_exportedMenu.reset(buildStatusMenu());
     m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
@@ -80,11 +83,6 @@ void TrayApplication::start()
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
-    // After the icon: asking the portal whether it binds keys waits for it,
-    // and it may be starting just for us.
-    m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
-    connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
-    m_shortcut->start();
     // The panel (its widgets, fonts and view model) is built once the icon is
     // up, or at once when asked for earlier, so that the first click only maps it.
     QTimer::singleShot(preparePanelAfterMs, this, [this] { ensurePopover()->prepare(); });

@@ -4,9 +4,6 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusPendingCall>
-
-#include <utility>
 
 namespace DesktopPortal {
 
@@ -30,37 +27,18 @@ QDBusMessage call(const char *interface, const QString &method, const QVariantLi
 void registerApplication()
 {
     static QString registeredWith;
-    // A registration sent while the bus was still to start the portal.
-    static QDBusPendingCall *sentAhead = nullptr;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    const auto owner = [&bus] { return bus.interface()->serviceOwner(QString::fromLatin1(service)).value(); };
-    const auto settle = [&owner](const QDBusMessage &reply) {
-        if (reply.type() == QDBusMessage::ErrorMessage)
-            qCInfo(lcDesktop) << "the portal did not register the application id:" << reply.errorMessage();
-        registeredWith = owner();
-    };
-    if (sentAhead) {
-        sentAhead->waitForFinished();
-        // None was started (none is installed): the one running now has not heard from us.
-        if (sentAhead->error().type() != QDBusError::ServiceUnknown)
-            settle(sentAhead->reply());
-        delete std::exchange(sentAhead, nullptr);
-    }
-    const QString current = owner();
-    if (!registeredWith.isEmpty() && registeredWith == current)
+    const QString owner = bus.interface()->serviceOwner(QString::fromLatin1(service)).value();
+    if (!registeredWith.isEmpty() && registeredWith == owner)
         return;
-    const QDBusMessage registration = call("org.freedesktop.host.portal.Registry", QStringLiteral("Register"),
-                                           {QString::fromLatin1(applicationId), QVariantMap()});
-    if (current.isEmpty()) {
-        // Starting the portal takes long enough to hold up the tray icon: the
-        // bus hands it our later calls after this one, so this one is not
-        // waited for here but by the next caller.
-        sentAhead = new QDBusPendingCall(bus.asyncCall(registration, registerTimeoutMs));
-        return;
-    }
-    settle(bus.call(registration, QDBus::Block, registerTimeoutMs));
+    const QDBusMessage reply = bus.call(call("org.freedesktop.host.portal.Registry", QStringLiteral("Register"),
+                                             {QString::fromLatin1(applicationId), QVariantMap()}),
+                                        QDBus::Block, registerTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        qCInfo(lcDesktop) << "the portal did not register the application id:" << reply.errorMessage();
+    registeredWith = bus.interface()->serviceOwner(QString::fromLatin1(service)).value();
 }
 
 QString requestPath(const QString &token)

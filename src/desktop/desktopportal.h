@@ -18,8 +18,7 @@ constexpr auto applicationId = "com.quendrix.tolvanis";
 QDBusMessage call(const char *interface, const QString &method, const QVariantList &arguments = {});
 // Tells the portal who we are. It accepts the id only before any other call of
 // this process, so this comes first; it runs once per portal (one that
-// restarted has forgotten us). It blocks for at most a second, and not at
-// all while the bus still has to start the portal.
+// restarted has forgotten us) and blocks for at most a second.
 void registerApplication();
 // The handle that the portal gives the request with `token`, so that its
 // Response can be subscribed to before the call that may answer at once.
