@@ -8,6 +8,7 @@
 // item when <config>/autostart/tolvanis.desktop exists and is not switched off
 // by Hidden=true or X-GNOME-Autostart-enabled=false. An entry whose Exec= runs
 // another program (a moved or older binary) is enabled but starts nothing of ours.
+// An entry is never pointed at a program in a folder others may write to.
 class AutostartEntry final
 {
 public:
@@ -19,6 +20,9 @@ public:
     bool isEnabled() const;
     // Whether the entry's Exec= starts the executable this item is for.
     bool startsThisProgram() const;
+    // Whether the program the entry's Exec= runs is there at all; a wrapper
+    // such as `env … tolvanis` or another copy counts.
+    bool startsAnExistingProgram() const;
     Result<void> enable();
     Result<void> disable();
 
@@ -27,6 +31,7 @@ public:
 
 private:
     QString executable() const;
+    QString programPath() const;
     Failure logged(const QString &reason) const;
 
     QString m_desktopFilePath;

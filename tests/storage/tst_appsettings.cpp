@@ -1,4 +1,5 @@
 #include "storage/appsettings.h"
+#include "storage/settingsfile.h"
 #include "temporaryconfig.h"
 
 #include <QSignalSpy>
@@ -70,6 +71,24 @@ private Q_SLOTS:
         QCOMPARE(m_config->settings().globalShortcut(), QString());
     }
 
+    // Reading a FIFO would block start-up until someone writes to it.
+    void oddSettingsFileIsLeftAloneAndDefaultsUsed()
+    {
+        const QString path = m_config->settingsFilePath();
+        for (const bool fifo : {true, false}) {
+            QFile file(path);
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()) && (!file.exists() || file.remove()));
+            QVERIFY(fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                         : file.open(QIODevice::WriteOnly) && file.resize(SettingsFile::maximumSize + 1));
+            file.close();
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u".*not a regular file of a sane size.*"_qs));
+            m_config->restart();
+            m_config->settings().setOpenAIModel(u"llama3"_qs);
+            QCOMPARE(m_config->settings().openAIModel(), u"llama3"_qs);
+            QCOMPARE(QFileInfo(path).size(), fifo ? 0 : SettingsFile::maximumSize + 1);
+        }
+    }
+
     void autostartEntryStates_data()
     {
         QTest::addColumn<QByteArray>("contents");
@@ -98,6 +117,29 @@ private Q_SLOTS:
         QCOMPARE(QFile::exists(m_config->autostartPath()), !enabled);
         settings.setLaunchAtLogin(true);
         QVERIFY(settings.launchAtLogin() && AutostartEntry(m_config->autostartPath()).isEnabled());
+    }
+
+    void autostartEntryIsRewrittenOnlyWhenItsProgramIsGone_data()
+    {
+        QTest::addColumn<QByteArray>("exec");
+        QTest::addColumn<QString>("running"); // in /tmp: another user may control it by the next login
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("wrapper") << QByteArray("env LANG=C tolvanis") << u"/usr/lib/tolvanis"_qs << false;
+        QTest::newRow("program gone") << QByteArray("/opt/old/tolvanis") << u"/usr/lib/tolvanis"_qs << true;
+        QTest::newRow("copy run from /tmp") << QByteArray("/opt/old/tolvanis") << u"/tmp/x/tolvanis"_qs << false;
+    }
+
+    void autostartEntryIsRewrittenOnlyWhenItsProgramIsGone()
+    {
+        QFETCH(QByteArray, exec);
+        QFETCH(QString, running);
+        QFETCH(bool, rewritten);
+        writeFile(m_config->autostartPath(), "[Desktop Entry]\nExec=" + exec + "\n");
+        if (running.startsWith(u"/tmp/"_qs))
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"autostart entry .* not updated.*"_qs));
+        const AutostartEntry entry(m_config->autostartPath(), running);
+        AppSettings settings(m_config->settingsFile(), entry);
+        QCOMPARE(entry.startsThisProgram(), rewritten);
     }
 
     void registeringWritesAnEntryThatRunsThisProgram()
