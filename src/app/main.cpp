@@ -11,11 +11,16 @@
 #include "widgets/accessibility.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +51,33 @@ QString launcherActivationToken()
 {
     const QString wayland = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
     return wayland.isEmpty() ? qEnvironmentVariable("DESKTOP_STARTUP_ID") : wayland;
+}
+
+int terminationPipe[2] = {-1, -1};
+
+// A logout ends the session's programs with SIGTERM: quit through the event
+// loop, so that the stores finish their writes (the history's last entry is
+// written on a thread of its own) instead of dying mid-way.
+void quitOnTermination(QApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, terminationPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(terminationPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char signal = 0;
+        if (::read(terminationPipe[1], &signal, 1) == 1)
+            app.quit();
+    });
+    struct sigaction action { };
+    action.sa_handler = [](int) {
+        const char signal = 1;
+        // Only async-signal-safe calls here; the event loop does the rest.
+        [[maybe_unused]] const ssize_t written = ::write(terminationPipe[0], &signal, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 } // namespace
@@ -106,6 +138,7 @@ int main(int argc, char *argv[])
     TrayApplication tray(settings, history, keys, SystemEngine::create(),
                          std::make_shared<LLMEngine>([&settings] { return settings.llmConnection(); }, keys));
     QObject::connect(&instance, &SingleInstance::requested, &tray, &TrayApplication::handleRequest);
+    quitOnTermination(app);
     tray.start();
     if (request) {
         // Once the event loop runs, as a request from another launch would arrive.

@@ -137,4 +137,7 @@ run("sleep", "0.3")
 image = shot("no-compositor", visible("^tolvanis$")[0])
 edge = image.getpixel((170, 0))
 check(image.getpixel((0, 0)) == edge != image.getpixel((170, 4)), "without a compositor the panel has no hairline edge")
+# A logout's SIGTERM quits through the event loop, which finishes the history's writes.
+app.terminate()
+check(app.wait(10) == 0, f"SIGTERM did not end the program cleanly: exit status {app.returncode}")
 print(f"end to end: every step passed; screenshots in {shots}")
