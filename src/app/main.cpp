@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
     // comes before Qt's own) and before anything asks for the application's.
     Widgets::Accessibility::install();
     QApplication::setApplicationName(QStringLiteral("tolvanis"));
-    QApplication::setDesktopFileName(QStringLiteral("tolvanis"));
+    QApplication::setDesktopFileName(QStringLiteral("com.quendrix.tolvanis"));
 
     SingleInstance instance;
     if (instance.notifyRunningInstance(request.value_or(SingleInstance::Request::Open), launcherActivationToken()))

@@ -38,9 +38,10 @@ AppSettings::AppSettings(SettingsFile &file, AutostartEntry autostart, QObject *
     , m_globalShortcut(file.string(globalShortcutKey).value_or(defaultGlobalShortcut()))
     , m_launchAtLogin(false)
 {
-    // An entry left by a moved or older binary would start nothing at login;
-    // a failure leaves the flag off, which is what the entry then does.
-    if (m_autostart.isEnabled() && !m_autostart.startsThisProgram())
+    // An entry left by a moved or older binary would start nothing at login,
+    // and one under the old name is moved to the application id's; a failure
+    // leaves the flag off, which is what the entry then does.
+    if (m_autostart.isEnabled() && (!m_autostart.startsThisProgram() || m_autostart.hasOldName()))
         static_cast<void>(m_autostart.enable());
     m_launchAtLogin = autostartStartsUs();
 }

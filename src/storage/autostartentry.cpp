@@ -89,21 +89,39 @@ AutostartEntry::AutostartEntry(QString desktopFilePath, QString executablePath)
 QString AutostartEntry::standardFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-        QStringLiteral("/autostart/tolvanis.desktop");
+        QStringLiteral("/autostart/com.quendrix.tolvanis.desktop");
+}
+
+QString AutostartEntry::oldNamePath() const
+{
+    return QFileInfo(m_desktopFilePath).absolutePath() + QStringLiteral("/tolvanis.desktop");
+}
+
+QString AutostartEntry::entryPath() const
+{
+    if (!QFileInfo::exists(m_desktopFilePath) && QFileInfo::exists(oldNamePath()))
+        return oldNamePath();
+    return m_desktopFilePath;
+}
+
+bool AutostartEntry::hasOldName() const
+{
+    return entryPath() != m_desktopFilePath;
 }
 
 bool AutostartEntry::isEnabled() const
 {
-    if (!QFileInfo(m_desktopFilePath).isReadable())
+    const QString path = entryPath();
+    if (!QFileInfo(path).isReadable())
         return false;
-    const QHash<QString, QString> entry = mainGroup(m_desktopFilePath);
+    const QHash<QString, QString> entry = mainGroup(path);
     return entry.value(QStringLiteral("Hidden")) != QLatin1StringView("true") &&
         entry.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1StringView("false");
 }
 
 bool AutostartEntry::startsThisProgram() const
 {
-    const QString program = execProgram(mainGroup(m_desktopFilePath).value(QStringLiteral("Exec")));
+    const QString program = execProgram(mainGroup(entryPath()).value(QStringLiteral("Exec")));
     const QString path = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
     if (path.isEmpty())
         return false;
@@ -126,7 +144,7 @@ QString AutostartEntry::desktopEntry() const
                           "Name=tolvanis\n"
                           "Comment=中英互译\n"
                           "Exec=%1\n"
-                          "Icon=tolvanis\n"
+                          "Icon=com.quendrix.tolvanis\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
         .arg(quotedExecArgument(QFileInfo(executable()).absoluteFilePath()));
@@ -144,16 +162,26 @@ Result<void> AutostartEntry::enable()
     file.write(desktopEntry().toUtf8());
     if (!file.commit())
         return logged(file.errorString());
-    return {};
+    // Left behind, the old entry would launch the program a second time at
+    // login, and that launch opens the panel.
+    return removeOldEntry();
 }
 
 Result<void> AutostartEntry::disable()
 {
-    QFile file(m_desktopFilePath);
-    if (!file.exists())
-        return {};
-    if (!file.remove())
-        return logged(file.errorString());
+    for (const QString &path : {m_desktopFilePath, oldNamePath()}) {
+        QFile file(path);
+        if (file.exists() && !file.remove())
+            return logged(file.errorString());
+    }
+    return {};
+}
+
+Result<void> AutostartEntry::removeOldEntry()
+{
+    QFile old(oldNamePath());
+    if (oldNamePath() != m_desktopFilePath && old.exists() && !old.remove())
+        return logged(old.errorString());
     return {};
 }
 

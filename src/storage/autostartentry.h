@@ -5,9 +5,12 @@
 #include <QString>
 
 // Start at login through the XDG autostart directory: the program is a login
-// item when <config>/autostart/tolvanis.desktop exists and is not switched off
-// by Hidden=true or X-GNOME-Autostart-enabled=false. An entry whose Exec= runs
-// another program (a moved or older binary) is enabled but starts nothing of ours.
+// item when <config>/autostart/com.quendrix.tolvanis.desktop exists and is not
+// switched off by Hidden=true or X-GNOME-Autostart-enabled=false. An entry whose
+// Exec= runs another program (a moved or older binary) is enabled but starts
+// nothing of ours. Versions before the application id named the entry
+// tolvanis.desktop: while only that one exists, it is the entry, and enabling
+// moves it to the new name.
 class AutostartEntry final
 {
 public:
@@ -19,6 +22,8 @@ public:
     bool isEnabled() const;
     // Whether the entry's Exec= starts the executable this item is for.
     bool startsThisProgram() const;
+    // Whether the entry in effect still has the name older versions gave it.
+    bool hasOldName() const;
     Result<void> enable();
     Result<void> disable();
 
@@ -26,6 +31,9 @@ public:
     QString desktopEntry() const;
 
 private:
+    QString oldNamePath() const;
+    QString entryPath() const;
+    Result<void> removeOldEntry();
     QString executable() const;
     Failure logged(const QString &reason) const;
 

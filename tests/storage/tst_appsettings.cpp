@@ -82,22 +82,30 @@ private Q_SLOTS:
             << QByteArray("[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n") << true;
         QTest::newRow("empty file") << QByteArray() << true;
         QTest::newRow("moved binary") << QByteArray("[Desktop Entry]\nExec=\"/opt/old/tolvanis\"\n") << true;
+        QTest::newRow("old name") << QByteArray("[Desktop Entry]\nExec=@program\n") << true;
+        QTest::newRow("old name, Hidden=true") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n") << false;
     }
 
     // An enabled entry is made to start this program, whatever it started
-    // before; one the desktop switched off stays until it is turned on.
+    // before, and moved from the name older versions used; one the desktop
+    // switched off stays until it is turned on.
     void autostartEntryStates()
     {
         QFETCH(QByteArray, contents);
         QFETCH(bool, enabled);
-        writeFile(m_config->autostartPath(), contents);
+        const bool oldName = QByteArray(QTest::currentDataTag()).startsWith("old name");
+        const QString oldPath = m_config->path() + u"/autostart/tolvanis.desktop"_qs;
+        writeFile(oldName ? oldPath : m_config->autostartPath(),
+                  contents.replace("@program", QCoreApplication::applicationFilePath().toUtf8()));
         AppSettings &settings = m_config->settings();
         QCOMPARE(settings.launchAtLogin(), enabled);
+        QCOMPARE(QFile::exists(oldPath), oldName && !enabled);
         QCOMPARE(AutostartEntry(m_config->autostartPath()).startsThisProgram(), enabled);
         settings.setLaunchAtLogin(false);
-        QCOMPARE(QFile::exists(m_config->autostartPath()), !enabled);
+        QCOMPARE(QFile::exists(m_config->autostartPath()) || QFile::exists(oldPath), !enabled);
         settings.setLaunchAtLogin(true);
         QVERIFY(settings.launchAtLogin() && AutostartEntry(m_config->autostartPath()).isEnabled());
+        QVERIFY(!QFile::exists(oldPath));
     }
 
     void registeringWritesAnEntryThatRunsThisProgram()
@@ -109,7 +117,7 @@ private Q_SLOTS:
         // Quoted, with " and $ escaped, the escaping backslashes doubled for the string value, % as %%.
         QCOMPARE(file.readAll(),
                  u"[Desktop Entry]\nType=Application\nName=tolvanis\nComment=中英互译\n"
-                 u"Exec=\"/opt/my apps/tolvanis\\\\\"\\\\$x%%\"\nIcon=tolvanis\nTerminal=false\n"
+                 u"Exec=\"/opt/my apps/tolvanis\\\\\"\\\\$x%%\"\nIcon=com.quendrix.tolvanis\nTerminal=false\n"
                  u"X-GNOME-Autostart-enabled=true\n"_qs.toUtf8());
     }
 };
