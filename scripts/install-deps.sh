@@ -7,7 +7,7 @@ set -euo pipefail
 declare -A groups
 groups[build]="cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev
-  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev"
+  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev scdoc"
 # Fonts with Chinese glyphs.
 groups[run]="fonts-wqy-microhei fonts-noto-cjk"
 # A private Secret Service; a virtual X display with a tray, clicks, the
