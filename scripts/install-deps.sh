@@ -27,8 +27,10 @@ groups[test]="clang-format dbus-daemon dbus-bin gnome-keyring libsecret-tools
 groups[bench]="libbenchmark-dev libxcb-xtest0-dev curl"
 # libFuzzer comes with clang's runtime libraries.
 groups[fuzz]="clang libclang-rt-14-dev"
-# `make package`: dpkg-shlibdeps works out the package's dependencies.
-groups[package]="dpkg-dev"
+# `make package` and `make package-check`: debhelper builds the package,
+# Debian's checkers judge it, piuparts installs it in a Debian 12 chroot that
+# debootstrap makes.
+groups[package]="dpkg-dev debhelper lintian piuparts debootstrap desktop-file-utils appstream"
 
 (($# > 0)) || set -- build run test bench
 packages=()
