@@ -98,7 +98,8 @@ int main(int argc, char *argv[])
     AppSettings settings(file, AutostartEntry());
     HistoryStore history(HistoryStore::standardKey(), file);
     SecretServiceKeyStore keys;
-    TrayApplication tray(settings, history, keys, SystemEngine::create(), std::make_shared<LLMEngine>(settings, keys));
+    TrayApplication tray(settings, history, keys, SystemEngine::create(),
+                         std::make_shared<LLMEngine>([&settings] { return settings.llmConnection(); }, keys));
     QObject::connect(&instance, &SingleInstance::requested, &tray, &TrayApplication::handleRequest);
     tray.start();
     if (request) {

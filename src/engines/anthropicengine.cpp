@@ -1,10 +1,10 @@
 #include "engines/anthropicengine.h"
 
+#include "core/keystore.h"
 #include "core/texttrim.h"
 #include "core/translationerror.h"
 #include "engines/engineslog.h"
 #include "engines/llmprompt.h"
-#include "storage/keystore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

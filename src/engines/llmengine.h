@@ -4,11 +4,11 @@
 #include "engines/openaicompatibleengine.h"
 
 // The language-model engine the view model sees: at every call it forwards to
-// the provider chosen in the settings, so a switch takes effect at once.
+// the provider its connection names, so a switch takes effect at once.
 class LLMEngine final : public TranslationEngine
 {
 public:
-    LLMEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http = LLMHTTP(),
+    LLMEngine(LLMConnectionSource connection, KeyStore &keys, LLMHTTP http = LLMHTTP(),
               QUrl anthropicEndpoint = AnthropicEngine::defaultEndpoint());
     Q_DISABLE_COPY_MOVE(LLMEngine)
 
@@ -19,5 +19,5 @@ public:
 private:
     AnthropicEngine m_anthropic;
     OpenAICompatibleEngine m_openAICompatible;
-    AppSettings &m_settings;
+    LLMConnectionSource m_connection;
 };

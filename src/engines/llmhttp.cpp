@@ -122,9 +122,9 @@ std::optional<TranslationError> LLMHTTP::failureOf(QNetworkReply &reply, bool ab
 QCoro::Task<QByteArray> LLMHTTP::post(QUrl url, Headers headers, QJsonObject body) const
 {
     // QtNetwork would also "POST" to file:, data: or ftp: URLs and hand back a
-    // local file as the reply.
+    // local file as the reply. The URL is the user's base URL, so say so.
     if (!isHttpUrl(url))
-        throw TranslationError::invalidResponse();
+        throw TranslationError::network(QStringLiteral("LLM Base URL 无效"));
 
     const QNetworkRequest request = buildRequest(url, headers, m_timeout);
     std::unique_ptr<QNetworkReply, ReplyDeleter> reply(manager().post(request, encodeBody(body)));

@@ -1,17 +1,16 @@
 #include "engines/openaicompatibleengine.h"
 
+#include "core/keystore.h"
 #include "core/texttrim.h"
 #include "core/translationerror.h"
 #include "engines/engineslog.h"
 #include "engines/llmprompt.h"
-#include "storage/appsettings.h"
-#include "storage/keystore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
-OpenAICompatibleEngine::OpenAICompatibleEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http)
-    : m_settings(settings)
+OpenAICompatibleEngine::OpenAICompatibleEngine(LLMConnectionSource connection, KeyStore &keys, LLMHTTP http)
+    : m_connection(std::move(connection))
     , m_keys(keys)
     , m_http(std::move(http))
 { }
@@ -66,9 +65,9 @@ QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString fro
         throw TranslationError::apiKeyMissing();
     const QString key = *found.value();
 
-    // Both settings in one visit, so a change mid-request cannot mix them.
-    const QString baseURL = m_settings.openAIBaseURL();
-    const QString model = m_settings.openAIModel();
+    const LLMConnection connection = m_connection();
+    const QString baseURL = connection.openAIBaseURL;
+    const QString model = connection.openAIModel;
     const std::optional<QUrl> endpoint = endpointFor(baseURL);
     if (!endpoint)
         throw TranslationError::network(QStringLiteral("LLM Base URL 无效"));

@@ -3,7 +3,8 @@
 #include "core/translationengine.h"
 #include "engines/llmhttp.h"
 
-class AppSettings;
+#include "core/llmconnection.h"
+
 class KeyStore;
 
 // Translates through any service that speaks the OpenAI chat-completions
@@ -11,7 +12,7 @@ class KeyStore;
 class OpenAICompatibleEngine final : public TranslationEngine
 {
 public:
-    OpenAICompatibleEngine(AppSettings &settings, KeyStore &keys, LLMHTTP http = LLMHTTP());
+    OpenAICompatibleEngine(LLMConnectionSource connection, KeyStore &keys, LLMHTTP http = LLMHTTP());
 
     QString name() const override { return QStringLiteral("LLM (OpenAI 兼容)"); }
     QCoro::Task<QString> translate(QString text, QString from, QString to) override;
@@ -25,7 +26,7 @@ public:
     static std::optional<QString> replyText(const QByteArray &body);
 
 private:
-    AppSettings &m_settings;
+    LLMConnectionSource m_connection;
     KeyStore &m_keys;
     LLMHTTP m_http;
 };

@@ -17,7 +17,8 @@
 namespace {
 
 // The functions below build their strings outside the coroutines: GCC 12
-// miscompiles QStringLiteral in a coroutine body ("array used as initializer").
+// rejects QStringLiteral in a coroutine body ("array used as initializer",
+// GCC bug 98056); the workaround can go with a compiler that has the fix.
 
 TranslationError missingProgram()
 {
@@ -106,7 +107,7 @@ QCoro::Task<QString> SystemEngine::translate(QString text, QString from, QString
         // Looked for at every try, so a translateLocally installed meanwhile is used.
         if (error.kind() == TranslateLocallyError::Kind::NotInstalled)
             throw missingProgram();
-        qCInfo(lcEngines) << "on-device translation failed, kind" << int(error.kind()) << error.what();
+        qCInfo(lcEngines) << "on-device translation failed:" << error.kindName();
     } catch (const std::exception &error) {
         qCWarning(lcEngines) << "on-device translation failed:" << error.what();
     } catch (...) {

@@ -15,7 +15,7 @@ namespace {
 // does not within this time is killed.
 constexpr int gracefulExitMs = 2000;
 
-// Outside the coroutine: GCC 12 miscompiles QStringLiteral in a coroutine body.
+// Outside the coroutine: GCC 12 rejects QStringLiteral in a coroutine body (GCC bug 98056).
 std::optional<QByteArray> encodeRequest(qint64 id, const QString &command, const QJsonObject &data)
 {
     const QJsonObject message{

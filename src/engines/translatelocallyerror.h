@@ -27,6 +27,32 @@ public:
     { }
 
     Kind kind() const { return m_kind; }
+    // For the log: the kind by name. The detail stays out of it, since a
+    // refusal may echo the user's text.
+    const char *kindName() const
+    {
+        switch (m_kind) {
+        case Kind::NotInstalled:
+            return "not installed";
+        case Kind::FailedToStart:
+            return "failed to start";
+        case Kind::Exited:
+            return "worker exited";
+        case Kind::Timeout:
+            return "timeout";
+        case Kind::Protocol:
+            return "protocol error";
+        case Kind::Refused:
+            return "refused";
+        case Kind::NoModel:
+            return "no model";
+        case Kind::TooLarge:
+            return "too large";
+        case Kind::Stopped:
+            return "stopped";
+        }
+        return "unknown";
+    }
 
 private:
     Kind m_kind;

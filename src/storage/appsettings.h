@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/enginekind.h"
-#include "core/llmprovider.h"
+#include "core/llmconnection.h"
 #include "storage/autostartentry.h"
 
 #include <QObject>
@@ -36,6 +36,7 @@ public:
     LLMProvider llmProvider() const { return m_llmProvider; }
     QString openAIBaseURL() const { return m_openAIBaseURL; }
     QString openAIModel() const { return m_openAIModel; }
+    LLMConnection llmConnection() const { return {m_llmProvider, m_openAIBaseURL, m_openAIModel}; }
     // The desktop-wide key that translates the selection, as QKeySequence's
     // portable text; empty when the user turned it off.
     QString globalShortcut() const { return m_globalShortcut; }

@@ -33,7 +33,7 @@ struct Blocking {
 };
 
 // Starts a blocking Secret Service call on a worker thread. A plain function,
-// not a coroutine: GCC 12 destroys lambda parameters of coroutines twice.
+// not a coroutine: GCC 12 destroys lambda parameters of coroutines twice (GCC bug 100611).
 template<typename T, typename Call>
 Blocking<T> startBlocking(Call call)
 {
@@ -65,7 +65,7 @@ QCoro::Task<std::optional<T>> finish(Blocking<T> blocking, std::chrono::millisec
 }
 
 // The calls are started outside co_await expressions: GCC 12 destroys
-// temporaries with captures inside a co_await operand twice.
+// temporaries with captures inside a co_await operand twice (GCC bug 100611).
 Blocking<Result<SecretServiceCalls::Lookup>> startLookup(const QString &service, const QString &account)
 {
     return startBlocking<Result<SecretServiceCalls::Lookup>>([service, account](GCancellable *cancellable) {

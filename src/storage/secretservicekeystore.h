@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/keystore.h"
+#include "core/keystore.h"
 
 #include <QObject>
 

@@ -131,9 +131,9 @@ QCoro::Task<> TranslationViewModel::run(std::shared_ptr<TranslationEngine> engin
         result = co_await engine->translate(source, from, to);
     } catch (const TranslationError &error) {
         failure = error.errorDescription();
-    } catch (const std::exception &error) {
-        failure = QString::fromUtf8(error.what());
     } catch (...) {
+        // Whatever else a library threw is no text for the user: its what()
+        // is English at best and may quote the request.
         failure = QStringLiteral("未知错误");
     }
 

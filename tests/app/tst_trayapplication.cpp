@@ -44,8 +44,9 @@ void TestTrayApplication::init()
 {
     AppSettings &settings = m_config.settings();
     m_history = std::make_unique<HistoryStore>(HistoryStore::standardKey(), m_config.settingsFile());
-    m_tray = std::make_unique<TrayApplication>(settings, *m_history, m_keys, SystemEngine::create(),
-                                               std::make_shared<LLMEngine>(settings, m_keys));
+    m_tray = std::make_unique<TrayApplication>(
+        settings, *m_history, m_keys, SystemEngine::create(),
+        std::make_shared<LLMEngine>([&settings] { return settings.llmConnection(); }, m_keys));
     m_tray->start();
     QGuiApplication::clipboard()->clear();
 }

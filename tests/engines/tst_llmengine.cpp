@@ -3,8 +3,6 @@
 #include "loopbackserver.h"
 #include "memorykeystore.h"
 #include "settledtask.h"
-#include "storage/appsettings.h"
-#include "temporaryconfig.h"
 
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -51,10 +49,9 @@ class TestLLMEngine : public QObject
 
     Settled<QString> translate(const Setup &setup, const QString &from = english, const QString &to = chinese)
     {
-        AppSettings &settings = m_fixture->settings.settings();
-        settings.setLLMProvider(setup.provider);
-        settings.setOpenAIBaseURL(QString(setup.base).replace(u'@', m_fixture->server.url(QString()).toString()));
-        settings.setOpenAIModel(setup.model);
+        m_fixture->connection = {setup.provider,
+                                 QString(setup.base).replace(u'@', m_fixture->server.url(QString()).toString()),
+                                 setup.model};
         const bool locked = setup.key == u"<locked>";
         const auto account = setup.provider == LLMProvider::Anthropic ? ApiKeyAccount::Anthropic
                                                                       : ApiKeyAccount::OpenAICompatible;
@@ -64,11 +61,12 @@ class TestLLMEngine : public QObject
     }
 
     struct Fixture {
-        TemporaryConfig settings;
+        LLMConnection connection;
         LoopbackServer server;
         QNetworkAccessManager manager;
         MemoryKeyStore keys;
-        LLMEngine engine{settings.settings(), keys, LLMHTTP(&manager, 2s), server.url(QStringLiteral("/v1/messages"))};
+        LLMEngine engine{[this] { return connection; }, keys, LLMHTTP(&manager, 2s),
+                         server.url(QStringLiteral("/v1/messages"))};
     };
     std::unique_ptr<Fixture> m_fixture;
 
@@ -174,7 +172,7 @@ private Q_SLOTS:
             QVERIFY(m_fixture->keys.lookups().isEmpty());
     }
 
-    // A change in the settings window takes effect with the next request; the
+    // A change of connection (the settings window) takes effect with the next request; the
     // history names every provider's work "LLM".
     void settingsAreReadAtEveryCall()
     {

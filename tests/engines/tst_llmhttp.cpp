@@ -89,9 +89,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("expected");
-        const QString invalid = TranslationError::invalidResponse().errorDescription();
+        const QString invalidBase = TranslationError::network(QStringLiteral("LLM Base URL 无效")).errorDescription();
         QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:%1/v1").arg(closedPort()) << networkPrefix;
-        QTest::newRow("file") << QStringLiteral("file:///etc/hostname") << invalid;
+        QTest::newRow("file") << QStringLiteral("file:///etc/hostname") << invalidBase;
     }
 
     void unusableURLsFail()

@@ -228,7 +228,7 @@ private Q_SLOTS:
         QTest::newRow("blank input") << u"  \n\t \r\n"_qs << std::exception_ptr() << u"请输入要翻译的文字"_qs;
         QTest::newRow("network") << u"hi"_qs << fail(TranslationError::network(u"HTTP 500"_qs))
                                  << u"网络请求失败：HTTP 500"_qs;
-        QTest::newRow("other exception") << u"hi"_qs << fail(std::runtime_error("disk full")) << u"disk full"_qs;
+        QTest::newRow("other exception") << u"hi"_qs << fail(std::runtime_error("disk full")) << u"未知错误"_qs;
         QTest::newRow("not an exception") << u"hi"_qs << fail(42) << u"未知错误"_qs;
     }
 

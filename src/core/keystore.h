@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/apikeyaccount.h"
 #include "core/result.h"
-#include "storage/apikeyaccount.h"
 
 #include <QCoroTask>
 #include <QString>
