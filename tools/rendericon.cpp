@@ -4,9 +4,9 @@
 // writes <dir>/<size>x<size>/apps/com.quendrix.tolvanis.png (the application id,
 // as the desktop entry and the AppStream metadata name it) for each size and
 // <dir>/scalable/apps/tolvanis-symbolic.svg.
+#include "desktop/trayiconimage.h"
 #include "ui/tolvanislogo.h"
 #include "ui/tolvanismark.h"
-#include "ui/trayiconimage.h"
 
 #include <QDir>
 #include <QFile>

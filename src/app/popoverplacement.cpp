@@ -1,10 +1,23 @@
 #include "app/popoverplacement.h"
 
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 namespace PopoverPlacement {
 
 namespace {
+
+// Only a plain X11 session always knows where the pointer is. XWayland learns
+// it only while the pointer is over an X11 window, so after a click on a
+// Wayland bar QCursor::pos() still holds where it last left one; a native
+// Wayland client is never told.
+bool pointerPositionIsCurrent()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
 
 QPoint anchoredTo(QSize popover, QRect anchor, QRect available)
 {
@@ -37,6 +50,28 @@ QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoi
     else
         topLeft = {available.right() + 1 - popover.width() - gap, available.top() + gap};
     return keptInside(topLeft, popover, available);
+}
+
+QPoint onScreen(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> hostPoint)
+{
+    std::optional<QPoint> pointer;
+    if (pointerPositionIsCurrent())
+        pointer = QCursor::pos();
+    const std::optional<QPoint> reference = trayIcon ? trayIcon->center() : hostPoint ? hostPoint : pointer;
+    return position(popover, trayIcon, pointer, availableGeometryAt(reference.value_or(QPoint())), hostPoint);
+}
+
+QRect availableGeometryAt(QPoint point)
+{
+    QScreen *screen = QGuiApplication::screenAt(point);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+}
+
+QPoint centredUnderPointer(QSize size)
+{
+    return availableGeometryAt(QCursor::pos()).center() - QPoint(size.width() / 2, size.height() / 2);
 }
 
 } // namespace PopoverPlacement

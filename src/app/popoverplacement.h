@@ -22,4 +22,12 @@ QPoint keptInside(QPoint topLeft, QSize popover, QRect available);
 QPoint position(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> currentPointer, QRect available,
                 std::optional<QPoint> hostPoint = std::nullopt);
 
+// The same on the screens there are: under `trayIcon` when it is known, else
+// at `hostPoint`, else at the pointer where its position is current.
+QPoint onScreen(QSize popover, std::optional<QRect> trayIcon, std::optional<QPoint> hostPoint);
+// The available area of the screen under `point`, else of the primary screen.
+QRect availableGeometryAt(QPoint point);
+// The top-left that centres a window of `size` on the screen under the pointer.
+QPoint centredUnderPointer(QSize size);
+
 } // namespace PopoverPlacement

@@ -1,27 +1,22 @@
 #include "app/trayapplication.h"
 
 #include "app/applog.h"
+#include "app/globalshortcut.h"
 #include "app/popoverplacement.h"
 #include "app/popoverwindow.h"
-#include "app/portalshortcut.h"
-#include "app/shortcutbackend.h"
-#include "app/trayicon.h"
-#include "app/x11shortcut.h"
-#include "storage/appsettings.h"
-#include "storage/historystore.h"
-#include "ui/settingsview.h"
+#include "app/settingswindow.h"
+#include "desktop/desktopportal.h"
+#include "desktop/shortcutbackend.h"
+#include "desktop/trayicon.h"
 #include "ui/translatepanelview.h"
 #include "ui/translationviewmodel.h"
-#include "ui/trayiconimage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
 #include <QMenu>
-#include <QScreen>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -37,36 +32,6 @@ constexpr int reopenGuardMs = 300;
 // The panel is built this long after launch: past the tray's embedding of the
 // icon, which waits for our event loop, and before anyone aims at a new icon.
 constexpr int preparePanelAfterMs = 250;
-
-// Only a plain X11 session always knows where the pointer is. XWayland learns
-// it only while the pointer is over an X11 window, so after a click on a
-// Wayland bar QCursor::pos() still holds where it last left one; a native
-// Wayland client is never told.
-bool pointerPositionIsCurrent()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-// The screen under the point, else the primary screen.
-QRect availableGeometryAt(QPoint point)
-{
-    QScreen *screen = QGuiApplication::screenAt(point);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-}
-
-// The way this desktop lets a program bind a desktop-wide key, if any.
-std::unique_ptr<ShortcutBackend> makeShortcutBackend()
-{
-    // The desktop portal's GlobalShortcuts, where offered, comes first: it is
-    // the only way on Wayland and lets the desktop show the binding.
-    if (PortalShortcut::isAvailable())
-        return std::make_unique<PortalShortcut>();
-    if (X11Shortcut::isAvailable())
-        return std::make_unique<X11Shortcut>();
-    return nullptr;
-}
 
 } // namespace
 
@@ -99,9 +64,17 @@ void TrayApplication::start()
 {
     QApplication::setQuitOnLastWindowClosed(false);
     m_launched.start();
-    // Before the tray reads the colour scheme: a portal backend must register
-    // the application id before anything else of ours talks to the portal.
-    startShortcut();
+    m_quit = new QAction(QStringLiteral("退出 tolvanis"), this);
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quit->setShortcutContext(Qt::WindowShortcut);
+    m_quit->setShortcutVisibleInContextMenu(true);
+    connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    // Before anything else of ours talks to the portal (the shortcut's
+    // question, the tray's colour scheme): later, it refuses the id.
+    DesktopPortal::registerApplication();
+    m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
+    connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
+    m_shortcut->start();
 
     m_exportedMenu.reset(buildStatusMenu());
     m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
@@ -109,10 +82,7 @@ void TrayApplication::start()
     connect(m_statusItem, &TrayIcon::menuRequested, this, [this](std::optional<QPoint> at) { showStatusMenu(at); });
 
     m_panel = new TranslatePanelView(viewModel());
-    connect(m_panel, &TranslatePanelView::openSettingsRequested, this, [self = QPointer(this)] {
-        if (self)
-            self->openSettings();
-    });
+    connect(m_panel, &TranslatePanelView::openSettingsRequested, this, &TrayApplication::openSettings);
     m_popover = new PopoverWindow(m_panel);
     connect(m_popover, &PopoverWindow::escapePressed, this, [this] {
         // Also while the panel is still turning to the history list, before
@@ -123,10 +93,17 @@ void TrayApplication::start()
         }
         if (m_trayless)
             return; // an ordinary window, with no icon to bring it back
-        closePopover();
-        disconnectDeactivation();
+        m_popover->hide();
     });
-    addQuitShortcut(m_popover);
+    m_popover->addAction(m_quit);
+    // Another window taking the focus closes the panel, as a click elsewhere
+    // closes any pop-up; an ordinary window stays open.
+    connect(m_popover, &PopoverWindow::deactivated, this, [this] {
+        if (m_trayless)
+            return;
+        m_popover->hide();
+        m_closedByDeactivation.start();
+    });
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
@@ -138,11 +115,6 @@ void TrayApplication::start()
     });
 }
 
-QIcon TrayApplication::renderTrayIcon()
-{
-    return ::renderTrayIcon();
-}
-
 QMenu *TrayApplication::buildStatusMenu()
 {
     auto *menu = new QMenu;
@@ -152,9 +124,7 @@ QMenu *TrayApplication::buildStatusMenu()
     QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &TrayApplication::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     settings->setShortcutVisibleInContextMenu(true);
-    QAction *quit = menu->addAction(QStringLiteral("退出 tolvanis"), qApp, &QCoreApplication::quit);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutVisibleInContextMenu(true);
+    menu->addAction(m_quit);
     return menu;
 }
 
@@ -175,7 +145,8 @@ void TrayApplication::showStatusMenu(std::optional<QPoint> hostAnchor)
     QPoint at = hostAnchor.value_or(QCursor::pos());
     const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
     if (icon.isValid())
-        at = PopoverPlacement::position(menu->sizeHint(), icon, std::nullopt, availableGeometryAt(icon.center()));
+        at = PopoverPlacement::position(menu->sizeHint(), icon, std::nullopt,
+                                        PopoverPlacement::availableGeometryAt(icon.center()));
     menu->popup(at);
 }
 
@@ -189,8 +160,7 @@ void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
     if (!m_popover)
         return;
     if (isPopoverShown()) {
-        closePopover();
-        disconnectDeactivation();
+        m_popover->hide();
         return;
     }
     if (m_closedByDeactivation.isValid() && m_closedByDeactivation.elapsed() < reopenGuardMs) {
@@ -261,73 +231,25 @@ void TrayApplication::presentPopover(std::optional<QPoint> hostAnchor, const QSt
         m_popover->activateWindow();
     } else {
         m_popover->prepare();
-        m_popover->open(popoverPosition(hostAnchor));
+        std::optional<QRect> icon;
+        if (m_statusItem && m_statusItem->geometry().isValid())
+            icon = m_statusItem->geometry();
+        m_popover->open(PopoverPlacement::onScreen(m_popover->size(), icon, hostAnchor));
     }
-
-    disconnectDeactivation();
-    if (m_trayless)
-        return; // an ordinary window stays open when it loses the focus
-    m_deactivationConnection = connect(m_popover, &PopoverWindow::deactivated, this, [self = QPointer(this)] {
-        if (!self)
-            return;
-        if (self->m_popover && self->isPopoverShown()) {
-            self->closePopover();
-            self->m_closedByDeactivation.start();
-        }
-        self->disconnectDeactivation();
-    });
 }
 
-void TrayApplication::closePopover()
+QWidget *TrayApplication::settingsWindow() const
 {
-    if (m_popover)
-        m_popover->hide();
-}
-
-void TrayApplication::disconnectDeactivation()
-{
-    if (m_deactivationConnection)
-        disconnect(*m_deactivationConnection);
-    m_deactivationConnection.reset();
-}
-
-QPoint TrayApplication::popoverPosition(std::optional<QPoint> hostAnchor) const
-{
-    std::optional<QRect> icon;
-    if (m_statusItem && m_statusItem->geometry().isValid())
-        icon = m_statusItem->geometry();
-    std::optional<QPoint> pointer;
-    if (pointerPositionIsCurrent())
-        pointer = QCursor::pos();
-    const std::optional<QPoint> reference = icon ? icon->center() : hostAnchor ? hostAnchor : pointer;
-    const QRect available = availableGeometryAt(reference.value_or(QPoint()));
-    return PopoverPlacement::position(m_popover->size(), icon, pointer, available, hostAnchor);
+    return m_settingsWindow;
 }
 
 void TrayApplication::openSettings()
 {
     if (!m_settingsWindow) {
-        // Titled and closable only: no minimise or maximise button.
-        auto *window = new QWidget(
-            nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-        window->setWindowTitle(QStringLiteral("设置"));
-        auto *layout = new QVBoxLayout(window);
-        layout->setContentsMargins(0, 0, 0, 0);
-        m_settingsView = new SettingsView(m_settings, m_keys, window);
-        if (!m_shortcut)
-            m_settingsView->setShortcutUnavailable();
-        layout->addWidget(m_settingsView);
-        window->setFixedSize(SettingsView::viewWidth, SettingsView::viewHeight);
-        addQuitShortcut(window);
-        const QRect screen = availableGeometryAt(QCursor::pos());
-        window->move(screen.center() - QPoint(window->width() / 2, window->height() / 2));
-        m_settingsWindow = window;
+        m_settingsWindow = new SettingsWindow(m_settings, m_keys, *m_shortcut);
+        m_settingsWindow->addAction(m_quit);
     }
-    m_settingsWindow->show();
-    m_settingsWindow->raise();
-    m_settingsWindow->activateWindow();
-    if (!m_shortcutFailure.isEmpty())
-        m_settingsView->reportShortcut(false, m_shortcutFailure);
+    m_settingsWindow->open();
 }
 
 void TrayApplication::showWithoutTray()
@@ -336,81 +258,9 @@ void TrayApplication::showWithoutTray()
     // becomes an ordinary window so the program stays usable.
     qCInfo(lcApp) << "no system tray appeared; the panel opens as a window";
     m_trayless = true;
-    disconnectDeactivation();
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("tolvanis"));
     m_popover->prepare();
-    const QRect screen = availableGeometryAt(QCursor::pos());
-    m_popover->move(screen.center() - QPoint(m_popover->width() / 2, m_popover->height() / 2));
+    m_popover->move(PopoverPlacement::centredUnderPointer(m_popover->size()));
     showPopover();
-}
-
-void TrayApplication::addQuitShortcut(QWidget *window)
-{
-    // Ctrl+Q quits while any window of ours is active; the text fields bring
-    // their own Ctrl+C/V/X/A/Z and Ctrl+Shift+Z.
-    auto *quit = new QAction(window);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutContext(Qt::WindowShortcut);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
-    window->addAction(quit);
-}
-
-void TrayApplication::startShortcut()
-{
-    m_shortcut = makeShortcutBackend();
-    if (!m_shortcut)
-        return;
-    // Queued: an outcome may change the setting, which must not happen while
-    // the setting is still being assigned.
-    connect(m_shortcut.get(), &ShortcutBackend::activated, this, &TrayApplication::translateSelection,
-            Qt::QueuedConnection);
-    connect(
-        m_shortcut.get(), &ShortcutBackend::bound, this,
-        [this](const QString &description) {
-            m_boundShortcut = m_requestedShortcut;
-            m_shortcutStarted = true;
-            m_shortcutFailure.clear();
-            const QString shown = description.isEmpty() ? m_boundShortcut.toString(QKeySequence::NativeText)
-                                                        : description;
-            reportShortcut(true,
-                           shown.isEmpty() ? QStringLiteral("全局快捷键已关闭")
-                                           : QStringLiteral("全局快捷键：%1").arg(shown));
-        },
-        Qt::QueuedConnection);
-    connect(
-        m_shortcut.get(), &ShortcutBackend::failed, this,
-        [this](const QString &reason) {
-            reportShortcut(false, reason);
-            if (!m_shortcutStarted) {
-                // Still the user's choice, to go back to after a failed change.
-                m_boundShortcut = m_requestedShortcut;
-                m_shortcutFailure = reason; // said again when the settings window opens
-            } else {
-                m_requestedShortcut = m_boundShortcut;
-                m_settings.setGlobalShortcut(m_boundShortcut.toString(QKeySequence::PortableText));
-            }
-            m_shortcutStarted = true;
-        },
-        Qt::QueuedConnection);
-    connect(&m_settings, &AppSettings::globalShortcutChanged, this, &TrayApplication::applyShortcut);
-    applyShortcut();
-}
-
-void TrayApplication::applyShortcut()
-{
-    const QKeySequence keys = QKeySequence::fromString(m_settings.globalShortcut(), QKeySequence::PortableText);
-    if (keys == m_requestedShortcut && m_shortcutStarted)
-        return;
-    m_requestedShortcut = keys;
-    m_shortcut->bind(keys);
-}
-
-void TrayApplication::reportShortcut(bool bound, const QString &text)
-{
-    if (!bound)
-        qCWarning(lcApp) << "global shortcut not bound:" << text;
-    // Only the settings window, where the user changes the key, shows it.
-    if (m_settingsView && m_settingsView->isVisible())
-        m_settingsView->reportShortcut(bound, text);
 }

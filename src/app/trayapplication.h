@@ -3,7 +3,6 @@
 #include "app/singleinstance.h"
 
 #include <QElapsedTimer>
-#include <QKeySequence>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -12,11 +11,12 @@
 #include <optional>
 
 class AppSettings;
+class GlobalShortcut;
 class HistoryStore;
 class KeyStore;
 class PopoverWindow;
-class SettingsView;
-class ShortcutBackend;
+class QAction;
+class SettingsWindow;
 class TranslatePanelView;
 class TranslationViewModel;
 class TranslationEngine;
@@ -50,51 +50,30 @@ public:
     void handleRequest(SingleInstance::Request request, const QString &activationToken);
     void showStatusMenu(std::optional<QPoint> hostAnchor = std::nullopt);
     void openSettings();
-    static QIcon renderTrayIcon();
 
     std::shared_ptr<TranslationViewModel> viewModel();
-    HistoryStore &historyStore() const { return m_historyStore; }
     TrayIcon *statusItem() const { return m_statusItem; }
     PopoverWindow *popover() const { return m_popover; }
     TranslatePanelView *panel() const { return m_panel; }
-    QWidget *settingsWindow() const { return m_settingsWindow; }
+    QWidget *settingsWindow() const;
     QMenu *statusMenu() const { return m_statusMenu; }
     bool isPopoverShown() const;
 
 private:
     QMenu *buildStatusMenu();
     void presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken = QString());
-    void closePopover();
-    void disconnectDeactivation();
-    void startShortcut();
-    void applyShortcut();
-    void reportShortcut(bool bound, const QString &text);
     void showWithoutTray();
-    QPoint popoverPosition(std::optional<QPoint> hostAnchor) const;
-    void addQuitShortcut(QWidget *window);
 
     TrayIcon *m_statusItem = nullptr;
     // The menu StatusNotifierItem hosts draw themselves; never shown by us.
     std::unique_ptr<QMenu> m_exportedMenu;
     PopoverWindow *m_popover = nullptr;
     TranslatePanelView *m_panel = nullptr;
-    QPointer<QWidget> m_settingsWindow;
-    QPointer<SettingsView> m_settingsView;
-    // None where neither the desktop's portal nor an X11 key grab can bind a key.
-    std::unique_ptr<ShortcutBackend> m_shortcut;
-    // What the backend was last asked to bind, and what it last confirmed (or,
-    // when the binding at start failed, what the user had chosen).
-    QKeySequence m_requestedShortcut;
-    QKeySequence m_boundShortcut;
-    // A failure of the binding made at start keeps the user's choice (another
-    // program may let go of the key); a failed change goes back to the old one.
-    bool m_shortcutStarted = false;
-    // Why the binding made at start failed, until a binding succeeds.
-    QString m_shortcutFailure;
+    QPointer<SettingsWindow> m_settingsWindow;
+    std::unique_ptr<GlobalShortcut> m_shortcut;
+    // Ctrl+Q, in the status menu and in every window of ours.
+    QAction *m_quit = nullptr;
     QPointer<QMenu> m_statusMenu;
-    // Set while the panel is open under the icon: another window taking the
-    // focus closes it, as a click elsewhere closes any pop-up.
-    std::optional<QMetaObject::Connection> m_deactivationConnection;
     AppSettings &m_settings;
     HistoryStore &m_historyStore;
     KeyStore &m_keys;

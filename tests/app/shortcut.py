@@ -4,7 +4,7 @@
 # the settings window; then the panel and the settings window as a screen reader
 # meets them, by accessibility actions and keys alone. Driven through AT-SPI on
 # a private accessibility bus; the loopback chat server answers. (The desktop
-# portal's binding has tests/app/tst_portalshortcut.cpp.)
+# portal's binding has tests/desktop/tst_portalshortcut.cpp.)
 # Run inside scripts/test-session.sh: shortcut.py <tolvanis> <fakechatserver>
 import os
 import subprocess

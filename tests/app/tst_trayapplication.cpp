@@ -1,6 +1,6 @@
 #include "app/popoverwindow.h"
 #include "app/trayapplication.h"
-#include "app/trayicon.h"
+#include "desktop/trayicon.h"
 #include "engines/llmengine.h"
 #include "engines/systemengine.h"
 #include "memorykeystore.h"

@@ -1,6 +1,6 @@
 // The brand drawings, checked by rendering them: the mark and the tray image.
+#include "desktop/trayiconimage.h"
 #include "ui/tolvanismark.h"
-#include "ui/trayiconimage.h"
 
 #include <QPainter>
 #include <QTest>

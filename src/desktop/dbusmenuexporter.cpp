@@ -1,4 +1,4 @@
-#include "app/dbusmenuexporter.h"
+#include "desktop/dbusmenuexporter.h"
 
 #include <QAction>
 #include <QDBusError>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shortcutbackend.h"
+#include "desktop/shortcutbackend.h"
 
 #include <QAbstractNativeEventFilter>
 

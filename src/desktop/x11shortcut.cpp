@@ -1,4 +1,4 @@
-#include "app/x11shortcut.h"
+#include "desktop/x11shortcut.h"
 
 #include <QGuiApplication>
 

@@ -1,6 +1,6 @@
-#include "app/traycolors.h"
+#include "desktop/traycolors.h"
 
-#include "app/desktopportal.h"
+#include "desktop/desktopportal.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -87,10 +87,9 @@ TrayColors::TrayColors(QObject *parent)
     bus.connect(QString::fromLatin1(DesktopPortal::service), QString::fromLatin1(DesktopPortal::path),
                 QString::fromLatin1(settingsInterface), QStringLiteral("SettingChanged"), this,
                 SLOT(settingChanged(QDBusMessage)));
-    QDBusMessage read = QDBusMessage::createMethodCall(QString::fromLatin1(DesktopPortal::service),
-                                                       QString::fromLatin1(DesktopPortal::path),
-                                                       QString::fromLatin1(settingsInterface), QStringLiteral("Read"));
-    read << QString::fromLatin1(appearance) << QString::fromLatin1(colorSchemeKey);
+    const QDBusMessage read = DesktopPortal::call(
+        settingsInterface, QStringLiteral("Read"),
+        {QString::fromLatin1(appearance), QString::fromLatin1(colorSchemeKey)});
     auto *pending = new QDBusPendingCallWatcher(bus.asyncCall(read), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();

@@ -1,8 +1,8 @@
-#include "app/trayicon.h"
+#include "desktop/trayicon.h"
 
-#include "app/statusnotifieritem.h"
-#include "app/traycolors.h"
-#include "ui/trayiconimage.h"
+#include "desktop/statusnotifieritem.h"
+#include "desktop/traycolors.h"
+#include "desktop/trayiconimage.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/trayiconimage.h"
+#include "desktop/trayiconimage.h"
 
 #include <QDBusMessage>
 #include <QObject>

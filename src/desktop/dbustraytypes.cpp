@@ -1,4 +1,4 @@
-#include "app/dbustraytypes.h"
+#include "desktop/dbustraytypes.h"
 
 #include <QDBusMetaType>
 

@@ -1,4 +1,4 @@
-#include "ui/trayiconimage.h"
+#include "desktop/trayiconimage.h"
 
 #include "ui/tolvanismark.h"
 

@@ -1,7 +1,7 @@
-#include "app/statusnotifieritem.h"
+#include "desktop/statusnotifieritem.h"
 
-#include "app/applog.h"
-#include "app/dbusmenuexporter.h"
+#include "desktop/dbusmenuexporter.h"
+#include "desktop/desktoplog.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -40,14 +40,14 @@ StatusNotifierItem::StatusNotifierItem(QMenu *menu, const QString &iconName, con
     DBusTrayTypes::registerTypes();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        qCInfo(lcApp) << "no session bus: no StatusNotifierItem";
+        qCInfo(lcDesktop) << "no session bus: no StatusNotifierItem";
         return;
     }
     auto *exporter = new DBusMenuExporter(menu, this);
     const auto contents = QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAllProperties;
     if (!bus.registerObject(QString::fromLatin1(menuPath), exporter, contents) ||
         !bus.registerObject(QString::fromLatin1(itemPath), this, contents) || !bus.registerService(m_serviceName)) {
-        qCWarning(lcApp) << "could not export the StatusNotifierItem:" << bus.lastError().message();
+        qCWarning(lcDesktop) << "could not export the StatusNotifierItem:" << bus.lastError().message();
         return;
     }
     m_watcher = new QDBusServiceWatcher(QString::fromLatin1(watcherService), bus,
@@ -80,7 +80,7 @@ void StatusNotifierItem::registerWithWatcher()
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
         call->deleteLater();
         if (call->isError()) {
-            qCWarning(lcApp) << "the StatusNotifierWatcher refused the item:" << call->error().message();
+            qCWarning(lcDesktop) << "the StatusNotifierWatcher refused the item:" << call->error().message();
             return;
         }
         setRegistered(true);

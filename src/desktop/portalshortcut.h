@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/shortcutbackend.h"
+#include "desktop/shortcutbackend.h"
 
 #include <QVariantMap>
 
@@ -24,10 +24,8 @@ public:
     ~PortalShortcut() override;
     Q_DISABLE_COPY_MOVE(PortalShortcut)
 
-    // Whether the portal offers GlobalShortcuts; blocks for at most a few
-    // round trips. Registers the application id first, which the portal only
-    // accepts before any other portal call of this process: call this before
-    // anything else talks to the portal (the tray's colour-scheme read).
+    // Whether the portal offers GlobalShortcuts; blocks for at most a round
+    // trip. Register the application with the portal before asking.
     static bool isAvailable();
     // `keys` as a trigger of the freedesktop shortcuts format ("CTRL+ALT+y");
     // empty when its key has no name there, and the desktop then lets the user choose.

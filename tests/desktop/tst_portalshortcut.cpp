@@ -1,4 +1,4 @@
-#include "app/portalshortcut.h"
+#include "desktop/portalshortcut.h"
 
 #include <QProcess>
 #include <QSignalSpy>

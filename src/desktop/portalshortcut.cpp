@@ -1,10 +1,9 @@
-#include "app/portalshortcut.h"
+#include "desktop/portalshortcut.h"
 
-#include "app/applog.h"
-#include "app/desktopportal.h"
+#include "desktop/desktoplog.h"
+#include "desktop/desktopportal.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -18,8 +17,6 @@
 namespace {
 
 constexpr auto shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
-constexpr auto requestInterface = "org.freedesktop.portal.Request";
-constexpr auto applicationId = "com.quendrix.tolvanis";
 constexpr auto translateSelectionId = "translate-selection";
 // A start-up check must not hold the program up when the portal hangs.
 constexpr int checkTimeoutMs = 1000;
@@ -30,23 +27,6 @@ using Shortcuts = QList<QPair<QString, QVariantMap>>;
 QString latin1(const char *text)
 {
     return QString::fromLatin1(text);
-}
-
-QDBusMessage portalCall(const char *interface, const QString &method, const QVariantList &arguments)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(latin1(DesktopPortal::service), latin1(DesktopPortal::path),
-                                                       latin1(interface), method);
-    call.setArguments(arguments);
-    return call;
-}
-
-// The handle that the portal gives the request with this token, so that its
-// Response can be subscribed to before the call that may answer at once.
-QString requestPath(const QString &token)
-{
-    QString sender = QDBusConnection::sessionBus().baseService().mid(1);
-    sender.replace(u'.', u'_');
-    return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
 }
 
 // The portal has answered session_handle as a string, and some versions as a path.
@@ -65,24 +45,6 @@ void closeSessionAt(const QString &session)
                                                         QStringLiteral("org.freedesktop.portal.Session"),
                                                         QStringLiteral("Close"));
     QDBusConnection::sessionBus().asyncCall(close);
-}
-
-// The portal accepts the id only before any other call of this process, and
-// portals before the host Registry do not know the method: neither is a
-// reason to stop. A portal that restarted has forgotten it.
-void registerApplication()
-{
-    static QString registeredWith;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const auto owner = [&bus] { return bus.interface()->serviceOwner(latin1(DesktopPortal::service)).value(); };
-    if (!registeredWith.isEmpty() && registeredWith == owner())
-        return;
-    const QDBusMessage reply = bus.call(portalCall("org.freedesktop.host.portal.Registry", QStringLiteral("Register"),
-                                                   {latin1(applicationId), QVariantMap()}),
-                                        QDBus::Block, checkTimeoutMs);
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        qCInfo(lcApp) << "the portal did not register the application id:" << reply.errorMessage();
-    registeredWith = owner();
 }
 
 // Names of the freedesktop shortcuts format (xkbcommon's key names) for keys
@@ -184,8 +146,9 @@ public:
             return;
         unsubscribe();
         m_path = path;
-        QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), m_path, latin1(requestInterface),
-                                              QStringLiteral("Response"), this, SLOT(respond(uint, QVariantMap)));
+        QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), m_path,
+                                              latin1(DesktopPortal::requestInterface), QStringLiteral("Response"), this,
+                                              SLOT(respond(uint, QVariantMap)));
     }
 
 Q_SIGNALS:
@@ -197,8 +160,9 @@ private Q_SLOTS:
 private:
     void unsubscribe()
     {
-        QDBusConnection::sessionBus().disconnect(latin1(DesktopPortal::service), m_path, latin1(requestInterface),
-                                                 QStringLiteral("Response"), this, SLOT(respond(uint, QVariantMap)));
+        QDBusConnection::sessionBus().disconnect(latin1(DesktopPortal::service), m_path,
+                                                 latin1(DesktopPortal::requestInterface), QStringLiteral("Response"),
+                                                 this, SLOT(respond(uint, QVariantMap)));
     }
 
     QString m_path;
@@ -221,7 +185,8 @@ PortalShortcut::PortalShortcut(QObject *parent)
 {
     qDBusRegisterMetaType<QPair<QString, QVariantMap>>();
     qDBusRegisterMetaType<Shortcuts>();
-    registerApplication();
+    // Registered already where the application started; this catches a portal that restarted since.
+    DesktopPortal::registerApplication();
     QDBusConnection::sessionBus().connect(latin1(DesktopPortal::service), latin1(DesktopPortal::path),
                                           latin1(shortcutsInterface), QStringLiteral("Activated"), this,
                                           SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
@@ -239,14 +204,12 @@ bool PortalShortcut::isAvailable()
 {
     if (!QDBusConnection::sessionBus().isConnected())
         return false;
-    registerApplication();
     const QDBusMessage reply = QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(latin1(DesktopPortal::service), latin1(DesktopPortal::path),
-                                       QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"))
-            << latin1(shortcutsInterface) << QStringLiteral("version"),
+        DesktopPortal::call("org.freedesktop.DBus.Properties", QStringLiteral("Get"),
+                            {latin1(shortcutsInterface), QStringLiteral("version")}),
         QDBus::Block, checkTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        qCInfo(lcApp) << "no GlobalShortcuts portal:" << reply.errorMessage();
+        qCInfo(lcDesktop) << "no GlobalShortcuts portal:" << reply.errorMessage();
         return false;
     }
     return reply.arguments().constFirst().value<QDBusVariant>().variant().toUInt() >= 1;
@@ -317,7 +280,7 @@ void PortalShortcut::request(const QString &method, QVariantList arguments, QVar
     arguments << options;
     const quint64 generation = m_generation;
     // Lives until the Response or the call's error.
-    auto *watcher = new ResponseWatcher(requestPath(token), this);
+    auto *watcher = new ResponseWatcher(DesktopPortal::requestPath(token), this);
     connect(watcher, &ResponseWatcher::answered, this,
             [this, watcher, generation, answered](uint response, const QVariantMap &results) {
                 watcher->deleteLater();
@@ -334,7 +297,7 @@ void PortalShortcut::request(const QString &method, QVariantList arguments, QVar
                     Q_EMIT failed(QStringLiteral("桌面拒绝了快捷键。"));
             });
     auto *call = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(portalCall(shortcutsInterface, method, arguments)), watcher);
+        QDBusConnection::sessionBus().asyncCall(DesktopPortal::call(shortcutsInterface, method, arguments)), watcher);
     connect(call, &QDBusPendingCallWatcher::finished, watcher,
             [this, watcher, generation](QDBusPendingCallWatcher *done) {
                 const QDBusPendingReply<QDBusObjectPath> reply = *done;

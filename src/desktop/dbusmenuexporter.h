@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dbustraytypes.h"
+#include "desktop/dbustraytypes.h"
 
 #include <QDBusContext>
 #include <QObject>

@@ -1,0 +1,37 @@
+#include "app/settingswindow.h"
+
+#include "app/globalshortcut.h"
+#include "app/popoverplacement.h"
+#include "ui/settingsview.h"
+
+#include <QVBoxLayout>
+
+SettingsWindow::SettingsWindow(AppSettings &settings, KeyStore &keys, const GlobalShortcut &shortcut, QWidget *parent)
+    // Titled and closable only: no minimise or maximise button.
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_shortcut(shortcut)
+    , m_view(new SettingsView(settings, keys, this))
+{
+    setWindowTitle(QStringLiteral("设置"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    if (!shortcut.isAvailable())
+        m_view->setShortcutUnavailable();
+    // Only this window, where the user changes the key, shows the outcome.
+    connect(&shortcut, &GlobalShortcut::reported, this, [this](bool bound, const QString &text) {
+        if (isVisible())
+            m_view->reportShortcut(bound, text);
+    });
+    setFixedSize(SettingsView::viewWidth, SettingsView::viewHeight);
+    move(PopoverPlacement::centredUnderPointer(size()));
+}
+
+void SettingsWindow::open()
+{
+    show();
+    raise();
+    activateWindow();
+    if (const QString failure = m_shortcut.startFailure(); !failure.isEmpty())
+        m_view->reportShortcut(false, failure);
+}
