@@ -5,11 +5,15 @@ set -euo pipefail
 
 # usage: install-deps.sh <group>...; the groups are what each make target needs.
 declare -A groups
+# Qt's text-to-speech headers include QtQmlIntegration, which Debian 12 ships in
+# qt6-declarative-dev without qt6-speech-dev depending on it.
 groups[build]="cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev qt6-speech-dev qt6-declarative-dev
   libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev scdoc"
-# Fonts with Chinese glyphs.
-groups[run]="fonts-wqy-microhei fonts-noto-cjk"
+# Fonts with Chinese glyphs; reading aloud: Qt's speech-dispatcher plugin, the
+# service (with its dummy and generic output modules) and espeak-ng's voices.
+groups[run]="fonts-wqy-microhei fonts-noto-cjk
+  qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng"
 # A private Secret Service; a virtual X display with a tray, clicks, the
 # clipboard and screenshots; a compositing manager, so the panel's corners and
 # shadow show; the StatusNotifierItem host and portal stand-ins (Gio from
@@ -17,7 +21,7 @@ groups[run]="fonts-wqy-microhei fonts-noto-cjk"
 # with librsvg); the accessibility bus and a screen reader's view of it; a
 # headless Wayland desktop (sway, XWayland, waybar's tray), its screenshots
 # and pointer, the program on Wayland; a TLS server for the HTTPS check.
-groups[test]="clang-format dbus-daemon dbus-bin gnome-keyring libsecret-tools
+groups[test]="speech-dispatcher clang-format dbus-daemon dbus-bin gnome-keyring libsecret-tools
   xvfb openbox trayer xdotool xclip x11-utils imagemagick picom
   python3-gi gir1.2-gdkpixbuf-2.0 librsvg2-common
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0

@@ -5,6 +5,7 @@
 #include "core/translationerror.h"
 #include "engines/engineslog.h"
 #include "engines/llmprompt.h"
+#include "engines/reasoningblock.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,7 +41,7 @@ std::optional<QString> AnthropicEngine::replyText(const QByteArray &body)
     const QJsonValue text = first.toObject().value(u"text");
     if (!first.isObject() || !text.isString())
         return std::nullopt;
-    return text.toString();
+    return ReasoningBlock::withoutLeadingBlock(text.toString());
 }
 
 QCoro::Task<QString> AnthropicEngine::translate(QString text, QString from, QString to)
@@ -58,7 +59,8 @@ QCoro::Task<QString> AnthropicEngine::translate(QString text, QString from, QStr
     const QByteArray reply = co_await m_http.post(m_endpoint, headers, body);
     const std::optional<QString> translation = replyText(reply);
     if (!translation) {
-        qCWarning(lcEngines) << "Anthropic reply without the expected text field," << reply.size() << "bytes";
+        qCWarning(lcEngines) << "Anthropic reply without the expected text field or with only reasoning,"
+                             << reply.size() << "bytes";
         throw TranslationError::invalidResponse();
     }
     co_return TextTrim::trimmed(*translation);

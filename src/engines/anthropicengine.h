@@ -19,7 +19,8 @@ public:
 
     static QJsonObject requestBody(const QString &prompt);
     static LLMHTTP::Headers requestHeaders(const QString &key);
-    // The first content block's text, untrimmed; nothing when the reply has another shape.
+    // The first content block's text without a leading think block, untrimmed;
+    // nothing when the reply has another shape or holds only thinking.
     static std::optional<QString> replyText(const QByteArray &body);
 
 private:

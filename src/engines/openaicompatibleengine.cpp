@@ -5,6 +5,7 @@
 #include "core/translationerror.h"
 #include "engines/engineslog.h"
 #include "engines/llmprompt.h"
+#include "engines/reasoningblock.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -52,7 +53,8 @@ std::optional<QString> OpenAICompatibleEngine::replyText(const QByteArray &body)
     const QJsonValue content = message.toObject().value(u"content");
     if (!message.isObject() || !content.isString())
         return std::nullopt;
-    return content.toString();
+    // A separate "reasoning_content" beside "content" is the model's thinking: never shown.
+    return ReasoningBlock::withoutLeadingBlock(content.toString());
 }
 
 QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString from, QString to)
@@ -79,7 +81,8 @@ QCoro::Task<QString> OpenAICompatibleEngine::translate(QString text, QString fro
     const QByteArray reply = co_await m_http.post(*endpoint, headers, body);
     const std::optional<QString> translation = replyText(reply);
     if (!translation) {
-        qCWarning(lcEngines) << "OpenAI-compatible reply without the expected text field," << reply.size() << "bytes";
+        qCWarning(lcEngines) << "OpenAI-compatible reply without the expected text field or with only reasoning,"
+                             << reply.size() << "bytes";
         throw TranslationError::invalidResponse();
     }
     co_return TextTrim::trimmed(*translation);

@@ -22,7 +22,8 @@ public:
     static std::optional<QUrl> endpointFor(const QString &baseURL);
     static QJsonObject requestBody(const QString &model, const QString &prompt);
     static LLMHTTP::Headers requestHeaders(const QString &key);
-    // The first choice's message content, untrimmed; nothing for any other shape.
+    // The first choice's message content without a leading think block,
+    // untrimmed; nothing for any other shape or a reply of only thinking.
     static std::optional<QString> replyText(const QByteArray &body);
 
 private:

@@ -21,6 +21,8 @@ public:
     void updateText(const QString &text);
     // Takes the keyboard focus if the field is on screen in a window.
     void focusIfInWindow();
+    // Keeps the text this far from the trailing edge, clear of buttons placed there.
+    void setTrailingInset(int inset) { setViewportMargins(0, 0, inset, 0); }
 
 Q_SIGNALS:
     void textEdited(const QString &text);

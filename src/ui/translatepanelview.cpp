@@ -1,7 +1,9 @@
 #include "ui/translatepanelview.h"
 
+#include "core/texttrim.h"
 #include "storage/historystore.h"
 #include "ui/historyview.h"
+#include "ui/speechreader.h"
 #include "ui/submittextview.h"
 #include "ui/tolvanislogo.h"
 #include "ui/translationviewmodel.h"
@@ -19,6 +21,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
@@ -32,14 +35,22 @@ using namespace Widgets;
 namespace {
 
 constexpr int cardContentHeight = 84;
+// Text in the cards keeps this far from the trailing edge, clear of the buttons there.
+constexpr int trailingButtonsWidth = 28;
 
-// Keeps a widget in the top trailing corner of another.
+int cornerButtonSide()
+{
+    return qRound(Symbols::boxSide(11)) + 12;
+}
+
+// Keeps a widget at the trailing edge of another, `top` below its top.
 class CornerPin final : public QObject
 {
 public:
-    CornerPin(QWidget *pinned, QWidget *host)
+    CornerPin(QWidget *pinned, QWidget *host, int top = 0)
         : QObject(pinned)
         , m_pinned(pinned)
+        , m_top(top)
     {
         host->installEventFilter(this);
     }
@@ -49,7 +60,7 @@ protected:
     {
         if (event->type() == QEvent::Resize) {
             auto *host = static_cast<QWidget *>(watched);
-            m_pinned->move(host->width() - m_pinned->width(), 0);
+            m_pinned->move(host->width() - m_pinned->width(), m_top);
             m_pinned->raise();
         }
         return false;
@@ -57,13 +68,18 @@ protected:
 
 private:
     QWidget *m_pinned;
+    int m_top;
 };
 
 } // namespace
 
+const QKeySequence TranslatePanelView::readInputKeys(Qt::CTRL | Qt::Key_R);
+const QKeySequence TranslatePanelView::readResultKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_R);
+
 TranslatePanelView::TranslatePanelView(std::shared_ptr<TranslationViewModel> viewModel, QWidget *parent)
     : QWidget(parent)
     , m_viewModel(std::move(viewModel))
+    , m_reader(new SpeechReader(this))
 {
     setFixedWidth(panelWidth);
     setStyleSheet(OverlayScrollBars::styleSheet());
@@ -119,7 +135,10 @@ QWidget *TranslatePanelView::buildTranslateContent()
     m_input->setObjectName(QStringLiteral("inputField"));
     m_input->setAccessibleName(QStringLiteral("输入"));
     m_input->setFixedHeight(cardContentHeight);
+    m_input->setTrailingInset(trailingButtonsWidth);
     inputCard->bodyLayout()->addWidget(m_input);
+    m_readInput = buildReadButton("readInputButton", inputCard->surface(), 0);
+    m_readInput->setAccessibleName(QStringLiteral("朗读输入"));
     connect(m_input, &SubmitTextView::textEdited, this,
             [this](const QString &text) { m_viewModel->setInputText(text); });
     connect(m_input, &SubmitTextView::submitted, this, [this] { m_viewModel->translate(); });
@@ -139,14 +158,20 @@ QWidget *TranslatePanelView::buildTranslateContent()
     column->addLayout(buildActionRow(content));
     column->addStretch(1);
 
-    // Return anywhere in the translate content presses the translate button;
-    // the input field handles its own Return before this shortcut sees it.
-    auto *returnKey = new QShortcut(QKeySequence(Qt::Key_Return), content);
-    returnKey->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(returnKey, &QShortcut::activated, this, [this] {
-        if (m_translateButton->isEnabled())
-            m_translateButton->click();
-    });
+    // Return anywhere in the translate content presses the translate button
+    // (the input field handles its own Return before this shortcut sees it);
+    // the read-aloud keys press the speaker buttons.
+    const auto pressOn = [content](const QKeySequence &keys, QAbstractButton *button) {
+        auto *shortcut = new QShortcut(keys, content);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled() && button->isVisible())
+                button->click();
+        });
+    };
+    pressOn(QKeySequence(Qt::Key_Return), m_translateButton);
+    pressOn(readInputKeys, m_readInput);
+    pressOn(readResultKeys, m_readResult);
     return content;
 }
 
@@ -194,8 +219,8 @@ TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
     card->setObjectName(QStringLiteral("resultCard"));
     auto *page = new QWidget;
     auto *pageLayout = new QVBoxLayout(page);
-    // Clear of the copy button on the trailing side.
-    pageLayout->setContentsMargins(8, 8, 28, 8);
+    // Clear of the copy and speaker buttons on the trailing side.
+    pageLayout->setContentsMargins(8, 8, trailingButtonsWidth, 8);
     m_resultText = new SymbolLabel(std::nullopt, QString(), page);
     m_resultText->setObjectName(QStringLiteral("resultText"));
     m_resultText->setTextFont(Fonts::system(13));
@@ -211,13 +236,37 @@ TitledCard *TranslatePanelView::buildResultCard(QWidget *parent)
     m_copyButton = new IconButton(Symbol::DocOnDoc, QStringLiteral("复制翻译结果"), card->surface());
     m_copyButton->setObjectName(QStringLiteral("copyButton"));
     m_copyButton->setSymbolPointSize(11);
-    m_copyButton->setSide(qRound(Symbols::boxSide(11)) + 12);
+    m_copyButton->setSide(cornerButtonSide());
     new CornerPin(m_copyButton, card->surface());
     connect(m_copyButton, &QAbstractButton::clicked, this, [this] {
         m_viewModel->copyResult();
         flashCopied();
     });
+    m_readResult = buildReadButton("readResultButton", card->surface(), cornerButtonSide());
+    m_readResult->setAccessibleName(QStringLiteral("朗读翻译结果"));
     return card;
+}
+
+IconButton *TranslatePanelView::buildReadButton(const char *name, QWidget *host, int top)
+{
+    auto *button = new IconButton(Symbol::SpeakerWave2, QString(), host);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setSymbolPointSize(11);
+    button->setSide(cornerButtonSide());
+    new CornerPin(button, host, top);
+    connect(button, &QAbstractButton::clicked, this, [this, button] { toggleReading(button); });
+    return button;
+}
+
+void TranslatePanelView::toggleReading(IconButton *button)
+{
+    if (button == m_reading) {
+        m_reader->stop();
+        return;
+    }
+    m_reading = button;
+    m_reader->read(button == m_readInput ? m_viewModel->inputText() : m_viewModel->outputText());
+    syncReading();
 }
 
 QLayout *TranslatePanelView::buildActionRow(QWidget *parent)
@@ -251,13 +300,16 @@ QLayout *TranslatePanelView::buildActionRow(QWidget *parent)
 void TranslatePanelView::connectViewModel()
 {
     TranslationViewModel *model = m_viewModel.get();
-    connect(model, &TranslationViewModel::inputTextChanged, this,
-            [this] { m_input->updateText(m_viewModel->inputText()); });
+    connect(model, &TranslationViewModel::inputTextChanged, this, [this] {
+        m_input->updateText(m_viewModel->inputText());
+        syncReading();
+    });
     connect(model, &TranslationViewModel::outputTextChanged, this, &TranslatePanelView::syncOutput);
     connect(model, &TranslationViewModel::directionChanged, this, &TranslatePanelView::syncDirection);
     connect(model, &TranslationViewModel::selectedEngineChanged, this, &TranslatePanelView::syncEngine);
     connect(model, &TranslationViewModel::isTranslatingChanged, this, &TranslatePanelView::syncBusy);
     connect(model, &TranslationViewModel::errorMessageChanged, this, &TranslatePanelView::syncError);
+    connect(m_reader, &SpeechReader::changed, this, &TranslatePanelView::syncReading);
 
     m_input->updateText(model->inputText());
     syncEngine();
@@ -265,6 +317,7 @@ void TranslatePanelView::connectViewModel()
     syncDirection();
     syncBusy();
     syncError();
+    syncReading();
 }
 
 void TranslatePanelView::syncEngine()
@@ -282,6 +335,8 @@ void TranslatePanelView::syncOutput()
     m_resultText->setForeground(hasOutput ? Foreground::Primary : Foreground::Secondary);
     m_resultCard->setAccent(hasOutput);
     m_copyButton->setVisible(hasOutput);
+    m_readResult->setVisible(hasOutput);
+    syncReading();
 }
 
 void TranslatePanelView::syncDirection()
@@ -302,6 +357,26 @@ void TranslatePanelView::syncError()
     const auto &error = m_viewModel->errorMessage();
     m_errorLine->setText(error.value_or(QString()));
     m_errorLine->setVisible(error.has_value());
+}
+
+void TranslatePanelView::syncReading()
+{
+    if (m_reader->speakingText().isEmpty())
+        m_reading = nullptr;
+    const auto sync = [this](IconButton *button, const QString &text, const QString &what, const QKeySequence &keys) {
+        const QString reason = m_reader->unavailableReason(text);
+        const bool speaking = button == m_reading;
+        // While it reads, the button stays pressable so that it can stop.
+        button->setEnabled(speaking || (reason.isEmpty() && !TextTrim::isBlank(text)));
+        button->setSymbol(speaking ? Symbol::StopFill : Symbol::SpeakerWave2);
+        button->setForeground(speaking ? Foreground::Accent : Foreground::Secondary);
+        const QString action = speaking ? QStringLiteral("停止朗读") : QStringLiteral("朗读") + what;
+        button->setToolTip(!speaking && !reason.isEmpty()
+                               ? reason
+                               : action + QStringLiteral("（%1）").arg(keys.toString(QKeySequence::NativeText)));
+    };
+    sync(m_readInput, m_viewModel->inputText(), QStringLiteral("输入"), readInputKeys);
+    sync(m_readResult, m_viewModel->outputText(), QStringLiteral("翻译结果"), readResultKeys);
 }
 
 void TranslatePanelView::flashCopied()
@@ -359,6 +434,13 @@ void TranslatePanelView::showEvent(QShowEvent *event)
     // Once the events of showing have been handled, so that the focus lands
     // in a window that is on screen.
     QMetaObject::invokeMethod(m_input, &SubmitTextView::focusIfInWindow, Qt::QueuedConnection);
+}
+
+void TranslatePanelView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Closing the panel ends the reading.
+    m_reader->stop();
 }
 
 HistoryView *TranslatePanelView::historyView() const

@@ -8,6 +8,8 @@
 #include <memory>
 
 class HistoryView;
+class QKeySequence;
+class SpeechReader;
 class SubmitTextView;
 class TranslationViewModel;
 
@@ -23,7 +25,8 @@ class TitledCard;
 // The translator's panel: header with the logo and the history and
 // settings buttons, engine picker, input card, direction control, result card
 // with a copy button, error line, and the busy indicator with the translate
-// button. The history button turns the panel over to the history list.
+// button. Speaker buttons beside the input and the result read them aloud.
+// The history button turns the panel over to the history list.
 // Everything shown comes from the view model; the panel keeps only whether the
 // history is shown and whether the copy confirmation is showing.
 class TranslatePanelView final : public QWidget
@@ -33,6 +36,8 @@ class TranslatePanelView final : public QWidget
 public:
     static constexpr int panelWidth = 340;
     static constexpr int copyConfirmationMs = 1200;
+    static const QKeySequence readInputKeys;
+    static const QKeySequence readResultKeys;
 
     explicit TranslatePanelView(std::shared_ptr<TranslationViewModel> viewModel, QWidget *parent = nullptr);
     ~TranslatePanelView() override;
@@ -41,6 +46,7 @@ public:
     bool isCopyConfirmationShown() const { return m_justCopied; }
     HistoryView *historyView() const;
     SubmitTextView *inputField() const { return m_input; }
+    SpeechReader *speechReader() const { return m_reader; }
 
     void showHistory();
     void hideHistory();
@@ -51,6 +57,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     QWidget *buildTranslateContent();
@@ -58,6 +65,8 @@ private:
     QLayout *buildDirectionRow(QWidget *parent);
     Widgets::TitledCard *buildResultCard(QWidget *parent);
     QLayout *buildActionRow(QWidget *parent);
+    Widgets::IconButton *buildReadButton(const char *name, QWidget *host, int top);
+    void toggleReading(Widgets::IconButton *button);
     void connectViewModel();
     void selectHistoryEntry(const HistoryEntry &entry);
     void flashCopied();
@@ -67,6 +76,7 @@ private:
     void syncDirection();
     void syncBusy();
     void syncError();
+    void syncReading();
 
     std::shared_ptr<TranslationViewModel> m_viewModel;
     bool m_historyShown = false;
@@ -83,4 +93,9 @@ private:
     Widgets::SymbolLabel *m_errorLine = nullptr;
     QWidget *m_busy = nullptr;
     Widgets::Button *m_translateButton = nullptr;
+    SpeechReader *m_reader = nullptr;
+    Widgets::IconButton *m_readInput = nullptr;
+    Widgets::IconButton *m_readResult = nullptr;
+    // The speaker button whose text the reader reads, if it reads.
+    Widgets::IconButton *m_reading = nullptr;
 };

@@ -19,7 +19,7 @@ struct SymbolRow {
     const char *name;
 };
 
-constexpr std::array<SymbolRow, 14> symbolRows{{
+constexpr std::array<SymbolRow, 16> symbolRows{{
     {Symbol::ClockArrowCirclepath, "clock.arrow.circlepath"},
     {Symbol::Gearshape, "gearshape"},
     {Symbol::ArrowUpArrowDown, "arrow.up.arrow.down"},
@@ -34,6 +34,8 @@ constexpr std::array<SymbolRow, 14> symbolRows{{
     {Symbol::Sparkles, "sparkles"},
     {Symbol::CheckmarkCircleFill, "checkmark.circle.fill"},
     {Symbol::ChevronUpChevronDown, "chevron.up.chevron.down"},
+    {Symbol::SpeakerWave2, "speaker.wave.2"},
+    {Symbol::StopFill, "stop.fill"},
 }};
 
 // Line width on the grid for each weight, close to the stems of the system
@@ -181,6 +183,23 @@ QPainterPath tray(qreal w)
     return outline(path, w).united(outline(slot, w));
 }
 
+// A loudspeaker facing right with two sound waves in front of it.
+QPainterPath speakerWaves(qreal w)
+{
+    QPainterPath cone = polyline({QPointF(3.5, 9.2), QPointF(7, 9.2), QPointF(11.5, 5), QPointF(11.5, 19),
+                                  QPointF(7, 14.8), QPointF(3.5, 14.8)});
+    cone.closeSubpath();
+    QPainterPath path = outline(cone, w);
+    for (const qreal radius : {3.6, 7.2}) {
+        const QRectF circle(12.5 - radius, 12 - radius, 2 * radius, 2 * radius);
+        QPainterPath wave;
+        wave.arcMoveTo(circle, 50);
+        wave.arcTo(circle, 50, -100);
+        path = path.united(outline(wave, w));
+    }
+    return path;
+}
+
 QPainterPath checkmarkLine()
 {
     return polyline({QPointF(5.2, 12.8), QPointF(9.8, 17.6), QPointF(18.8, 6.4)});
@@ -223,6 +242,10 @@ QPainterPath buildPath(Symbol symbol, SymbolWeight weight)
     }
     case Symbol::Tray:
         return tray(w);
+    case Symbol::SpeakerWave2:
+        return speakerWaves(w);
+    case Symbol::StopFill:
+        return ContinuousCorners::roundedRect(QRectF(5.5, 5.5, 13, 13), 3);
     case Symbol::ArrowRight:
         return outline(arrow(QPointF(4, 12), QPointF(20, 12), 6.2), w);
     case Symbol::ArrowLeftArrowRight: {

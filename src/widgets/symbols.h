@@ -33,6 +33,8 @@ enum class Symbol {
     Sparkles,
     CheckmarkCircleFill,
     ChevronUpChevronDown,
+    SpeakerWave2,
+    StopFill,
 };
 
 enum class SymbolWeight {

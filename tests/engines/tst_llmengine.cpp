@@ -156,6 +156,21 @@ private Q_SLOTS:
         QTest::newRow("O: later choices ignored")
             << o(u"sk"_qs) << QByteArray(R"({"choices":[{"message":{"content":"A"}},{"message":{"content":"B"}}]})")
             << u"A"_qs << 1;
+        for (const bool anthropic : {true, false}) {
+            const auto reply = [&](const char *text) { return anthropic ? anthropicReply(text) : openAIReply(text); };
+            const Setup s = anthropic ? a(u"sk"_qs) : o(u"sk"_qs);
+            const char *p = anthropic ? "A" : "O";
+            QTest::addRow("%s: reasoning dropped", p)
+                << s << reply(R"("\n<think>\nThe user wants...\n</think>\n\n Good morning.\n")") << u"Good morning."_qs
+                << 1;
+            QTest::addRow("%s: only reasoning", p) << s << reply(R"("<think>\nhmm\n</think>\n\n")") << invalid << 1;
+            QTest::addRow("%s: reasoning never closed", p) << s << reply(R"("<think>\nhmm, so")") << invalid << 1;
+            QTest::addRow("%s: tags later are text", p)
+                << s << reply(R"("I think <think></think> is a tag")") << u"I think <think></think> is a tag"_qs << 1;
+        }
+        QTest::newRow("O: reasoning_content never shown")
+            << o(u"sk"_qs) << QByteArray(R"({"choices":[{"message":{"reasoning_content":"So...","content":"Hi"}}]})")
+            << u"Hi"_qs << 1;
     }
 
     void failuresAndReplyShapes()

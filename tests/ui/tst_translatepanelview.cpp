@@ -5,6 +5,7 @@
 #include "storage/appsettings.h"
 #include "ui/historylistmodel.h"
 #include "ui/historyview.h"
+#include "ui/speechreader.h"
 #include "ui/submittextview.h"
 #include "ui/translatepanelview.h"
 #include "widgetlookup.h"
@@ -23,8 +24,12 @@
 #include <QInputMethodEvent>
 #include <QListView>
 #include <QMimeData>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextToSpeech>
 
 using namespace Widgets;
 
@@ -35,6 +40,35 @@ void sendInputMethod(QWidget *widget, const QString &preedit, const QString &com
     QInputMethodEvent event(preedit, {});
     event.setCommitString(commit);
     QApplication::sendEvent(widget, &event);
+}
+
+// speech-dispatcher on a socket of its own, reaching no sound card: a generic
+// output module with the given voices notes "voice|text" of what it is to
+// say, then keeps saying it until it is stopped.
+bool startSpeechService(QProcess &service, const QTemporaryDir &dir, const QString &voices)
+{
+    const auto write = [&dir](const QString &name, const QString &text) {
+        QDir().mkpath(QFileInfo(dir.filePath(name)).path());
+        QFile file(dir.filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+    };
+    write(u".asoundrc"_qs, u"pcm.!default { type null }\n"_qs);
+    write(u"conf/speechd.conf"_qs,
+          u"AudioOutputMethod \"alsa\"\nAddModule \"recorder\" \"sd_generic\" "
+          u"\"recorder.conf\"\nAddModule \"dummy\" \"sd_dummy\" \"\"\n"_qs);
+    // Qt asks for the language "c" when it speaks with a voice listed under the
+    // C locale, as espeak-ng's Mandarin voices are; the text stays UTF-8.
+    const QString recorder = u"GenericExecuteSynth \"printf '%s|%s\\\\n' '$VOICE' '$DATA' >> %1/spoken; sleep 20\"\n"
+                             u"GenericLanguage \"c\" \"c\" \"utf-8\"\n"_qs;
+    write(u"conf/modules/recorder.conf"_qs, recorder.arg(dir.path()) + voices);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"HOME"_qs, dir.path());
+    service.setProcessEnvironment(environment);
+    service.start(u"speech-dispatcher"_qs,
+                  {u"-s"_qs, u"-t"_qs, u"0"_qs, u"-C"_qs, dir.filePath(u"conf"_qs), u"-L"_qs, dir.path(), u"-P"_qs,
+                   dir.filePath(u"pid"_qs), u"-c"_qs, u"unix_socket"_qs, u"-S"_qs, dir.filePath(u"socket"_qs)});
+    return QTest::qWaitFor([&] { return QFile::exists(dir.filePath(u"socket"_qs)); }, 10000);
 }
 
 } // namespace
@@ -342,6 +376,68 @@ private Q_SLOTS:
         QTest::qWait(0);
         QTest::keyClick(&field, Qt::Key_Return);
         QCOMPARE(submitted.count(), 1);
+    }
+
+    void readAloud_data()
+    {
+        QTest::addColumn<QString>("voices"); // null: no speech service
+        QTest::addColumn<bool>("result"); // the result's button, or else the input's
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("outcome"); // "voice|text" as spoken, or the disabled button's tooltip
+        const auto voice = [](const QString &language, const QString &name) {
+            return u"AddVoice \"%1\" \"MALE1\" \"%2\"\n"_qs.arg(language, name);
+        };
+        const QString mandarin = u"Chinese (Mandarin, latin as English)"_qs, english = u"english"_qs;
+        const QString both = voice(u"cmn"_qs, mandarin) + voice(u"en"_qs, english);
+        QTest::newRow("Chinese input, espeak-ng's Mandarin")
+            << both << false << u"今天天气很好。"_qs << mandarin + u"|今天天气很好。"_qs;
+        QTest::newRow("English result") << both << true << u"Good morning."_qs << u"english|Good morning."_qs;
+        QTest::newRow("no Chinese voice")
+            << voice(u"en"_qs, english) << false << u"你好"_qs << u"没有可用的中文语音，无法朗读"_qs;
+        QTest::newRow("no speech service")
+            << QString() << true << u"Hello"_qs << u"朗读不可用：无法连接语音服务 speech-dispatcher"_qs;
+    }
+
+    // The speech engine starts on the first press; the input's text is started
+    // by its key and stopped by closing the panel, the result's by its button.
+    void readAloud()
+    {
+        QFETCH(QString, voices);
+        QFETCH(bool, result);
+        QFETCH(QString, text);
+        QFETCH(QString, outcome);
+        QTemporaryDir dir;
+        QProcess service;
+        qputenv("SPEECHD_ADDRESS", "unix_socket:" + QFile::encodeName(dir.filePath(u"socket"_qs)));
+        qputenv("SPEECHD_CMD", "/bin/false"); // never the host's own speech-dispatcher
+        const auto stopService = qScopeGuard([&service] {
+            service.terminate();
+            service.waitForFinished();
+        });
+        if (!voices.isNull())
+            QVERIFY(startSpeechService(service, dir, voices));
+        Panel p;
+        QVERIFY(p.show());
+        result ? p.model->setOutputText(text) : p.model->setInputText(text);
+        auto *button = p.at<IconButton>(result ? "readResultButton" : "readInputButton");
+        QVERIFY(button->isEnabled() && !p.view.speechReader()->findChild<QTextToSpeech *>());
+        result ? QTest::mouseClick(button, Qt::LeftButton) : QTest::keyClick(p.input(), Qt::Key_R, Qt::ControlModifier);
+        if (!outcome.contains(u'|')) {
+            QTRY_COMPARE(button->toolTip(), outcome);
+            QVERIFY(!button->isEnabled());
+            return;
+        }
+        const auto spoken = [&dir] {
+            QFile file(dir.filePath(u"spoken"_qs));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        QTRY_COMPARE(spoken(), outcome + u'\n');
+        auto *engine = p.view.speechReader()->findChild<QTextToSpeech *>();
+        QTRY_COMPARE(engine->state(), QTextToSpeech::Speaking);
+        QCOMPARE(button->symbol(), Symbol::StopFill);
+        result ? QTest::mouseClick(button, Qt::LeftButton) : p.view.hide();
+        QTRY_COMPARE(engine->state(), QTextToSpeech::Ready);
+        QCOMPARE(button->symbol(), Symbol::SpeakerWave2);
     }
 
     // Pasted styled text arrives plain, in the field's own type.
