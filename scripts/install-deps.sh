@@ -9,11 +9,13 @@ declare -A groups
 # qt6-declarative-dev without qt6-speech-dev depending on it.
 groups[build]="cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev qt6-speech-dev qt6-declarative-dev
-  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev scdoc"
+  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev libtesseract-dev scdoc"
 # Fonts with Chinese glyphs; reading aloud: Qt's speech-dispatcher plugin, the
-# service (with its dummy and generic output modules) and espeak-ng's voices.
+# service (with its dummy and generic output modules) and espeak-ng's voices;
+# the data for reading Chinese and English text off the screen.
 groups[run]="fonts-wqy-microhei fonts-noto-cjk
-  qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng"
+  qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
+  tesseract-ocr-chi-sim tesseract-ocr-eng"
 # A private Secret Service; a virtual X display with a tray, clicks, the
 # clipboard and screenshots; a compositing manager, so the panel's corners and
 # shadow show; the StatusNotifierItem host and portal stand-ins (Gio from

@@ -92,13 +92,15 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (instance.notifyRunningInstance(request.value_or(SingleInstance::Request::Open), launcherActivationToken()))
         return 0;
-    if (const Result<void> listening = instance.listen(); !listening)
-        qCWarning(lcApp) << "later launches cannot reach this one:" << listening.error();
 
     // Declared before the tray application, which uses them until it is gone.
     SettingsFile file(SettingsFile::standardFilePath());
     AppSettings settings(file, AutostartEntry());
     HistoryStore history(HistoryStore::standardKey(), file);
+    // Only once the settings are in: an instance that hangs while loading
+    // them must not take every later launch's request with it.
+    if (const Result<void> listening = instance.listen(); !listening)
+        qCWarning(lcApp) << "later launches cannot reach this one:" << listening.error();
     SecretServiceKeyStore keys;
     TrayApplication tray(settings, history, keys, SystemEngine::create(),
                          std::make_shared<LLMEngine>([&settings] { return settings.llmConnection(); }, keys));

@@ -4,12 +4,18 @@
 
 #include <QObject>
 
+#include <chrono>
+
 class QLocalServer;
+class QLocalSocket;
 
 // One tolvanis per user session: the first instance listens on a local socket
 // in the runtime directory; a later launch hands it its request and exits.
 // A request is one line: the command, then optionally a space and the XDG
-// activation token the launcher gave the later process.
+// activation token the launcher gave the later process. Requests go only to a
+// listener of the same user; connections that say nothing are closed after
+// `idleTimeout`, at most maximumConnections are open at once, and a server
+// that stopped listening (Qt closes it when accept() fails) listens again.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -21,7 +27,11 @@ public:
     };
     Q_ENUM(Request)
 
-    explicit SingleInstance(QString name = defaultName(), QObject *parent = nullptr);
+    static constexpr int maximumConnections = 8;
+    static constexpr std::chrono::milliseconds defaultIdleTimeout{2000};
+
+    explicit SingleInstance(QString name = defaultName(), std::chrono::milliseconds idleTimeout = defaultIdleTimeout,
+                            QObject *parent = nullptr);
     ~SingleInstance() override;
 
     static QString defaultName();
@@ -35,8 +45,13 @@ Q_SIGNALS:
     void requested(SingleInstance::Request request, const QString &activationToken);
 
 private:
-    void readRequests(class QLocalSocket *socket);
+    void acceptConnections();
+    void readRequests(QLocalSocket *socket);
+    bool takeName();
+    void listenAgainIfStopped();
 
     QString m_name;
+    std::chrono::milliseconds m_idleTimeout;
     QLocalServer *m_server = nullptr;
+    int m_connections = 0;
 };

@@ -55,8 +55,13 @@ TrayApplication::~TrayApplication()
 
 std::shared_ptr<TranslationViewModel> TrayApplication::viewModel()
 {
-    if (!m_viewModel)
+    if (!m_viewModel) {
         m_viewModel = TranslationViewModel::create(m_systemEngine, m_llmEngine, m_historyStore, m_settings);
+        connect(m_viewModel.get(), &TranslationViewModel::isTranslatingChanged, this, [this] {
+            if (m_waitingSelection && !m_viewModel->isTranslating())
+                translateSelection(*std::exchange(m_waitingSelection, std::nullopt));
+        });
+    }
     return m_viewModel;
 }
 
@@ -136,6 +141,9 @@ void TrayApplication::showStatusMenu(std::optional<QPoint> hostAnchor)
         togglePopover(hostAnchor);
         return;
     }
+    // One at a time: a host (or anyone on the bus) may ask again and again.
+    if (m_statusMenu && m_statusMenu->isVisible())
+        return;
     // Built anew for every click and gone once it closes, so no menu stays
     // attached to the icon to swallow the next left click.
     QMenu *menu = buildStatusMenu();
@@ -185,6 +193,12 @@ void TrayApplication::translateSelection(const QString &activationToken)
     // Shown first: the panel takes the clipboard's text as it comes on screen.
     presentPopover(std::nullopt, activationToken);
     const std::shared_ptr<TranslationViewModel> model = viewModel();
+    // A selection asked for while a translation runs waits for it, in place
+    // of any that waited before: a burst of requests makes two model requests.
+    if (model->isTranslating()) {
+        m_waitingSelection = activationToken;
+        return;
+    }
     // Nothing selected and nothing copied: the panel opens as it was, with no request.
     const bool taken = model->prefillFromClipboard(QClipboard::Selection) || model->prefillFromClipboard();
     if (taken)

@@ -74,6 +74,7 @@ private:
     // Ctrl+Q, in the status menu and in every window of ours.
     QAction *m_quit = nullptr;
     QPointer<QMenu> m_statusMenu;
+    std::optional<QString> m_waitingSelection; // its activation token
     AppSettings &m_settings;
     HistoryStore &m_historyStore;
     KeyStore &m_keys;

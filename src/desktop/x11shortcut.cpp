@@ -185,7 +185,11 @@ bool X11Shortcut::nativeEventFilter(const QByteArray &eventType, void *message, 
     if (!m_grab || eventType != "xcb_generic_event_t")
         return false;
     const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    const std::uint8_t type = event->response_type & 0x7f;
+    // A key event any client sent with SendEvent (the high bit set) is not
+    // the user pressing the keys.
+    if (event->response_type & 0x80)
+        return false;
+    const std::uint8_t type = event->response_type;
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
     // Press and release events share one layout.

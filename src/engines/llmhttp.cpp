@@ -4,13 +4,20 @@
 #include "engines/engineslog.h"
 
 #include <QCoroNetworkReply>
+#include <QDir>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -30,6 +37,38 @@ bool isTransportError(QNetworkReply::NetworkError error)
     return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
 
+// Qt reads an HTTP/1 status line and headers on its network thread in a loop
+// that ends only when no byte is waiting on the socket: a server that sends
+// header lines as fast as they are read keeps that thread, and so every later
+// request of the manager, and abort() never gets its turn. Shutting our end of
+// the connection down makes Qt's next read fail, which ends the loop and the
+// connection. The model service's port is enough to tell our connections to
+// it: the process makes no other TCP connections, so at worst another request
+// to the same service fails along.
+void shutDownConnectionsTo(const QUrl &url)
+{
+    const int port = url.port(url.scheme().toLower() == u"https" ? 443 : 80);
+    const QHostAddress literal(url.host());
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    const QStringList entries = descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        const int fd = entry.toInt();
+        int type = 0;
+        socklen_t typeSize = sizeof type;
+        sockaddr_storage peer{};
+        socklen_t peerSize = sizeof peer;
+        if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeSize) != 0 || type != SOCK_STREAM ||
+            getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerSize) != 0)
+            continue;
+        const QHostAddress address(reinterpret_cast<const sockaddr *>(&peer));
+        const in_port_t peerPort = peer.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6 &>(peer).sin6_port
+            : peer.ss_family == AF_INET                       ? reinterpret_cast<sockaddr_in &>(peer).sin_port
+                                                              : 0;
+        if (ntohs(peerPort) == port && (literal.isNull() || literal.isEqual(address)))
+            shutdown(fd, SHUT_RDWR);
+    }
+}
+
 struct ReplyDeleter {
     void operator()(QNetworkReply *reply) const
     {
@@ -41,10 +80,11 @@ struct ReplyDeleter {
 
 } // namespace
 
-LLMHTTP::LLMHTTP(QNetworkAccessManager *manager, std::chrono::milliseconds timeout)
+LLMHTTP::LLMHTTP(QNetworkAccessManager *manager, std::chrono::milliseconds timeout, std::chrono::milliseconds deadline)
     : m_manager(manager)
     , m_ownManager(manager == nullptr)
     , m_timeout(timeout)
+    , m_deadline(deadline)
 { }
 
 QNetworkAccessManager &LLMHTTP::manager() const
@@ -139,8 +179,15 @@ QCoro::Task<QByteArray> LLMHTTP::post(QUrl url, Headers headers, QJsonObject bod
     QObject::connect(raw, &QNetworkReply::downloadProgress, raw, abortIfTooLarge);
     QObject::connect(raw, &QNetworkReply::readyRead, raw,
                      [raw, abortIfTooLarge] { abortIfTooLarge(raw->bytesAvailable(), -1); });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, raw, &QNetworkReply::abort);
+    deadline.start(m_deadline);
 
     co_await raw;
+    const QNetworkReply::NetworkError error = raw->error();
+    if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+        shutDownConnectionsTo(url);
     if (const std::optional<TranslationError> failure = failureOf(*raw, abortedForSize)) {
         // The status and Qt's error only: the body may echo the user's text.
         qCInfo(lcEngines) << "model service request failed: HTTP"

@@ -29,11 +29,15 @@ class LLMHTTP final
 public:
     using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
+    // The timeout is for silence; the deadline ends any request, however
+    // steadily a server drips or however long its headers run.
     static constexpr std::chrono::milliseconds defaultTimeout{15000};
+    static constexpr std::chrono::milliseconds defaultDeadline{90000};
     // Larger replies are aborted so a misbehaving server cannot exhaust memory.
     static constexpr qint64 maximumReplySize = 8 * 1024 * 1024;
 
-    explicit LLMHTTP(QNetworkAccessManager *manager = nullptr, std::chrono::milliseconds timeout = defaultTimeout);
+    explicit LLMHTTP(QNetworkAccessManager *manager = nullptr, std::chrono::milliseconds timeout = defaultTimeout,
+                     std::chrono::milliseconds deadline = defaultDeadline);
 
     // The body of a 2xx reply, unparsed. Throws TranslationError.
     QCoro::Task<QByteArray> post(QUrl url, Headers headers, QJsonObject body) const;
@@ -56,4 +60,5 @@ private:
     QPointer<QNetworkAccessManager> m_manager;
     bool m_ownManager;
     std::chrono::milliseconds m_timeout;
+    std::chrono::milliseconds m_deadline;
 };

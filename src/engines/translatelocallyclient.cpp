@@ -120,8 +120,9 @@ void TranslateLocallyClient::readReplies()
             return;
         }
         const QJsonObject reply = document.object();
-        const QJsonValue id = reply.value(u"id");
-        const auto found = id.isDouble() ? m_pending.find(qint64(id.toDouble())) : m_pending.end();
+        // Only ids we handed out: a double outside qint64 has no defined conversion.
+        const double id = reply.value(u"id").toDouble(-1);
+        const auto found = id >= 1 && id <= double(m_nextId) ? m_pending.find(qint64(id)) : m_pending.end();
         if (found == m_pending.end())
             continue; // a notification, or the answer to a request that already failed
         OneShot<QJsonValue> waiter = found.value();

@@ -38,10 +38,13 @@ AppSettings::AppSettings(SettingsFile &file, AutostartEntry autostart, QObject *
     , m_globalShortcut(file.string(globalShortcutKey).value_or(defaultGlobalShortcut()))
     , m_launchAtLogin(false)
 {
-    // An entry left by a moved or older binary would start nothing at login,
-    // and one under the old name is moved to the application id's; a failure
-    // leaves the flag off, which is what the entry then does.
-    if (m_autostart.isEnabled() && (!m_autostart.startsThisProgram() || m_autostart.hasOldName()))
+    // An entry older versions wrote under the old name is moved, as it is, to
+    // the application id's. An entry whose program is gone (a moved or removed
+    // binary) would start nothing at login. Any other entry is the user's: a
+    // wrapper or another copy stays as written. A failure leaves the flag off,
+    // which is what the entry then does.
+    static_cast<void>(m_autostart.moveFromOldName());
+    if (m_autostart.isEnabled() && !m_autostart.startsAnExistingProgram())
         static_cast<void>(m_autostart.enable());
     m_launchAtLogin = autostartStartsUs();
 }

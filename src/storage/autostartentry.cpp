@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <optional>
+
 namespace {
 
 // Quotes a path for an Exec= line: the desktop-entry format needs ", `, $ and a backslash
@@ -79,6 +81,23 @@ QString execProgram(const QString &exec)
     return program.replace(QStringLiteral("%%"), QStringLiteral("%"));
 }
 
+// A folder on the way to the program that anyone may write to (a copy run from
+// /tmp): another user could put their own program there for the next login.
+std::optional<QString> worldWritableFolder(const QString &path)
+{
+    for (const QString &file : {QFileInfo(path).absoluteFilePath(), QFileInfo(path).canonicalFilePath()}) {
+        for (QString folder = QFileInfo(file).absolutePath(); !file.isEmpty();
+             folder = QFileInfo(folder).absolutePath()) {
+            const QFileInfo info(folder);
+            if (info.exists() && (info.permissions() & QFile::WriteOther))
+                return folder;
+            if (info.isRoot())
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 AutostartEntry::AutostartEntry(QString desktopFilePath, QString executablePath)
@@ -104,9 +123,12 @@ QString AutostartEntry::entryPath() const
     return m_desktopFilePath;
 }
 
-bool AutostartEntry::hasOldName() const
+Result<void> AutostartEntry::moveFromOldName()
 {
-    return entryPath() != m_desktopFilePath;
+    // rename() replaces nothing here: the new name does not exist yet.
+    if (entryPath() != m_desktopFilePath && !QFile::rename(oldNamePath(), m_desktopFilePath))
+        return logged(QStringLiteral("无法把 %1 改名").arg(oldNamePath()));
+    return {};
 }
 
 bool AutostartEntry::isEnabled() const
@@ -119,10 +141,21 @@ bool AutostartEntry::isEnabled() const
         entry.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1StringView("false");
 }
 
-bool AutostartEntry::startsThisProgram() const
+QString AutostartEntry::programPath() const
 {
     const QString program = execProgram(mainGroup(entryPath()).value(QStringLiteral("Exec")));
-    const QString path = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
+    return program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
+}
+
+bool AutostartEntry::startsAnExistingProgram() const
+{
+    const QFileInfo program(programPath());
+    return program.isFile() && program.isExecutable();
+}
+
+bool AutostartEntry::startsThisProgram() const
+{
+    const QString path = programPath();
     if (path.isEmpty())
         return false;
     const QFileInfo started(path);
@@ -152,6 +185,8 @@ QString AutostartEntry::desktopEntry() const
 
 Result<void> AutostartEntry::enable()
 {
+    if (const std::optional<QString> folder = worldWritableFolder(executable()))
+        return logged(QStringLiteral("程序所在的目录 %1 任何用户都可写入，不能登录时启动").arg(*folder));
     const QString directory = QFileInfo(m_desktopFilePath).absolutePath();
     if (!QDir().mkpath(directory))
         return logged(QStringLiteral("无法创建目录 %1").arg(directory));
@@ -162,9 +197,7 @@ Result<void> AutostartEntry::enable()
     file.write(desktopEntry().toUtf8());
     if (!file.commit())
         return logged(file.errorString());
-    // Left behind, the old entry would launch the program a second time at
-    // login, and that launch opens the panel.
-    return removeOldEntry();
+    return {};
 }
 
 Result<void> AutostartEntry::disable()
@@ -174,14 +207,6 @@ Result<void> AutostartEntry::disable()
         if (file.exists() && !file.remove())
             return logged(file.errorString());
     }
-    return {};
-}
-
-Result<void> AutostartEntry::removeOldEntry()
-{
-    QFile old(oldNamePath());
-    if (oldNamePath() != m_desktopFilePath && old.exists() && !old.remove())
-        return logged(old.errorString());
     return {};
 }
 

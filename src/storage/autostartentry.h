@@ -9,8 +9,8 @@
 // switched off by Hidden=true or X-GNOME-Autostart-enabled=false. An entry whose
 // Exec= runs another program (a moved or older binary) is enabled but starts
 // nothing of ours. Versions before the application id named the entry
-// tolvanis.desktop: while only that one exists, it is the entry, and enabling
-// moves it to the new name.
+// tolvanis.desktop: while only that one exists, it is the entry.
+// An entry is never pointed at a program in a folder others may write to.
 class AutostartEntry final
 {
 public:
@@ -22,8 +22,11 @@ public:
     bool isEnabled() const;
     // Whether the entry's Exec= starts the executable this item is for.
     bool startsThisProgram() const;
-    // Whether the entry in effect still has the name older versions gave it.
-    bool hasOldName() const;
+    // Renames an entry that has only the old name to the new one, as it is.
+    Result<void> moveFromOldName();
+    // Whether the program the entry's Exec= runs is there at all; a wrapper
+    // such as `env … tolvanis` or another copy counts.
+    bool startsAnExistingProgram() const;
     Result<void> enable();
     Result<void> disable();
 
@@ -33,8 +36,8 @@ public:
 private:
     QString oldNamePath() const;
     QString entryPath() const;
-    Result<void> removeOldEntry();
     QString executable() const;
+    QString programPath() const;
     Failure logged(const QString &reason) const;
 
     QString m_desktopFilePath;

@@ -33,11 +33,29 @@ void makePrivate(const QString &filePath)
     }
 }
 
+// Missing, or a regular file of a size the settings can have.
+bool isLoadable(const QString &filePath)
+{
+    const QFileInfo file(filePath);
+    return !file.exists() || (file.isFile() && file.size() <= SettingsFile::maximumSize);
+}
+
 } // namespace
 
 SettingsFile::SettingsFile(const QString &filePath)
-    : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
+    : m_filePath(filePath)
+    , m_unusable(!isLoadable(filePath))
+    // A path below a file that is no folder can be neither read nor created:
+    // the store then lives in memory only, and the odd file stays as it is.
+    , m_settings(
+          std::make_unique<QSettings>(m_unusable ? filePath + QStringLiteral("/-") : filePath, QSettings::IniFormat))
 {
+    if (m_unusable) {
+        qCWarning(lcStorage) << "settings file" << filePath
+                             << "is not a regular file of a sane size; it is left alone and defaults are used";
+        m_reportedFailure = true;
+        return;
+    }
     // Never fall back to rewriting the file in place: a crash mid-write would
     // leave a truncated store behind.
     m_settings->setAtomicSyncRequired(true);
@@ -57,7 +75,7 @@ QString SettingsFile::standardFilePath()
 
 QString SettingsFile::filePath() const
 {
-    return m_settings->fileName();
+    return m_filePath;
 }
 
 std::optional<QString> SettingsFile::string(const QString &key) const
@@ -90,6 +108,8 @@ void SettingsFile::setData(const QString &key, const QByteArray &value)
 
 void SettingsFile::sync()
 {
+    if (m_unusable)
+        return;
     makePrivate(m_settings->fileName());
     m_settings->sync();
     // QSettings keeps reporting the first failure, so it is logged once.

@@ -14,10 +14,14 @@ class QSettings;
 // file is private to the user, and so is its folder when created here.
 // Write failures (an unwritable directory, a full disk) are logged, not
 // returned: no caller could do better than keep its in-memory state, which
-// stays the truth while running.
+// stays the truth while running. A file that is not a regular file (a FIFO
+// would block start-up) or is larger than maximumSize is neither read nor
+// replaced: the program runs on defaults and says so in the log.
 class SettingsFile final
 {
 public:
+    static constexpr qint64 maximumSize = 32 * 1024 * 1024;
+
     explicit SettingsFile(const QString &filePath);
     ~SettingsFile();
     Q_DISABLE_COPY_MOVE(SettingsFile)
@@ -35,6 +39,8 @@ public:
 private:
     void sync();
 
+    QString m_filePath;
+    bool m_unusable;
     std::unique_ptr<QSettings> m_settings;
     bool m_reportedFailure = false;
 };

@@ -16,10 +16,12 @@
 #include "widgets/titledcard.h"
 
 #include <QHBoxLayout>
+#include <QHostAddress>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -50,6 +52,17 @@ QVBoxLayout *column(QWidget *host, int spacing)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(spacing);
     return layout;
+}
+
+// Plain http to another machine (a model server on the LAN is common) carries
+// the key in clear for anyone on the way to read.
+bool sendsKeyInClear(const QString &baseURL)
+{
+    const QUrl url(baseURL.trimmed());
+    const QString host = url.host().toLower();
+    if (url.scheme().toLower() != u"http" || host.isEmpty())
+        return false;
+    return host != u"localhost" && !host.endsWith(u".localhost") && !QHostAddress(host).isLoopback();
 }
 
 QLabel *rowLabel(const QString &text, QWidget *parent)
@@ -177,6 +190,12 @@ QWidget *SettingsView::buildOpenAIRows(QWidget *parent)
     connect(m_baseURLField, &QLineEdit::textEdited, this,
             [this](const QString &text) { m_settings.setOpenAIBaseURL(text); });
     layout->addWidget(fieldRow(QStringLiteral("Base URL"), m_baseURLField, rows));
+    m_plainHTTPWarning = new SymbolLabel(Symbol::ExclamationmarkTriangleFill,
+                                         QStringLiteral("此地址未加密，API Key 将以明文传输"), rows);
+    m_plainHTTPWarning->setObjectName(QStringLiteral("plainHTTPWarning"));
+    m_plainHTTPWarning->setTextFont(Fonts::system(10));
+    m_plainHTTPWarning->setForeground(Foreground::Secondary);
+    layout->addWidget(m_plainHTTPWarning);
 
     m_modelField = settingField(QStringLiteral("gpt-4o-mini"), rows);
     m_modelField->setObjectName(QStringLiteral("modelField"));
@@ -322,6 +341,7 @@ void SettingsView::syncBaseURL()
     // Only a change made elsewhere; resetting the text would move the cursor.
     if (m_baseURLField->text() != m_settings.openAIBaseURL())
         m_baseURLField->setText(m_settings.openAIBaseURL());
+    m_plainHTTPWarning->setVisible(sendsKeyInClear(m_settings.openAIBaseURL()));
 }
 
 void SettingsView::syncModel()

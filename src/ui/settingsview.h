@@ -83,6 +83,7 @@ private:
     QWidget *m_anthropicRows = nullptr;
     QWidget *m_openAIRows = nullptr;
     Widgets::RoundedTextField *m_baseURLField = nullptr;
+    Widgets::SymbolLabel *m_plainHTTPWarning = nullptr;
     Widgets::RoundedTextField *m_modelField = nullptr;
     Widgets::PopUpPicker *m_defaultEnginePicker = nullptr;
     Widgets::SwitchToggle *m_launchAtLoginSwitch = nullptr;

@@ -137,16 +137,25 @@ QCoro::Task<> TranslationViewModel::run(std::shared_ptr<TranslationEngine> engin
         failure = QStringLiteral("未知错误");
     }
 
+    std::optional<QString> notice;
+    if (!failure && result.size() > maximumResultLength) {
+        // Never half of a surrogate pair at the cut.
+        result.truncate(result[maximumResultLength - 1].isHighSurrogate() ? maximumResultLength - 1
+                                                                          : maximumResultLength);
+        notice = QStringLiteral("译文过长，仅显示前五万字");
+    }
     // An older request is still a correct translation of what was asked, but
     // the panel by now shows newer input and waits for a newer answer.
     if (!failure)
         m_historyStore.add(source, result, engine->name());
     if (request != m_latestRequest)
         co_return;
-    if (failure)
+    if (failure) {
         setErrorMessage(std::move(failure));
-    else
+    } else {
         setOutputText(result);
+        setErrorMessage(std::move(notice));
+    }
     setTranslating(false);
 }
 

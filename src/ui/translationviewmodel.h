@@ -31,6 +31,11 @@ class TranslationViewModel final : public QObject, public std::enable_shared_fro
     Q_PROPERTY(QString errorMessage READ errorMessageText NOTIFY errorMessageChanged)
 
 public:
+    // Far beyond any real translation: a longer reply is cut here before the
+    // panel lays it out or the history keeps it, as laying out megabytes
+    // froze the panel for seconds.
+    static constexpr qsizetype maximumResultLength = 50000;
+
     static std::shared_ptr<TranslationViewModel> create(std::shared_ptr<TranslationEngine> systemEngine,
                                                         std::shared_ptr<TranslationEngine> llmEngine,
                                                         HistoryStore &historyStore, AppSettings &settings);

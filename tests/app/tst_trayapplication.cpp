@@ -120,7 +120,9 @@ void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
     first->close();
     QTRY_VERIFY(!first); // gone once closed: no menu stays on the icon to swallow the next click
     m_tray->showStatusMenu();
-    QVERIFY(m_tray->statusMenu());
+    QMenu *second = m_tray->statusMenu();
+    m_tray->showStatusMenu(); // asked again while open: still the one menu
+    QVERIFY(second && second->isVisible() && m_tray->statusMenu() == second);
     m_tray->statusMenu()->close();
 }
 

@@ -16,10 +16,10 @@ namespace {
 // Any text after it: a message from Qt whose wording is not ours.
 const QString networkPrefix = QStringLiteral("网络请求失败：");
 
-Settled<QByteArray> post(const QUrl &url, const LLMHTTP::Headers &headers = {})
+Settled<QByteArray> post(const QUrl &url, const LLMHTTP::Headers &headers = {}, QNetworkAccessManager *shared = nullptr)
 {
     QNetworkAccessManager manager;
-    const LLMHTTP http(&manager, 400ms);
+    const LLMHTTP http(shared ? shared : &manager, 400ms, 1500ms);
     return settled(http.post(url, headers, {{QStringLiteral("text"), QStringLiteral("你好")}}));
 }
 
@@ -69,6 +69,10 @@ private Q_SLOTS:
                                          << QString();
         QTest::newRow("stall after 200 headers")
             << LoopbackServer::Reply{200, "{}", Behaviour::StallAfterHeaders} << timeout;
+        QTest::newRow("drip past the deadline")
+            << LoopbackServer::Reply{200, QByteArray(40, ' '), Behaviour::Drip} << timeout;
+        QTest::newRow("endless headers") << LoopbackServer::Reply{200, "y\r\nX: ", Behaviour::EndlessHead} << timeout;
+        QTest::newRow("endless header line") << LoopbackServer::Reply{200, "y", Behaviour::EndlessHead} << timeout;
         QTest::newRow("oversized") << LoopbackServer::Reply{200, oversized} << invalid;
         QTest::newRow("oversized, chunked") << LoopbackServer::Reply{200, oversized, Behaviour::Chunked} << invalid;
     }
@@ -79,10 +83,14 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         LoopbackServer server;
         server.setReply(reply);
-        const Settled<QByteArray> outcome = post(server.url(QStringLiteral("/v1/messages")));
+        QNetworkAccessManager manager;
+        const Settled<QByteArray> outcome = post(server.url(QStringLiteral("/v1/messages")), {}, &manager);
         compareFailure(outcome, expected);
         if (expected.isEmpty())
             QCOMPARE(outcome.value, std::optional<QByteArray>(reply.body));
+        // Whatever the last server did, the next request goes through.
+        server.setReply({200, "{}"});
+        QCOMPARE(post(server.url(QStringLiteral("/v1/messages")), {}, &manager).value, QByteArray("{}"));
     }
 
     void unusableURLsFail_data()

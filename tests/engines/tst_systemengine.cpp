@@ -107,6 +107,7 @@ private Q_SLOTS:
         // translateLocally reads its models only at start: the user who follows the
         // message, installs the model and tries again must not meet the old worker.
         QTest::newRow("no model for the direction") << "no model" << languagePack;
+        QTest::newRow("refusal quoting the text") << "refuse" << languagePack;
     }
 
     void failureShowsItsTextAndPassesOnceMended()
@@ -117,13 +118,19 @@ private Q_SLOTS:
         if (fault == u"path")
             qputenv("PATH", "/nonexistent");
         qputenv("STANDIN_ABORT_ON_TRANSLATE", fault == u"abort" ? "1" : "");
+        qputenv("STANDIN_REFUSE", fault == u"refuse" ? "1" : "");
         TranslateLocallyStandIn::setModels(
             {fault == u"no model" ? QStringLiteral("en-zh-base") : QStringLiteral("zh-en-base")});
-        for (int attempt = 0; attempt < 2; ++attempt)
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            // The kind alone: the worker's text may quote the user's.
+            if (fault == u"refuse")
+                QTest::ignoreMessage(QtInfoMsg, "on-device translation failed: refused");
             QCOMPARE(translate(QStringLiteral("你好。"), chinese, english), description);
+        }
 
         qputenv("PATH", path);
         qputenv("STANDIN_ABORT_ON_TRANSLATE", "");
+        qputenv("STANDIN_REFUSE", "");
         TranslateLocallyStandIn::setModels({QStringLiteral("zh-en-base")});
         QCOMPARE(translate(QStringLiteral("你好。"), chinese, english), QStringLiteral("Hello."));
     }

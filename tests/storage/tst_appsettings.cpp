@@ -1,4 +1,5 @@
 #include "storage/appsettings.h"
+#include "storage/settingsfile.h"
 #include "temporaryconfig.h"
 
 #include <QSignalSpy>
@@ -70,6 +71,24 @@ private Q_SLOTS:
         QCOMPARE(m_config->settings().globalShortcut(), QString());
     }
 
+    // Reading a FIFO would block start-up until someone writes to it.
+    void oddSettingsFileIsLeftAloneAndDefaultsUsed()
+    {
+        const QString path = m_config->settingsFilePath();
+        for (const bool fifo : {true, false}) {
+            QFile file(path);
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()) && (!file.exists() || file.remove()));
+            QVERIFY(fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                         : file.open(QIODevice::WriteOnly) && file.resize(SettingsFile::maximumSize + 1));
+            file.close();
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u".*not a regular file of a sane size.*"_qs));
+            m_config->restart();
+            m_config->settings().setOpenAIModel(u"llama3"_qs);
+            QCOMPARE(m_config->settings().openAIModel(), u"llama3"_qs);
+            QCOMPARE(QFileInfo(path).size(), fifo ? 0 : SettingsFile::maximumSize + 1);
+        }
+    }
+
     void autostartEntryStates_data()
     {
         QTest::addColumn<QByteArray>("contents");
@@ -87,9 +106,9 @@ private Q_SLOTS:
         QTest::newRow("old name, Hidden=true") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n") << false;
     }
 
-    // An enabled entry is made to start this program, whatever it started
-    // before, and moved from the name older versions used; one the desktop
-    // switched off stays until it is turned on.
+    // An entry is moved, as it is, from the name older versions used; an
+    // enabled one is made to start this program when its own is gone; one the
+    // desktop switched off stays until it is turned on.
     void autostartEntryStates()
     {
         QFETCH(QByteArray, contents);
@@ -99,12 +118,35 @@ private Q_SLOTS:
         writeFile(oldName ? oldPath : m_config->autostartPath(), contents);
         AppSettings &settings = m_config->settings();
         QCOMPARE(settings.launchAtLogin(), enabled);
-        QCOMPARE(QFile::exists(oldPath), oldName && !enabled);
+        QVERIFY(!QFile::exists(oldPath));
         QCOMPARE(AutostartEntry(m_config->autostartPath()).startsThisProgram(), enabled);
         settings.setLaunchAtLogin(false);
         QCOMPARE(QFile::exists(m_config->autostartPath()) || QFile::exists(oldPath), !enabled);
         settings.setLaunchAtLogin(true);
         QVERIFY(settings.launchAtLogin() && AutostartEntry(m_config->autostartPath()).isEnabled());
+    }
+
+    void autostartEntryIsRewrittenOnlyWhenItsProgramIsGone_data()
+    {
+        QTest::addColumn<QByteArray>("exec");
+        QTest::addColumn<QString>("running"); // in /tmp: another user may control it by the next login
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("wrapper") << QByteArray("env LANG=C tolvanis") << u"/usr/lib/tolvanis"_qs << false;
+        QTest::newRow("program gone") << QByteArray("/opt/old/tolvanis") << u"/usr/lib/tolvanis"_qs << true;
+        QTest::newRow("copy run from /tmp") << QByteArray("/opt/old/tolvanis") << u"/tmp/x/tolvanis"_qs << false;
+    }
+
+    void autostartEntryIsRewrittenOnlyWhenItsProgramIsGone()
+    {
+        QFETCH(QByteArray, exec);
+        QFETCH(QString, running);
+        QFETCH(bool, rewritten);
+        writeFile(m_config->autostartPath(), "[Desktop Entry]\nExec=" + exec + "\n");
+        if (running.startsWith(u"/tmp/"_qs))
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"autostart entry .* not updated.*"_qs));
+        const AutostartEntry entry(m_config->autostartPath(), running);
+        AppSettings settings(m_config->settingsFile(), entry);
+        QCOMPARE(entry.startsThisProgram(), rewritten);
     }
 
     void registeringWritesAnEntryThatRunsThisProgram()

@@ -85,6 +85,14 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
 void LoopbackServer::answer(QTcpSocket *socket)
 {
     const Reply &reply = m_reply;
+    if (reply.behaviour == Behaviour::EndlessHead) {
+        socket->write("HTTP/1.1 200 OK\r\nX: ");
+        connect(socket, &QTcpSocket::bytesWritten, socket, [socket, more = reply.body.repeated(16 * 1024)] {
+            if (socket->bytesToWrite() < more.size())
+                socket->write(more);
+        });
+        return;
+    }
     const QByteArray &body = reply.body;
     // Clients go by the code; the reason phrase is only for people.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\nContent-Type: application/json\r\n";
@@ -107,6 +115,7 @@ void LoopbackServer::answer(QTcpSocket *socket)
                                [socket, byte = body.mid(i, 1)] { socket->write(byte); });
         break;
     case Behaviour::StallAfterHeaders:
+    case Behaviour::EndlessHead: // answered above
         break;
     }
 }

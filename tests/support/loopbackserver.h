@@ -24,6 +24,7 @@ public:
         Chunked, // the same without Content-Length, so the size is not known ahead
         Drip, // the body one byte at a time, steadily but slowly
         StallAfterHeaders, // headers announcing the body, then silence
+        EndlessHead, // the status line, "X: ", then the body again and again as fast as it is read
     };
 
     struct Request {

@@ -197,6 +197,13 @@ private Q_SLOTS:
         auto *model = s.at<RoundedTextField>(u"modelField"_qs);
         QTest::keyClick(model, Qt::Key_Backspace);
         QCOMPARE(s.settings.openAIModel(), QString());
+        // Plain http carries the key in clear to any other machine, and the window says so.
+        for (const auto &[url, flagged] : {std::pair{u"http://192.168.1.20:11434/v1"_qs, true},
+                                           {u"http://[::1]:8080/v1"_qs, false},
+                                           {u"https://10.0.0.1/v1"_qs, false}}) {
+            s.settings.setOpenAIBaseURL(url);
+            QCOMPARE(s.at<SymbolLabel>(u"plainHTTPWarning"_qs)->isVisible(), flagged);
+        }
 
         // A refused change: the switch goes back, and the status line says why.
         auto *login = s.at<SwitchToggle>(u"launchAtLoginSwitch"_qs);

@@ -224,8 +224,12 @@ private Q_SLOTS:
         QTest::addColumn<EngineKind>("engine");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("from");
-        QTest::newRow("Chinese, kept blanks") << EngineKind::System << u"\n今天天气很好。 "_qs << u"中文"_qs;
-        QTest::newRow("English") << EngineKind::LLM << u"The weather is nice."_qs << u"英文"_qs;
+        QTest::addColumn<QString>("result"); // null: " 结果\n"
+        QTest::newRow("Chinese, kept blanks")
+            << EngineKind::System << u"\n今天天气很好。 "_qs << u"中文"_qs << QString();
+        QTest::newRow("English") << EngineKind::LLM << u"The weather is nice."_qs << u"英文"_qs << QString();
+        // Cut before it reaches the panel or the history, and the user is told.
+        QTest::newRow("overlong reply") << EngineKind::LLM << u"Hi"_qs << u"英文"_qs << QString(5000000, u'字');
     }
 
     // The text goes out as typed, to the default engine, into the other language
@@ -235,6 +239,7 @@ private Q_SLOTS:
         QFETCH(EngineKind, engine);
         QFETCH(QString, input);
         QFETCH(QString, from);
+        QFETCH(QString, result);
         ScriptedTranslation t;
         t.temporary.settings().setDefaultEngine(engine);
         t.model = t.makeModel();
@@ -245,12 +250,14 @@ private Q_SLOTS:
         const ScriptedEngine::Call call = used.calls().value(0);
         QCOMPARE(QStringList({call.text, call.from, call.to}),
                  QStringList({input, from, from == u"中文"_qs ? u"英文"_qs : u"中文"_qs}));
-        used.succeed(0, u" 结果\n"_qs);
+        used.succeed(0, result.isNull() ? u" 结果\n"_qs : result);
         QTRY_VERIFY(!t.model->isTranslating());
-        QCOMPARE(t.model->outputText(), u" 结果\n"_qs);
+        const QString shown = result.isNull() ? u" 结果\n"_qs : result.left(TranslationViewModel::maximumResultLength);
+        QCOMPARE(t.model->outputText(), shown);
+        QCOMPARE(t.model->errorMessage().has_value(), !result.isNull());
         const HistoryEntry entry = t.history.entries().value(0);
         QCOMPARE(QStringList({entry.sourceText, entry.translatedText, entry.engineName}),
-                 QStringList({input, u" 结果\n"_qs, used.name()}));
+                 QStringList({input, shown, used.name()}));
     }
 
     void failureShowsItsReasonAndKeepsTheOutput_data()

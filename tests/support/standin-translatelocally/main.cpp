@@ -11,6 +11,7 @@
 //   STANDIN_REORDER=n             hold replies until n are due, then write them last first
 //   STANDIN_BYTEWISE=1            write replies one byte at a time
 //   STANDIN_ABORT_ON_TRANSLATE=1  abort() on the first Translate
+//   STANDIN_REFUSE=1              refuse every Translate, quoting its text
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -61,6 +62,10 @@ QJsonObject answer(const QJsonObject &request, const QStringList &models)
             std::abort();
         const QJsonObject data = request.value("data").toObject();
         const QString shortName = data.value("model").toString().chopped(1);
+        if (envInt("STANDIN_REFUSE"))
+            return {{"id", request.value("id")},
+                    {"success", false},
+                    {"error", "cannot translate " + data.value("text").toString()}};
         if (!models.contains(shortName))
             return {{"id", request.value("id")},
                     {"success", false},
