@@ -22,12 +22,16 @@ groups[run]="fonts-wqy-microhei fonts-noto-cjk
 # Debian's python) and the symbolic icon drawn as GTK hosts draw it (GdkPixbuf
 # with librsvg); the accessibility bus and a screen reader's view of it; a
 # headless Wayland desktop (sway, XWayland, waybar's tray), its screenshots
-# and pointer, the program on Wayland; a TLS server for the HTTPS check.
+# and pointer, the program on Wayland, and the desktop portal's Screenshot there
+# (xdg-desktop-portal-wlr, which will not start without PipeWire); a TLS
+# server for the HTTPS check; and the real desktop portals most desktops have,
+# so that CI proves they never answer in place of the tests' stand-ins.
 groups[test]="speech-dispatcher clang-format dbus-daemon dbus-bin gnome-keyring libsecret-tools
   xvfb openbox trayer xdotool xclip x11-utils imagemagick picom
   python3-gi gir1.2-gdkpixbuf-2.0 librsvg2-common
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0
-  sway xwayland waybar grim libwayland-dev libwayland-bin qt6-wayland python3-pil openssl"
+  sway xwayland waybar grim libwayland-dev libwayland-bin qt6-wayland python3-pil openssl
+  xdg-desktop-portal xdg-desktop-portal-gtk xdg-desktop-portal-gnome xdg-desktop-portal-wlr pipewire"
 # Google Benchmark, X events and synthetic clicks from the benchmark process,
 # and curl as the yardstick for the HTTP figures.
 groups[bench]="libbenchmark-dev libxcb-xtest0-dev curl"

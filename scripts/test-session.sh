@@ -2,6 +2,12 @@
 # Runs a command inside a private D-Bus session that has a real, unlocked
 # gnome-keyring Secret Service, so tests never touch the user's own keyring.
 #   scripts/test-session.sh ctest --test-dir build
+# The bus activates none of the host's services (scripts/private-bus.sh);
+# TOLVANIS_BUS_SERVICES names the ones a run wants on purpose, e.g.
+#   TOLVANIS_BUS_SERVICES="org.freedesktop.portal.Desktop" scripts/test-session.sh ...
+# Nor does anything else of the user's desktop reach the tests: its display,
+# input method, keyring and agent sockets, accessibility bus and desktop name
+# are cleared from the environment.
 set -euo pipefail
 
 if [[ "${TOLVANIS_IN_TEST_SESSION:-}" != 1 ]]; then
@@ -11,9 +17,15 @@ if [[ "${TOLVANIS_IN_TEST_SESSION:-}" != 1 ]]; then
   export TOLVANIS_TEST_HOME
   trap 'rm -rf "$TOLVANIS_TEST_HOME"' EXIT
   mkdir -m 700 "$TOLVANIS_TEST_HOME/run"
+  bus=$("$(dirname "$0")/private-bus.sh" "$TOLVANIS_TEST_HOME/bus" "unix:dir=$TOLVANIS_TEST_HOME/run")
+  unset DISPLAY WAYLAND_DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP XDG_SESSION_DESKTOP DESKTOP_SESSION \
+    XDG_SESSION_TYPE QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_IM_MODULE GTK_IM_MODULE XMODIFIERS \
+    GTK_MODULES GNOME_KEYRING_CONTROL SSH_AUTH_SOCK AT_SPI_BUS_ADDRESS SESSION_MANAGER KDE_FULL_SESSION
+  # Without dconf on the bus, GSettings users keep their settings in memory.
+  export GSETTINGS_BACKEND=memory
   HOME="$TOLVANIS_TEST_HOME" XDG_DATA_HOME="$TOLVANIS_TEST_HOME/.local/share" \
     XDG_CONFIG_HOME="$TOLVANIS_TEST_HOME/.config" XDG_RUNTIME_DIR="$TOLVANIS_TEST_HOME/run" \
-    dbus-run-session -- "$0" "$@"
+    dbus-run-session --config-file="$bus" -- "$0" "$@"
   exit $?
 fi
 

@@ -11,6 +11,10 @@
 # runs as the existing user nobody; the command itself stays root and may
 # still read and connect to everything.
 # TOLVANIS_WAYBAR_STYLE names waybar's style sheet (default: waybar's own).
+# The session bus activates no host service; TOLVANIS_BUS_SERVICES names the
+# ones a test wants on purpose (see scripts/private-bus.sh), e.g. the real
+# portal for screenshots:
+#   TOLVANIS_BUS_SERVICES="org.freedesktop.portal.Desktop org.freedesktop.impl.portal.desktop.wlr"
 set -euo pipefail
 
 pointer=$1
@@ -56,24 +60,30 @@ else
 fi
 chmod 755 "$session/as-user"
 export TOLVANIS_AS_USER=$session/as-user
-unset WAYLAND_DISPLAY DISPLAY SWAYSOCK
+unset WAYLAND_DISPLAY DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME QT_IM_MODULE GTK_IM_MODULE \
+  XMODIFIERS GNOME_KEYRING_CONTROL SSH_AUTH_SOCK AT_SPI_BUS_ADDRESS
 # No accessibility bus in this session; GTK and Qt would wait for one.
 export NO_AT_BRIDGE=1
 
-# A session bus that the command may use as well: by default a bus admits only
-# the user who started it. The socket sits in the session user's private
-# runtime folder, so no one else reaches it anyway.
-cat >"$session/bus.conf" <<'CONF'
-<busconfig>
-  <include>/usr/share/dbus-1/session.conf</include>
-  <policy context="default"><allow user="*"/></policy>
-</busconfig>
-CONF
+# A session bus of the suite's own (scripts/private-bus.sh: no host service is
+# activated; TOLVANIS_BUS_SERVICES adds the ones a test wants, e.g. the real
+# desktop portal and its wlr back-end) that the command may use as well: by
+# default a bus admits only the user who started it. The socket sits in the
+# session user's private runtime folder, so no one else reaches it anyway.
+"$tree/scripts/private-bus.sh" "$session/bus" "unix:path=$XDG_RUNTIME_DIR/bus" any-user >/dev/null
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
-"$TOLVANIS_AS_USER" dbus-daemon --config-file="$session/bus.conf" --nofork --nopidfile \
+"$TOLVANIS_AS_USER" dbus-daemon --config-file="$session/bus/bus.conf" --nofork --nopidfile \
   --address="$DBUS_SESSION_BUS_ADDRESS" &
 pids+=($!)
 waitfor 50 "test -S '$XDG_RUNTIME_DIR/bus'" || fail "the session bus did not start"
+
+# The desktop portal's Screenshot (xdg-desktop-portal-wlr, D-Bus-activated once
+# sway.config has told the bus the display) will not start without PipeWire.
+if command -v pipewire >/dev/null; then
+  "$TOLVANIS_AS_USER" pipewire >"$session/pipewire.log" 2>&1 &
+  pids+=($!)
+  waitfor 50 "test -S '$XDG_RUNTIME_DIR/pipewire-0'" || fail "PipeWire did not start"
+fi
 
 WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER_ALLOW_SOFTWARE=1 \
   "$TOLVANIS_AS_USER" sway -c "$session/sway.config" >"$session/sway.log" 2>&1 &
@@ -96,7 +106,8 @@ export DISPLAY
 pids+=($!)
 waitfor 50 "swaymsg -t get_seats | grep -q '\"pointer\"'" || fail "the seat got no pointer"
 
-waitfor 100 "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+# Long: GTK in waybar first waits for the desktop portal, which starts its backends.
+waitfor 300 "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
   org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher | grep -q 'boolean true'" \
   || { cat "$session/sway.log" >&2; fail "waybar's tray did not start"; }
 

@@ -22,9 +22,10 @@ namespace {
 
 constexpr int usageError = 2;
 
-const char usage[] = "用法：tolvanis [--open | --selection | --help | --version]\n"
+const char usage[] = "用法：tolvanis [--open | --selection | --capture | --help | --version]\n"
                      "  --open       打开翻译面板（填入剪贴板的文字）\n"
                      "  --selection  打开翻译面板，填入选中的文字（没有时用剪贴板）并立即翻译\n"
+                     "  --capture    选择屏幕上的区域，识别其中的文字并立即翻译\n"
                      "  --help       显示此帮助\n"
                      "  --version    显示版本\n"
                      "已在运行时，请求交给运行中的 tolvanis。\n";
@@ -73,6 +74,8 @@ int main(int argc, char *argv[])
             request = SingleInstance::Request::Open;
         else if (!std::strcmp(option, "--selection"))
             request = SingleInstance::Request::Selection;
+        else if (!std::strcmp(option, "--capture"))
+            request = SingleInstance::Request::Capture;
         else {
             std::fprintf(stderr, "tolvanis: 未知的选项 “%s”\n%s", option, usage);
             return usageError;

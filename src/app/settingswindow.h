@@ -9,20 +9,21 @@ class SettingsView;
 
 // The settings window: the settings view in an ordinary titled window,
 // centred on the screen under the pointer. Closing it only hides it. It shows
-// the global shortcut's outcomes while open, and on opening why the binding
+// the global shortcuts' outcomes while open, and on opening why a binding
 // made at start failed.
 class SettingsWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    SettingsWindow(AppSettings &settings, KeyStore &keys, const GlobalShortcut &shortcut, QWidget *parent = nullptr);
+    SettingsWindow(AppSettings &settings, KeyStore &keys, QList<const GlobalShortcut *> shortcuts,
+                   QWidget *parent = nullptr);
     Q_DISABLE_COPY_MOVE(SettingsWindow)
 
     // Shows it in front with the focus.
     void open();
 
 private:
-    const GlobalShortcut &m_shortcut;
+    QList<const GlobalShortcut *> m_shortcuts;
     SettingsView *m_view = nullptr;
 };

@@ -23,7 +23,15 @@ constexpr qsizetype maxLineBytes = 4096;
 
 QByteArray command(SingleInstance::Request request)
 {
-    return request == SingleInstance::Request::Selection ? QByteArrayLiteral("selection") : QByteArrayLiteral("open");
+    switch (request) {
+    case SingleInstance::Request::Open:
+        break;
+    case SingleInstance::Request::Selection:
+        return QByteArrayLiteral("selection");
+    case SingleInstance::Request::Capture:
+        return QByteArrayLiteral("capture");
+    }
+    return QByteArrayLiteral("open");
 }
 
 // "open" and "show" (what earlier versions send) open the panel.
@@ -33,6 +41,8 @@ std::optional<SingleInstance::Request> parseCommand(const QByteArray &word)
         return SingleInstance::Request::Open;
     if (word == "selection")
         return SingleInstance::Request::Selection;
+    if (word == "capture")
+        return SingleInstance::Request::Capture;
     return std::nullopt;
 }
 

@@ -23,7 +23,9 @@ class SingleInstance final : public QObject
 public:
     enum class Request {
         Open,
-        Selection
+        Selection,
+        // Text read off a region of the screen the user selects.
+        Capture
     };
     Q_ENUM(Request)
 

@@ -4,6 +4,7 @@
 #include "app/globalshortcut.h"
 #include "app/popoverplacement.h"
 #include "app/popoverwindow.h"
+#include "app/screentexttranslation.h"
 #include "app/settingswindow.h"
 #include "desktop/desktopportal.h"
 #include "desktop/shortcutbackend.h"
@@ -32,6 +33,9 @@ constexpr int reopenGuardMs = 300;
 // The panel is built this long after launch: past the tray's embedding of the
 // icon, which waits for our event loop, and before anyone aims at a new icon.
 constexpr int preparePanelAfterMs = 250;
+// Long enough for the panel or menu we close to leave the screen (and a
+// compositor's fade) before the screen is captured.
+constexpr int captureAfterMs = 150;
 
 } // namespace
 
@@ -44,11 +48,19 @@ TrayApplication::TrayApplication(AppSettings &settings, HistoryStore &historySto
     , m_keys(keys)
     , m_systemEngine(std::move(systemEngine))
     , m_llmEngine(std::move(llmEngine))
-{ }
+    , m_reopenGuard(new QTimer(this))
+{
+    m_reopenGuard->setObjectName(QStringLiteral("reopenGuard"));
+    m_reopenGuard->setSingleShot(true);
+    m_reopenGuard->setTimerType(Qt::PreciseTimer);
+    m_reopenGuard->setInterval(reopenGuardMs);
+}
 
 TrayApplication::~TrayApplication()
 {
-    m_shortcut.reset(); // lets go of the key while the display connection is there
+    // Let go of the keys while the display connection is there.
+    m_shortcut.reset();
+    m_screenTextShortcut.reset();
     delete m_popover;
     delete m_settingsWindow;
 }
@@ -80,6 +92,11 @@ void TrayApplication::start()
     m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
     connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
     m_shortcut->start();
+    m_screenTextShortcut = std::make_unique<GlobalShortcut>(
+        m_settings, GlobalShortcut::desktopBackend(GlobalShortcut::Purpose::ScreenText),
+        GlobalShortcut::Purpose::ScreenText);
+    connect(m_screenTextShortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateScreenText);
+    m_screenTextShortcut->start();
 
     m_exportedMenu.reset(buildStatusMenu());
     m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
@@ -101,13 +118,14 @@ void TrayApplication::start()
         m_popover->hide();
     });
     m_popover->addAction(m_quit);
+    m_screenText = new ScreenTextTranslation([this] { presentPopover(std::nullopt); }, viewModel(), this);
     // Another window taking the focus closes the panel, as a click elsewhere
     // closes any pop-up; an ordinary window stays open.
     connect(m_popover, &PopoverWindow::deactivated, this, [this] {
         if (m_trayless)
             return;
         m_popover->hide();
-        m_closedByDeactivation.start();
+        m_reopenGuard->start();
     });
 
     // Shown even without a tray: the icon moves into one that appears later.
@@ -125,6 +143,7 @@ QMenu *TrayApplication::buildStatusMenu()
     auto *menu = new QMenu;
     // First, for hosts that show the menu on a left click (GNOME's AppIndicator extension).
     menu->addAction(QStringLiteral("打开翻译面板"), this, [this] { showPopover(); });
+    menu->addAction(QStringLiteral("截图翻译"), this, &TrayApplication::translateScreenText);
     menu->addSeparator();
     QAction *settings = menu->addAction(QStringLiteral("设置…"), this, &TrayApplication::openSettings);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
@@ -171,8 +190,8 @@ void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
         m_popover->hide();
         return;
     }
-    if (m_closedByDeactivation.isValid() && m_closedByDeactivation.elapsed() < reopenGuardMs) {
-        m_closedByDeactivation.invalidate();
+    if (m_reopenGuard->isActive()) {
+        m_reopenGuard->stop();
         return;
     }
     showPopover(hostAnchor);
@@ -205,6 +224,15 @@ void TrayApplication::translateSelection(const QString &activationToken)
         model->translate();
 }
 
+void TrayApplication::translateScreenText()
+{
+    if (!m_screenText)
+        return;
+    if (isPopoverShown())
+        m_popover->hide();
+    QTimer::singleShot(captureAfterMs, m_screenText, &ScreenTextTranslation::start);
+}
+
 void TrayApplication::handleRequest(SingleInstance::Request request, const QString &activationToken)
 {
     // The launch that starts us asks before an XEmbed tray has placed the
@@ -220,6 +248,10 @@ void TrayApplication::handleRequest(SingleInstance::Request request, const QStri
     }
     if (request == SingleInstance::Request::Selection) {
         translateSelection(activationToken);
+        return;
+    }
+    if (request == SingleInstance::Request::Capture) {
+        translateScreenText();
         return;
     }
     if (isPopoverShown())
@@ -260,7 +292,7 @@ QWidget *TrayApplication::settingsWindow() const
 void TrayApplication::openSettings()
 {
     if (!m_settingsWindow) {
-        m_settingsWindow = new SettingsWindow(m_settings, m_keys, *m_shortcut);
+        m_settingsWindow = new SettingsWindow(m_settings, m_keys, {m_shortcut.get(), m_screenTextShortcut.get()});
         m_settingsWindow->addAction(m_quit);
     }
     m_settingsWindow->open();

@@ -15,7 +15,9 @@ class GlobalShortcut;
 class HistoryStore;
 class KeyStore;
 class PopoverWindow;
+class ScreenTextTranslation;
 class QAction;
+class QTimer;
 class SettingsWindow;
 class TranslatePanelView;
 class TranslationViewModel;
@@ -46,6 +48,8 @@ public:
     // Opens the panel with the selected text (else the clipboard's) and
     // translates it at once, with the panel's engine and direction.
     void translateSelection(const QString &activationToken = QString());
+    // Lets the user select a region of the screen and translates the text in it.
+    void translateScreenText();
     // What a later launch (or this one's command line) asked for.
     void handleRequest(SingleInstance::Request request, const QString &activationToken);
     void showStatusMenu(std::optional<QPoint> hostAnchor = std::nullopt);
@@ -69,8 +73,10 @@ private:
     std::unique_ptr<QMenu> m_exportedMenu;
     PopoverWindow *m_popover = nullptr;
     TranslatePanelView *m_panel = nullptr;
+    ScreenTextTranslation *m_screenText = nullptr;
     QPointer<SettingsWindow> m_settingsWindow;
     std::unique_ptr<GlobalShortcut> m_shortcut;
+    std::unique_ptr<GlobalShortcut> m_screenTextShortcut;
     // Ctrl+Q, in the status menu and in every window of ours.
     QAction *m_quit = nullptr;
     QPointer<QMenu> m_statusMenu;
@@ -81,10 +87,11 @@ private:
     std::shared_ptr<TranslationEngine> m_systemEngine;
     std::shared_ptr<TranslationEngine> m_llmEngine;
     std::shared_ptr<TranslationViewModel> m_viewModel;
-    // When the panel last closed because another window took the focus: a
-    // click on the tray icon deactivates the panel just before the click
-    // itself arrives, and that click must not open it again.
-    QElapsedTimer m_closedByDeactivation;
+    // Runs for a moment after the panel closed because another window took the
+    // focus: a click on the tray icon deactivates the panel just before the
+    // click itself arrives, and that click must not open it again. A named
+    // timer, so that tests can tell whether the moment has passed.
+    QTimer *m_reopenGuard = nullptr;
     QElapsedTimer m_launched;
     bool m_trayless = false;
 };

@@ -17,7 +17,6 @@
 namespace {
 
 constexpr auto shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
-constexpr auto translateSelectionId = "translate-selection";
 // A start-up check must not hold the program up when the portal hangs.
 constexpr int checkTimeoutMs = 1000;
 
@@ -169,10 +168,10 @@ private:
 };
 
 // What the desktop shows for our shortcut among `shortcuts`; nullopt when it is not there.
-std::optional<QString> ourTrigger(const QVariant &shortcuts)
+std::optional<QString> ourTrigger(const QVariant &shortcuts, const QString &ours)
 {
     for (const auto &[id, properties] : qdbus_cast<Shortcuts>(shortcuts)) {
-        if (id == latin1(translateSelectionId))
+        if (id == ours)
             return properties.value(QStringLiteral("trigger_description")).toString();
     }
     return std::nullopt;
@@ -180,8 +179,10 @@ std::optional<QString> ourTrigger(const QVariant &shortcuts)
 
 } // namespace
 
-PortalShortcut::PortalShortcut(QObject *parent)
+PortalShortcut::PortalShortcut(QString id, QString description, QObject *parent)
     : ShortcutBackend(parent)
+    , m_id(std::move(id))
+    , m_description(std::move(description))
 {
     qDBusRegisterMetaType<QPair<QString, QVariantMap>>();
     qDBusRegisterMetaType<Shortcuts>();
@@ -258,15 +259,15 @@ void PortalShortcut::bind(const QKeySequence &keys)
 
 void PortalShortcut::bindShortcut(const QKeySequence &keys)
 {
-    QVariantMap properties{{QStringLiteral("description"), QStringLiteral("翻译选中的文字")}};
+    QVariantMap properties{{QStringLiteral("description"), m_description}};
     if (const QString preferred = trigger(keys); !preferred.isEmpty())
         properties.insert(QStringLiteral("preferred_trigger"), preferred);
-    const Shortcuts shortcuts{{latin1(translateSelectionId), properties}};
+    const Shortcuts shortcuts{{m_id, properties}};
     request(QStringLiteral("BindShortcuts"),
             {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString()}, {},
             [this](const QVariantMap &results) {
                 // The desktop binds a subset of what was asked, possibly none.
-                if (const auto shown = ourTrigger(results.value(QStringLiteral("shortcuts"))))
+                if (const auto shown = ourTrigger(results.value(QStringLiteral("shortcuts")), m_id))
                     Q_EMIT bound(*shown);
                 else
                     Q_EMIT failed(QStringLiteral("桌面没有绑定这个快捷键。"));
@@ -337,7 +338,7 @@ void PortalShortcut::onShortcutsChanged(const QDBusMessage &signal)
     const QVariantList arguments = signal.arguments();
     if (m_session.isEmpty() || arguments.size() != 2 || arguments.at(0).value<QDBusObjectPath>().path() != m_session)
         return;
-    if (const auto shown = ourTrigger(arguments.at(1)))
+    if (const auto shown = ourTrigger(arguments.at(1), m_id))
         Q_EMIT bound(*shown);
 }
 
@@ -350,7 +351,7 @@ void PortalShortcut::onSessionClosed()
 void PortalShortcut::onActivated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong /*timestamp*/,
                                  const QVariantMap &options)
 {
-    if (m_session.isEmpty() || session.path() != m_session || shortcutId != latin1(translateSelectionId))
+    if (m_session.isEmpty() || session.path() != m_session || shortcutId != m_id)
         return;
     Q_EMIT activated(options.value(QStringLiteral("activation_token")).toString());
 }

@@ -20,7 +20,9 @@ class PortalShortcut final : public ShortcutBackend
     Q_OBJECT
 
 public:
-    explicit PortalShortcut(QObject *parent = nullptr);
+    // `id` names the shortcut to the desktop, which shows `description` with it.
+    explicit PortalShortcut(QString id = QStringLiteral("translate-selection"),
+                            QString description = QStringLiteral("翻译选中的文字"), QObject *parent = nullptr);
     ~PortalShortcut() override;
     Q_DISABLE_COPY_MOVE(PortalShortcut)
 
@@ -50,6 +52,8 @@ private:
     void setSession(const QString &session);
     void closeSession();
 
+    QString m_id;
+    QString m_description;
     QString m_session;
     quint64 m_generation = 0;
     quint64 m_tokens = 0;

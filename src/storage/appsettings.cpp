@@ -9,6 +9,7 @@ const QString llmProviderKey = QStringLiteral("com.quendrix.tolvanis.llmProvider
 const QString openAIBaseURLKey = QStringLiteral("com.quendrix.tolvanis.openAIBaseURL");
 const QString openAIModelKey = QStringLiteral("com.quendrix.tolvanis.openAIModel");
 const QString globalShortcutKey = QStringLiteral("com.quendrix.tolvanis.globalShortcut");
+const QString screenTextShortcutKey = QStringLiteral("com.quendrix.tolvanis.screenTextShortcut");
 
 // Assigns and announces a change; the caller writes the value through even when
 // it is unchanged, so the store always holds what the user last chose.
@@ -36,6 +37,7 @@ AppSettings::AppSettings(SettingsFile &file, AutostartEntry autostart, QObject *
     , m_openAIBaseURL(file.string(openAIBaseURLKey).value_or(defaultOpenAIBaseURL()))
     , m_openAIModel(file.string(openAIModelKey).value_or(defaultOpenAIModel()))
     , m_globalShortcut(file.string(globalShortcutKey).value_or(defaultGlobalShortcut()))
+    , m_screenTextShortcut(file.string(screenTextShortcutKey).value_or(defaultScreenTextShortcut()))
     , m_launchAtLogin(false)
 {
     // An entry older versions wrote under the old name is moved, as it is, to
@@ -68,6 +70,12 @@ QString AppSettings::defaultGlobalShortcut()
     return QStringLiteral("Ctrl+Alt+Y");
 }
 
+// O for OCR; like Ctrl+Alt+Y, in none of the three desktops' default lists.
+QString AppSettings::defaultScreenTextShortcut()
+{
+    return QStringLiteral("Ctrl+Alt+O");
+}
+
 void AppSettings::setDefaultEngine(EngineKind engine)
 {
     assign(this, m_defaultEngine, engine, &AppSettings::defaultEngineChanged);
@@ -96,6 +104,12 @@ void AppSettings::setGlobalShortcut(const QString &keys)
 {
     assign(this, m_globalShortcut, keys, &AppSettings::globalShortcutChanged);
     m_file.setString(globalShortcutKey, keys);
+}
+
+void AppSettings::setScreenTextShortcut(const QString &keys)
+{
+    assign(this, m_screenTextShortcut, keys, &AppSettings::screenTextShortcutChanged);
+    m_file.setString(screenTextShortcutKey, keys);
 }
 
 void AppSettings::setLaunchAtLogin(bool enabled)

@@ -9,7 +9,7 @@
 
 class SettingsFile;
 
-// The user's preferences. The five stored settings are read once at
+// The user's preferences. The six stored settings are read once at
 // construction and written through to the settings file on every
 // assignment; the login flag mirrors the XDG autostart entry: on only while
 // the entry is enabled and starts this program, which it is made to at start.
@@ -21,6 +21,8 @@ class AppSettings final : public QObject
     Q_PROPERTY(QString openAIBaseURL READ openAIBaseURL WRITE setOpenAIBaseURL NOTIFY openAIBaseURLChanged)
     Q_PROPERTY(QString openAIModel READ openAIModel WRITE setOpenAIModel NOTIFY openAIModelChanged)
     Q_PROPERTY(QString globalShortcut READ globalShortcut WRITE setGlobalShortcut NOTIFY globalShortcutChanged)
+    Q_PROPERTY(
+        QString screenTextShortcut READ screenTextShortcut WRITE setScreenTextShortcut NOTIFY screenTextShortcutChanged)
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 
 public:
@@ -31,6 +33,7 @@ public:
     static QString defaultOpenAIBaseURL();
     static QString defaultOpenAIModel();
     static QString defaultGlobalShortcut();
+    static QString defaultScreenTextShortcut();
 
     EngineKind defaultEngine() const { return m_defaultEngine; }
     LLMProvider llmProvider() const { return m_llmProvider; }
@@ -40,6 +43,8 @@ public:
     // The desktop-wide key that translates the selection, as QKeySequence's
     // portable text; empty when the user turned it off.
     QString globalShortcut() const { return m_globalShortcut; }
+    // The desktop-wide key that translates text on a region of the screen, the same way.
+    QString screenTextShortcut() const { return m_screenTextShortcut; }
     bool launchAtLogin() const { return m_launchAtLogin; }
 
     void setDefaultEngine(EngineKind engine);
@@ -47,6 +52,7 @@ public:
     void setOpenAIBaseURL(const QString &url);
     void setOpenAIModel(const QString &model);
     void setGlobalShortcut(const QString &keys);
+    void setScreenTextShortcut(const QString &keys);
     void setLaunchAtLogin(bool enabled);
 
 Q_SIGNALS:
@@ -55,6 +61,7 @@ Q_SIGNALS:
     void openAIBaseURLChanged();
     void openAIModelChanged();
     void globalShortcutChanged();
+    void screenTextShortcutChanged();
     void launchAtLoginChanged();
     // The autostart entry could not be written or removed; the flag shows what is.
     void launchAtLoginFailed(const QString &reason);
@@ -69,5 +76,6 @@ private:
     QString m_openAIBaseURL;
     QString m_openAIModel;
     QString m_globalShortcut;
+    QString m_screenTextShortcut;
     bool m_launchAtLogin;
 };

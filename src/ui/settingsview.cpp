@@ -244,7 +244,9 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
     m_shortcutRecorder->setAccessibleName(QStringLiteral("快捷键"));
     shortcutLabel->setBuddy(m_shortcutRecorder);
     connect(m_shortcutRecorder, &KeyRecorder::keySequenceEdited, this, [this](const QKeySequence &keys) {
-        m_settings.setGlobalShortcut(keys.toString(QKeySequence::PortableText));
+        if (!refuseDuplicate(keys, m_settings.screenTextShortcut()))
+            m_settings.setGlobalShortcut(keys.toString(QKeySequence::PortableText));
+        syncGlobalShortcut();
     });
     shortcutRow->addWidget(m_shortcutRecorder);
     m_shortcutOff = new Button(Button::Kind::Bordered, QStringLiteral("关闭"), body);
@@ -255,6 +257,28 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
     card->bodyLayout()->addLayout(shortcutRow);
     m_shortcutHint = hint(QStringLiteral("在任意程序中选中文字后按下，即可翻译"), body);
     card->bodyLayout()->addWidget(m_shortcutHint);
+
+    auto *screenTextRow = new QHBoxLayout;
+    screenTextRow->setSpacing(8);
+    QLabel *screenTextLabel = rowLabel(QStringLiteral("截图翻译"), body);
+    screenTextRow->addWidget(screenTextLabel);
+    screenTextRow->addStretch(1);
+    m_screenTextRecorder = new KeyRecorder(body);
+    m_screenTextRecorder->setObjectName(QStringLiteral("screenTextRecorder"));
+    m_screenTextRecorder->setAccessibleName(QStringLiteral("截图翻译快捷键"));
+    screenTextLabel->setBuddy(m_screenTextRecorder);
+    connect(m_screenTextRecorder, &KeyRecorder::keySequenceEdited, this, [this](const QKeySequence &keys) {
+        if (!refuseDuplicate(keys, m_settings.globalShortcut()))
+            m_settings.setScreenTextShortcut(keys.toString(QKeySequence::PortableText));
+        syncScreenTextShortcut();
+    });
+    screenTextRow->addWidget(m_screenTextRecorder);
+    m_screenTextOff = new Button(Button::Kind::Bordered, QStringLiteral("关闭"), body);
+    m_screenTextOff->setObjectName(QStringLiteral("screenTextOffButton"));
+    m_screenTextOff->setAccessibleName(QStringLiteral("关闭截图翻译快捷键"));
+    connect(m_screenTextOff, &QAbstractButton::clicked, this, [this] { m_settings.setScreenTextShortcut(QString()); });
+    screenTextRow->addWidget(m_screenTextOff);
+    card->bodyLayout()->addLayout(screenTextRow);
 
     card->bodyLayout()->addWidget(new HairLine(body));
 
@@ -279,6 +303,7 @@ void SettingsView::connectSettings()
     connect(&m_settings, &AppSettings::defaultEngineChanged, this, &SettingsView::syncDefaultEngine);
     connect(&m_settings, &AppSettings::launchAtLoginChanged, this, &SettingsView::syncLaunchAtLogin);
     connect(&m_settings, &AppSettings::globalShortcutChanged, this, &SettingsView::syncGlobalShortcut);
+    connect(&m_settings, &AppSettings::screenTextShortcutChanged, this, &SettingsView::syncScreenTextShortcut);
     connect(&m_settings, &AppSettings::launchAtLoginFailed, this,
             [this](const QString &reason) { m_status->showFailure(QStringLiteral("登录项更新失败："), reason); });
     for (ApiKeyRow *row : m_keyRows) {
@@ -292,6 +317,7 @@ void SettingsView::connectSettings()
     syncDefaultEngine();
     syncLaunchAtLogin();
     syncGlobalShortcut();
+    syncScreenTextShortcut();
 }
 
 void SettingsView::reportShortcut(bool bound, const QString &text)
@@ -302,9 +328,12 @@ void SettingsView::reportShortcut(bool bound, const QString &text)
 void SettingsView::setShortcutUnavailable()
 {
     m_shortcutRecorder->setEnabled(false);
+    m_screenTextRecorder->setEnabled(false);
     syncGlobalShortcut();
+    syncScreenTextShortcut();
     m_shortcutHint->setText(
-        QStringLiteral("此桌面不支持全局快捷键，请在系统设置中为 tolvanis --selection 添加自定义快捷键"));
+        QStringLiteral("此桌面不支持全局快捷键，请在系统设置中为 tolvanis --selection 和 tolvanis --capture "
+                       "添加自定义快捷键"));
 }
 
 std::optional<QString> SettingsView::statusMessage() const
@@ -365,4 +394,20 @@ void SettingsView::syncGlobalShortcut()
     const QKeySequence keys = QKeySequence::fromString(m_settings.globalShortcut(), QKeySequence::PortableText);
     m_shortcutRecorder->setKeySequence(keys);
     m_shortcutOff->setEnabled(m_shortcutRecorder->isEnabled() && !keys.isEmpty());
+}
+
+void SettingsView::syncScreenTextShortcut()
+{
+    const QKeySequence keys = QKeySequence::fromString(m_settings.screenTextShortcut(), QKeySequence::PortableText);
+    m_screenTextRecorder->setKeySequence(keys);
+    m_screenTextOff->setEnabled(m_screenTextRecorder->isEnabled() && !keys.isEmpty());
+}
+
+bool SettingsView::refuseDuplicate(const QKeySequence &keys, const QString &otherShortcut)
+{
+    if (keys.isEmpty() || keys != QKeySequence::fromString(otherShortcut, QKeySequence::PortableText))
+        return false;
+    m_status->show(QStringLiteral("%1 已用于另一个快捷键").arg(keys.toString(QKeySequence::NativeText)),
+                   StatusLine::Outcome::Failed);
+    return true;
 }

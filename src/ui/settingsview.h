@@ -25,7 +25,7 @@ enum class Symbol;
 
 // The settings window's content: the language-model card (provider,
 // its connection details and API key) and the general card (default engine,
-// the global shortcut, start at login), then a short-lived status line. Settings are written
+// the global shortcuts, start at login), then a short-lived status line. Settings are written
 // through to AppSettings as they are edited; each API key has its own row that
 // talks to the secret store. The key fields are refilled from the store each
 // time the view is shown, without waiting for it.
@@ -36,7 +36,7 @@ class SettingsView final : public QWidget
 public:
     static constexpr int viewWidth = 420;
     // Both cards whole, the shortcut row with its hint included, without scrolling.
-    static constexpr int viewHeight = 522;
+    static constexpr int viewHeight = 560;
 
     SettingsView(AppSettings &settings, KeyStore &secrets, QWidget *parent = nullptr);
     ~SettingsView() override;
@@ -72,6 +72,9 @@ private:
     void syncDefaultEngine();
     void syncLaunchAtLogin();
     void syncGlobalShortcut();
+    void syncScreenTextShortcut();
+    // Another of our shortcuts has `keys` already: the status line says so.
+    bool refuseDuplicate(const QKeySequence &keys, const QString &otherShortcut);
 
     AppSettings &m_settings;
     KeyStore &m_secrets;
@@ -90,4 +93,6 @@ private:
     Widgets::KeyRecorder *m_shortcutRecorder = nullptr;
     Widgets::Button *m_shortcutOff = nullptr;
     Widgets::SymbolLabel *m_shortcutHint = nullptr;
+    Widgets::KeyRecorder *m_screenTextRecorder = nullptr;
+    Widgets::Button *m_screenTextOff = nullptr;
 };

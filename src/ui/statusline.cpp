@@ -48,13 +48,20 @@ void StatusLine::show(const QString &text, Outcome outcome)
     // Each message has its own removal: a later message neither cancels nor
     // postpones it, and it removes only a line that still shows its text.
     // A precise timer: Qt makes long timers coarse, and a coarse one may fire
-    // a little early.
-    QTimer::singleShot(durationMs, Qt::PreciseTimer, this, [this, text] {
+    // a little early. A named object, so that tests can see which removals are
+    // still pending.
+    auto *removal = new QTimer(this);
+    removal->setObjectName(QStringLiteral("statusRemoval"));
+    removal->setSingleShot(true);
+    removal->setTimerType(Qt::PreciseTimer);
+    connect(removal, &QTimer::timeout, this, [this, text, removal] {
+        removal->deleteLater();
         if (m_message == text) {
             m_message.reset();
             fade(false);
         }
     });
+    removal->start(durationMs);
 }
 
 void StatusLine::showFailure(const QString &prefix, const QString &reason)

@@ -383,8 +383,17 @@ void TranslatePanelView::flashCopied()
 {
     setJustCopied(true);
     // Each press schedules its own reset; a later press neither cancels nor
-    // postpones an earlier one.
-    QTimer::singleShot(copyConfirmationMs, this, [this] { setJustCopied(false); });
+    // postpones an earlier one. A named object, so that tests can see which
+    // resets are still pending.
+    auto *reset = new QTimer(this);
+    reset->setObjectName(QStringLiteral("copyConfirmationReset"));
+    reset->setSingleShot(true);
+    reset->setTimerType(Qt::PreciseTimer);
+    connect(reset, &QTimer::timeout, this, [this, reset] {
+        reset->deleteLater();
+        setJustCopied(false);
+    });
+    reset->start(copyConfirmationMs);
 }
 
 void TranslatePanelView::setJustCopied(bool copied)

@@ -159,6 +159,30 @@ QCoro::Task<> TranslationViewModel::run(std::shared_ptr<TranslationEngine> engin
     setTranslating(false);
 }
 
+void TranslationViewModel::translateWhenReady(QCoro::Task<Result<QString>> text)
+{
+    setOutputText(QString());
+    setErrorMessage(std::nullopt);
+    setTranslating(true);
+    awaitInput(std::move(text), ++m_latestRequest);
+}
+
+QCoro::Task<> TranslationViewModel::awaitInput(QCoro::Task<Result<QString>> text, quint64 request)
+{
+    const std::shared_ptr<TranslationViewModel> keepAlive = shared_from_this();
+    const Result<QString> read = co_await std::move(text);
+    // The user asked for something else meanwhile; that request owns the panel.
+    if (request != m_latestRequest)
+        co_return;
+    setTranslating(false);
+    if (!read) {
+        setErrorMessage(read.error());
+        co_return;
+    }
+    setInputText(read.value());
+    translate();
+}
+
 bool TranslationViewModel::prefillFromClipboard(QClipboard::Mode mode)
 {
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData(mode);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/enginekind.h"
+#include "core/result.h"
 #include "core/translationdirection.h"
 
 #include <QClipboard>
@@ -62,6 +63,10 @@ public:
     // password manager marked it secret, and clears output and error. True
     // when there was text to take.
     bool prefillFromClipboard(QClipboard::Mode mode = QClipboard::Clipboard);
+    // Shows the busy state until `text` (read off the screen) arrives, then
+    // takes it as input and translates it; a failure's reason becomes the
+    // error line and the input stays as it was.
+    void translateWhenReady(QCoro::Task<Result<QString>> text);
     void copyResult();
 
 Q_SIGNALS:
@@ -78,6 +83,7 @@ private:
 
     QCoro::Task<> run(std::shared_ptr<TranslationEngine> engine, QString source, QString from, QString to,
                       quint64 request);
+    QCoro::Task<> awaitInput(QCoro::Task<Result<QString>> text, quint64 request);
     void setTranslating(bool translating);
     void setErrorMessage(std::optional<QString> message);
 

@@ -12,8 +12,8 @@ import sys
 from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import (Chat, on_virtual_desktop, panel, private_home, run, start, tray_icon, until,  # noqa: E402
-                     visible)
+from desktop import (Chat, geometry, on_virtual_desktop, panel, private_home, read_correctly, run,  # noqa: E402
+                     show_text, start, stays, tray_icon, until, visible)
 
 on_virtual_desktop()
 tolvanis, shots = sys.argv[1], sys.argv[3]
@@ -68,7 +68,7 @@ icon_x, icon_y = tray_icon()
 
 # Left click: the panel opens under the icon, wholly on screen, pre-filled from the clipboard.
 click(icon_x, icon_y)
-x, y, width, height = until("a left click did not open the panel", panel, 5)
+x, y, width, height = until("a left click did not open the panel", panel)
 screen = [int(n) for n in run("xdotool", "getdisplaygeometry").stdout.split()]
 check(width == 340 and y >= icon_y, f"the panel at {x},{y} {width}x{height} is not under the icon")
 check(x >= 0 and y >= 0 and x + width <= screen[0] and y + height <= screen[1], f"the panel is off the {screen} screen")
@@ -86,23 +86,53 @@ run("sleep", "0.5")
 shot("panel", visible("^tolvanis$")[0], 24)
 
 run("xdotool", "key", "Escape")
-until("Escape did not close the panel", lambda: not panel(), 3)
+until("Escape did not close the panel", lambda: not panel())
 
-# Right click: the status menu; its second item opens the settings window.
+# Right click: the status menu; its third item opens the settings window.
 click(icon_x, icon_y, "3")
 run("sleep", "0.5")
 shot("status-menu")
-run("xdotool", "key", "Down", "Down", "Return")
-settings = until("设置… did not open the settings window", lambda: visible("^设置$"), 5)[0]
+run("xdotool", "key", "Down", "Down", "Down", "Return")
+settings = until("设置… did not open the settings window", lambda: visible("^设置$"))[0]
 run("sleep", "0.3")
 shot("settings", settings, 24)
+
+# Text on the screen: --capture freezes the screen under a dimmed overlay. Escape, a right click, a
+# click without a drag send nothing; a drag over a window's text sends it, read off the screen, at once.
+show_text()
+text_window = until("the text window did not appear", lambda: visible("^screentext$"))[0]
+tx, ty, tw, th = geometry(text_window)
+for what, actions in [("Escape", ["key", "Escape"]), ("a right click", ["click", "3"]),
+                      ("a click without a drag", ["click", "1", "sleep", "0.5", "key", "Escape"]), ("a drag", [])]:
+    before = len(chat.requests())
+    start(tolvanis, "--capture", env=env)
+    until(f"{what}: the overlay did not take the keyboard",
+          lambda: visible("^截图翻译$") == run("xdotool", "getwindowfocus").stdout.split(), 5)
+    # Just inside the window: what lies around it is not part of the text.
+    run("xdotool", "mousemove", str(tx + 2), str(ty + 2), *actions)
+    if not actions:
+        run("xdotool", "mousedown", "1", "mousemove", str(tx + tw // 2), str(ty + th // 2), "sleep", "0.1",
+            "mousemove", str(tx + tw - 2), str(ty + th - 2))
+        run("sleep", "0.3")
+        shot("selection", text_window, 48)
+        run("xdotool", "mouseup", "1")
+        sent = until("the text on the screen reached no server", lambda: chat.requests()[before:], 60)[0]
+        accuracy = read_correctly(sent)
+        print(f"screen text: {accuracy:.1%} of the characters read correctly")
+        check(accuracy >= 0.97, f"the text was misread: {sent}")
+        until("the panel did not open with the text", panel, 5)
+        run("xdotool", "key", "Escape")
+        continue
+    check(until(None, lambda: not visible("^截图翻译$"), 3), f"{what} did not close the overlay")
+    stays(f"{what}: a request went out", lambda: len(chat.requests()) > before)
+    check(not panel(), f"{what}: the panel opened")
 
 # Without a compositing manager: square corners in the colour of a hairline edge.
 picom.terminate()
 until("picom did not stop", lambda: not compositor())
 run("sleep", "0.4")
 click(icon_x, icon_y)
-until("the panel did not open without a compositor", panel, 5)
+until("the panel did not open without a compositor", panel)
 run("sleep", "0.3")
 image = shot("no-compositor", visible("^tolvanis$")[0])
 edge = image.getpixel((170, 0))

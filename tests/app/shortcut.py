@@ -12,7 +12,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import (Accessible, Chat, accessibility_bus, on_virtual_desktop, panel, private_home, run,  # noqa: E402
-                     start, stays, until)
+                     start, stays, until, visible)
 
 on_virtual_desktop()
 tolvanis = sys.argv[1]
@@ -113,9 +113,20 @@ for what, primary, clipboard, how, translated, shown_input in cases:
         assert action.wait(10) == 0, what  # a second launch hands over and exits
     close_panel()
 
+# The screen text's own key freezes the screen for a selection; Escape leaves it, sending nothing.
+translates("Ctrl+Alt+O, then Escape", lambda: run("xdotool", "key", "ctrl+alt+o") and until(
+    "Ctrl+Alt+O showed no overlay", lambda: visible("^截图翻译$") == run("xdotool", "getwindowfocus").stdout.split())
+    and run("xdotool", "key", "Escape") and until("Escape left the overlay", lambda: not visible("^截图翻译$")))
+
 # Another program holds Ctrl+Alt+J: a second tolvanis with its own instance.
 other = start(tolvanis, env=private_home("other", chat, extra="com.quendrix.tolvanis.globalShortcut=Ctrl+Alt+J\n"))
 stays("the other tolvanis ended", lambda: other.poll() is not None, 2)  # meanwhile it grabs its key
+# A bare key from a hand-edited file would be taken from every program: not grabbed.
+bare = start(tolvanis, env=private_home("bare", chat, extra="com.quendrix.tolvanis.globalShortcut=K\n"))
+stays("the tolvanis with a bare key ended", lambda: bare.poll() is not None, 2)
+put("primary", "a bare key")
+translates("a bare K", lambda: run("xdotool", "key", "k"), None)
+put("primary", None)
 ui = Accessible(pyatspi, launched.pid)
 put("clipboard", None)
 run(*CTRL_ALT_Y)
@@ -132,10 +143,12 @@ def to_settings():
     until("the panel stays open", lambda: not panel())
 
 
-# (what the recorder is given, the status line, keys that translate, keys that do nothing)
+# (what the recorder is given, the status line, keys that translate, also with NumLock or CapsLock on,
+# keys that do nothing)
 changes = [
     ("ctrl+alt+j", "Ctrl+Alt+J 已被其他程序占用，请换一个组合键", ["ctrl+alt+y"], []),
-    ("ctrl+alt+k", "全局快捷键：Ctrl+Alt+K", ["ctrl+alt+k"], ["ctrl+alt+y"]),
+    ("ctrl+alt+k", "全局快捷键：Ctrl+Alt+K",
+     ["ctrl+alt+k", "Num_Lock ctrl+alt+k Num_Lock", "Caps_Lock ctrl+alt+k Caps_Lock"], ["ctrl+alt+y"]),
     ("BackSpace", "全局快捷键已关闭", [], ["ctrl+alt+k", "ctrl+alt+y"]),
 ]
 put("primary", "through the new key")
@@ -147,7 +160,7 @@ for given, status, working, idle in changes:
     ui.shown(settings, "label", status)
     for keys in working + idle:
         to_settings()
-        translates(f"after {given}, {keys}", lambda: run("xdotool", "key", keys),
+        translates(f"after {given}, {keys}", lambda: run("xdotool", "key", *keys.split()),
                    "through the new key" if keys in working else None)
 
 # As a screen reader meets the panel: named controls, the engine picker, translating.

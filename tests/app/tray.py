@@ -63,7 +63,7 @@ def sni():
 
     _, (_, _, children) = menu("GetLayout", "(iias)", 0, -1, [])
     labels = [props.get("label", props.get("type")) for _, props, _ in children]
-    check(labels == ["打开翻译面板", "separator", "设置…", "退出 tolvanis"], f"the menu lists {labels}")
+    check(labels == ["打开翻译面板", "截图翻译", "separator", "设置…", "退出 tolvanis"], f"the menu lists {labels}")
     ids = {props.get("label"): id for id, props, _ in children}
 
     def event(id):

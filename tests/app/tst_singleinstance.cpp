@@ -40,6 +40,7 @@ void TestSingleInstance::requestsReachTheRunningInstance_data()
     QTest::newRow("two in one write") << QByteArray("open\nselection\n") << QStringList{u"open|"_qs, u"selection|"_qs};
     QTest::newRow("a burst in one write") << QByteArray("selection\n").repeated(200) + "selection b\n"
                                           << QStringList{u"selection|b"_qs};
+    QTest::newRow("capture") << QByteArray("capture\n") << QStringList{u"capture|"_qs};
     QTest::newRow("unknown command") << QByteArray("translate everything\n") << QStringList{};
     QTest::newRow("control bytes in the token") << QByteArray("open a\x01z\n") << QStringList{};
     QTest::newRow("binary garbage, then a request")
@@ -58,7 +59,8 @@ void TestSingleInstance::requestsReachTheRunningInstance()
     QStringList heard;
     connect(&instance, &SingleInstance::requested, this,
             [&heard](SingleInstance::Request request, const QString &token) {
-                heard << (request == SingleInstance::Request::Open ? u"open|"_qs : u"selection|"_qs) + token;
+                const char *name = QMetaEnum::fromType<SingleInstance::Request>().valueToKey(int(request));
+                heard << QString::fromLatin1(name).toLower() + u'|' + token;
             });
 
     QLocalSocket peer;

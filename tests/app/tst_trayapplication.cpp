@@ -13,7 +13,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QMenu>
 #include <QtTest>
 
@@ -31,7 +30,6 @@ private Q_SLOTS:
     void statusMenuIsBuiltAnewWithItsShortcuts();
     void settingsWindowOpensOnceAndIsOnlyHiddenOnClose();
     void withoutATrayThePanelBecomesAnOrdinaryWindow();
-    void editingKeysWorkInThePanelInput();
 
 private:
     TemporaryConfig m_config; // kept from test to test, as in one run of the program
@@ -80,25 +78,31 @@ void TestTrayApplication::clickOpensThePanelAndClickClosesIt()
 
 void TestTrayApplication::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen_data()
 {
-    QTest::addColumn<int>("clickAfterMs");
+    QTest::addColumn<bool>("guardOver"); // the click comes after the guard's time, or at once
     QTest::addColumn<bool>("opens");
-    QTest::newRow("the click that took the focus") << 0 << false;
-    QTest::newRow("a later click") << 350 << true;
+    QTest::newRow("the click that took the focus") << false << false;
+    QTest::newRow("a later click") << true << true;
 }
 
 void TestTrayApplication::anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen()
 {
-    QFETCH(int, clickAfterMs);
+    QFETCH(bool, guardOver);
     QFETCH(bool, opens);
+    auto *guard = m_tray->findChild<QTimer *>(u"reopenGuard"_qs);
+    QCOMPARE(guard->interval(), 300);
     m_tray->togglePopover();
     QTRY_VERIFY(m_tray->popover()->isActiveWindow());
+    QObject scope;
+    bool guarded = false; // as the panel closes, after the program's own handling
+    connect(m_tray->popover(), &PopoverWindow::deactivated, &scope, [&] { guarded = guard->isActive(); });
     QWidget other;
     other.show();
     other.activateWindow();
     QTRY_VERIFY(!m_tray->isPopoverShown());
+    QVERIFY(guarded);
 
-    // A click on the icon arrives right after the deactivation it caused.
-    QTest::qWait(clickAfterMs);
+    // The guard's time is driven, not waited for: a slow machine cannot make the click late.
+    guardOver ? guard->stop() : guard->start();
     m_tray->togglePopover();
     QCOMPARE(m_tray->isPopoverShown(), opens);
 }
@@ -111,8 +115,10 @@ void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
     QStringList items;
     for (const QAction *action : first->actions())
         items << (action->isSeparator() ? u"-"_qs : action->text() + u' ' + action->shortcut().toString());
-    QCOMPARE(items, QStringList({u"打开翻译面板 "_qs, u"-"_qs, u"设置… Ctrl+,"_qs, u"退出 tolvanis Ctrl+Q"_qs}));
-    QVERIFY(first->actions().at(2)->isShortcutVisibleInContextMenu());
+    QCOMPARE(
+        items,
+        QStringList({u"打开翻译面板 "_qs, u"截图翻译 "_qs, u"-"_qs, u"设置… Ctrl+,"_qs, u"退出 tolvanis Ctrl+Q"_qs}));
+    QVERIFY(first->actions().at(3)->isShortcutVisibleInContextMenu());
     first->actions().at(0)->trigger();
     QVERIFY(m_tray->isPopoverShown());
     QVERIFY(!m_tray->settingsWindow());
@@ -129,7 +135,7 @@ void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
 void TestTrayApplication::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
 {
     m_tray->showStatusMenu();
-    m_tray->statusMenu()->actions().at(2)->trigger();
+    m_tray->statusMenu()->actions().at(3)->trigger();
     QPointer<QWidget> window = m_tray->settingsWindow();
     QVERIFY(window && window->isVisible());
 
@@ -155,32 +161,6 @@ void TestTrayApplication::withoutATrayThePanelBecomesAnOrdinaryWindow()
     other.activateWindow();
     QTest::qWait(100);
     QVERIFY(m_tray->isPopoverShown());
-}
-
-void TestTrayApplication::editingKeysWorkInThePanelInput()
-{
-    // The program has no menu bar; the input must bring the usual keys.
-    m_tray->togglePopover();
-    SubmitTextView *field = m_tray->panel()->inputField();
-    field->setPlainText(u"gpt-4o"_qs);
-    field->window()->activateWindow();
-    field->setFocus();
-    QTRY_VERIFY(field->hasFocus());
-
-    // (keys, the text and the clipboard after them)
-    const QList<std::tuple<QKeyCombination, QString, QString>> steps{
-        {Qt::CTRL | Qt::Key_A, u"gpt-4o"_qs, QString()},
-        {Qt::CTRL | Qt::Key_C, u"gpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_X, QString(), u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_V, u"gpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_V, u"gpt-4ogpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::Key_Z, u"gpt-4o"_qs, u"gpt-4o"_qs},
-        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, u"gpt-4ogpt-4o"_qs, u"gpt-4o"_qs}};
-    for (const auto &[keys, after, clipboard] : steps) {
-        QTest::keyClick(field, keys.key(), keys.keyboardModifiers());
-        QCOMPARE(field->toPlainText(), after);
-        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
-    }
 }
 
 QTEST_MAIN(TestTrayApplication)

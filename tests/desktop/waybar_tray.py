@@ -3,8 +3,12 @@
 # screenshot pixels: the icon shows on the bar, a left click opens the panel
 # fully on screen and a click on another window closes it. (The menu the bar
 # draws from the program's D-Bus menu is checked against the menu itself by
-# tests/app/tray.py.)
-# Run inside scripts/wayland-session.sh: waybar_tray.py <tolvanis> <screenshot dir> wayland|xcb
+# tests/app/tray.py.) Then text on the screen through the desktop portal's
+# Screenshot (xdg-desktop-portal-wlr): --capture, a drag over a window's text,
+# and the loopback chat server receives the text at once; the portal's picture
+# is gone afterwards.
+# Run inside scripts/wayland-session.sh:
+#   waybar_tray.py <tolvanis> <screenshot dir> wayland|xcb <fakechatserver>
 import json
 import os
 import shutil
@@ -15,9 +19,10 @@ import time
 from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from desktop import SCREEN_TEXT, read_correctly, show_text  # noqa: E402
 from pixels import shows  # noqa: E402
 
-program, shots, platform = sys.argv[1:4]
+program, shots, platform, chatserver = sys.argv[1:5]
 session = os.environ["TOLVANIS_SESSION_DIR"]
 as_user = os.environ["TOLVANIS_AS_USER"]
 BAR = (0, 0, 1280, 30)
@@ -71,12 +76,45 @@ def windows(pid):
                                                text=True).stdout)))
 
 
+def drag(x0, y0, x1, y1):
+    for command in (f"set {x0} {y0}", "press button1", f"set {(x0 + x1) // 2} {(y0 + y1) // 2}", f"set {x1} {y1}",
+                    "release button1"):
+        subprocess.run(["swaymsg", "-q", "seat - cursor " + command], check=True)
+        time.sleep(0.1)
+
+
+def as_session_user(*command, **options):
+    return subprocess.run([as_user, *command], check=True, env=dict(os.environ, HOME=os.path.join(session, "home")),
+                          **options)
+
+
+# The LLM engine talks to the loopback chat server, with its key in the session's keyring (the portal
+# may have started a locked keyring daemon already).
+for built in (program, os.path.join(os.path.dirname(program), "tolvanis-recognizer"), chatserver):
+    shutil.copy(built, os.path.join(session, "bin"))
+requests = os.path.join(session, "requests.log")
+open(requests, "w").close()
+os.chmod(requests, 0o666)
+chat = subprocess.Popen([as_user, os.path.join(session, "bin", "fakechatserver"), requests, "Translated."],
+                        stdout=subprocess.PIPE, text=True)
+config = os.path.join(os.environ["XDG_CONFIG_HOME"], "tolvanis")
+os.makedirs(config, exist_ok=True)
+with open(os.path.join(config, "tolvanis.conf"), "w") as conf:
+    conf.write("[General]\ncom.quendrix.tolvanis.defaultEngine=llm\ncom.quendrix.tolvanis.llmProvider=openAICompatible\n"
+               f"com.quendrix.tolvanis.openAIBaseURL=http://127.0.0.1:{chat.stdout.readline().strip()}/v1\n")
+if os.getuid() == 0:
+    subprocess.run(["chown", "-R", "nobody:nogroup", os.path.join(session, "home")], check=True)
+as_session_user("gnome-keyring-daemon", "--replace", "--unlock", "--components=secrets", "--daemonize",
+                input="tolvanis-test", text=True, stdout=subprocess.DEVNULL)
+as_session_user("secret-tool", "store", "--label=tolvanis: openai-compatible-api-key", "service",
+                "com.quendrix.tolvanis.llmkey", "account", "openai-compatible-api-key", input="sk-sway", text=True)
+
 # The pointer shows in screenshots: it waits nearly all off screen while they compare.
 subprocess.run(["swaymsg", "-q", "seat - cursor set 1279 799"], check=True)
 empty_bar = settled(BAR)
 binary = os.path.join(session, "bin", "tolvanis")
-shutil.copy(program, binary)
-app = subprocess.Popen([as_user, binary], env=dict(os.environ, QT_QPA_PLATFORM=platform), cwd=session)
+app_env = dict(os.environ, QT_QPA_PLATFORM=platform)
+app = subprocess.Popen([as_user, binary], env=app_env, cwd=session)
 
 # The icon: the pixels of the bar that changed once the program started. Its
 # background is the colour most of that area has, its mark every other pixel.
@@ -106,5 +144,29 @@ try:
     waitfor("a click on another window did not close the panel", lambda: not windows(app.pid), 5)
 finally:
     other.kill()
+
+# Through XWayland, as tolvanis runs on a Wayland desktop that has it. (Natively, sway's warped
+# cursor reaches a Wayland client's drag only after the button's release.)
+text = None
+try:
+    if platform == "xcb":
+        subprocess.run(["swaymsg", "-q", 'for_window [title="screentext"] floating enable'], check=True)
+        text = show_text(run_as=[as_user])
+        r = waitfor("the text window did not appear", lambda: windows(text.pid), 5)[0]
+        white = (r["x"] + 4, r["y"] + 4)
+        subprocess.Popen([as_user, binary, "--capture"], env=app_env, cwd=session)
+        waitfor("--capture showed no overlay over the portal's picture", lambda: grab().getpixel(white)[0] < 200, 15)
+        drag(r["x"] + 2, r["y"] + 2, r["x"] + r["width"] - 2, r["y"] + r["height"] - 2)
+        sent = waitfor("the text on the screen reached no server", lambda: (log := open(requests).read()) and log, 60)
+        accuracy = read_correctly(sent.split("\n----\n")[0], SCREEN_TEXT)
+        print(f"{platform}: {accuracy:.1%} of the screen's characters read correctly")
+        if accuracy < 0.97:
+            fail(f"the text was misread: {sent}")
+        if os.path.exists("/tmp/out.png"):
+            fail("the portal's picture was left behind")
+finally:
+    if text:
+        text.kill()
+    chat.kill()
     app.terminate()
 print(f"{platform}: every step passed")

@@ -39,36 +39,44 @@ private Q_SLOTS:
 
     // Reading creates no file; every assignment is on disk while the program
     // still runs, and nothing else: never an API key.
-    void everyAssignmentIsWrittenAtOnceToAPrivateFile()
+    void everyAssignmentIsWrittenAtOnce()
     {
         AppSettings &settings = m_config->settings();
-        QCOMPARE(QStringList({rawValue(settings.defaultEngine()), rawValue(settings.llmProvider()),
-                              settings.openAIBaseURL(), settings.openAIModel(), settings.globalShortcut()})
-                     .join(u' '),
-                 u"system anthropic https://api.openai.com/v1 gpt-4o-mini Ctrl+Alt+Y"_qs);
-        QVERIFY(!QFile::exists(m_config->settingsFilePath()) && !settings.launchAtLogin());
+        QVERIFY(!settings.launchAtLogin() && settings.globalShortcut() == u"Ctrl+Alt+Y"_qs &&
+                settings.screenTextShortcut() == u"Ctrl+Alt+O"_qs);
+        QVERIFY(!QFile::exists(m_config->settingsFilePath()));
         QSignalSpy providerChanged(&settings, &AppSettings::llmProviderChanged);
         settings.setDefaultEngine(EngineKind::System); // the value it has: written all the same
         settings.setLLMProvider(LLMProvider::OpenAICompatible);
         settings.setOpenAIBaseURL(u"http://127.0.0.1:8080/v1/"_qs);
         settings.setOpenAIModel(QString());
         settings.setGlobalShortcut(QString()); // off, not "the default"
+        settings.setScreenTextShortcut(u"Meta+Shift+T"_qs);
         QCOMPARE(providerChanged.count(), 1);
         QCOMPARE(m_config->fileContents(),
                  QByteArray("[General]\ncom.quendrix.tolvanis.defaultEngine=system\n"
                             "com.quendrix.tolvanis.globalShortcut=\n"
                             "com.quendrix.tolvanis.llmProvider=openAICompatible\n"
                             "com.quendrix.tolvanis.openAIBaseURL=http://127.0.0.1:8080/v1/\n"
-                            "com.quendrix.tolvanis.openAIModel=\n"));
+                            "com.quendrix.tolvanis.openAIModel=\n"
+                            "com.quendrix.tolvanis.screenTextShortcut=Meta+Shift+T\n"));
+        m_config->restart();
+        QCOMPARE(m_config->settings().openAIModel(), QString());
+        QCOMPARE(m_config->settings().globalShortcut(), QString());
+        QCOMPARE(m_config->settings().screenTextShortcut(), u"Meta+Shift+T"_qs);
+    }
+
+    // It holds every translated text: from its first write on, for the user's eyes only.
+    void settingsFileIsPrivateToTheUser()
+    {
+        ::umask(022); // as most users have it: a new file would be readable by all
+        m_config->settings().setOpenAIModel(u"llama3"_qs);
         QCOMPARE(mode(m_config->path() + u"/tolvanis"_qs), 0700u);
         QCOMPARE(mode(m_config->settingsFilePath()), 0600u);
         // A file others could read is made private again with the next write.
         QFile::setPermissions(m_config->settingsFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
-        settings.setOpenAIModel(u"llama3"_qs);
+        m_config->settings().setOpenAIModel(u"llama3"_qs);
         QCOMPARE(mode(m_config->settingsFilePath()), 0600u);
-        m_config->restart();
-        QCOMPARE(m_config->settings().openAIModel(), u"llama3"_qs);
-        QCOMPARE(m_config->settings().globalShortcut(), QString());
     }
 
     // Reading a FIFO would block start-up until someone writes to it.
@@ -120,6 +128,10 @@ private Q_SLOTS:
         QCOMPARE(settings.launchAtLogin(), enabled);
         QVERIFY(!QFile::exists(oldPath));
         QCOMPARE(AutostartEntry(m_config->autostartPath()).startsThisProgram(), enabled);
+        QFile entry(m_config->autostartPath()); // and truly this one: the entry names it
+        QVERIFY(!enabled ||
+                (entry.open(QIODevice::ReadOnly) &&
+                 entry.readAll().contains(QCoreApplication::applicationFilePath().toUtf8())));
         settings.setLaunchAtLogin(false);
         QCOMPARE(QFile::exists(m_config->autostartPath()) || QFile::exists(oldPath), !enabled);
         settings.setLaunchAtLogin(true);
@@ -149,17 +161,14 @@ private Q_SLOTS:
         QCOMPARE(entry.startsThisProgram(), rewritten);
     }
 
+    // Quoting survives any path; a path that merely ends alike is another program.
     void registeringWritesAnEntryThatRunsThisProgram()
     {
-        AutostartEntry entry(m_config->autostartPath(), u"/opt/my apps/tolvanis\"$x%"_qs);
-        QVERIFY(entry.enable() && entry.isEnabled() && entry.startsThisProgram());
-        QFile file(m_config->autostartPath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        // Quoted, with " and $ escaped, the escaping backslashes doubled for the string value, % as %%.
-        QCOMPARE(file.readAll(),
-                 u"[Desktop Entry]\nType=Application\nName=tolvanis\nComment=中英互译\n"
-                 u"Exec=\"/opt/my apps/tolvanis\\\\\"\\\\$x%%\"\nIcon=com.quendrix.tolvanis\nTerminal=false\n"
-                 u"X-GNOME-Autostart-enabled=true\n"_qs.toUtf8());
+        const QString ours = u"/opt/my apps/tolvanis\"$x%"_qs;
+        QVERIFY(AutostartEntry(m_config->autostartPath(), ours).enable());
+        QVERIFY(AutostartEntry(m_config->autostartPath(), ours).startsThisProgram());
+        for (const QString &other : {u"/opt/my apps/tolvanis"_qs, u"/usr/bin/tolvanis\"$x%"_qs, u"tolvanis"_qs})
+            QVERIFY2(!AutostartEntry(m_config->autostartPath(), other).startsThisProgram(), qPrintable(other));
     }
 };
 

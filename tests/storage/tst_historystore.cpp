@@ -52,6 +52,8 @@ private Q_SLOTS:
         QTest::newRow("49 stored, 1 added") << 49 << QStringList{u"new"_qs} << QStringList{u"new"_qs, u"s48"_qs} << 50;
         QTest::newRow("same text twice: two entries")
             << 0 << QStringList{u" a "_qs, u" a "_qs} << QStringList{u" a "_qs, u" a "_qs} << 2;
+        QTest::newRow("a URL") << 0 << QStringList{u"见 https://cn.bing.com/"_qs, u"b"_qs}
+                               << QStringList{u"b"_qs, u"见 https://cn.bing.com/"_qs} << 2;
     }
 
     void keepsTheNewestFiftyFirstAndSavesEachTime()
@@ -74,6 +76,7 @@ private Q_SLOTS:
         QVERIFY(store.entries().first().id != store.entries().at(1).id);
         // On disk at once, as a byte value with the solidus escaped inside, for the next run.
         QVERIFY(m_config->fileContents().contains("=\"@ByteArray([{\\\"id\\\":"));
+        QVERIFY(!QRegularExpression(uR"([^\\]/)"_qs).match(QString::fromUtf8(m_config->fileContents())).hasMatch());
         m_config->restart();
         QCOMPARE(HistoryStore(key, m_config->settingsFile()).entries(), store.entries());
     }

@@ -6,7 +6,6 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
@@ -28,18 +27,14 @@ constexpr auto openAI = ApiKeyAccount::OpenAICompatible;
 const QString unanswered = u"failed: 系统钥匙环服务没有响应"_qs;
 const QString keyring = u"/org/freedesktop/secrets"_qs;
 // Another schema name than the program's: items match by attributes alone.
-const SecretSchema probe = {
-    "com.quendrix.tolvanis.test.Probe",
-    SECRET_SCHEMA_DONT_MATCH_NAME,
-    {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {}},
-    0,
-    {},
-    {},
-    {},
-    {},
-    {},
-    {},
-    {}};
+const SecretSchema probe = [] {
+    SecretSchema schema{};
+    schema.name = "com.quendrix.tolvanis.test.Probe";
+    schema.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
+    schema.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+    schema.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+    return schema;
+}();
 
 QString uniqueService()
 {
@@ -206,10 +201,9 @@ private Q_SLOTS:
             const pid_t daemon = QDBusConnection::sessionBus().interface()->servicePid(u"org.freedesktop.secrets"_qs);
             ::kill(daemon, SIGSTOP);
             const auto thaw = qScopeGuard([daemon] { ::kill(daemon, SIGCONT); });
-            QElapsedTimer clock;
-            clock.start();
+            // Thawed long after the limit: a store that waits past it gets the keyring's answer instead.
+            QTimer::singleShot(10s, [daemon] { ::kill(daemon, SIGCONT); });
             QCOMPARE(settle(store.load(anthropic)), unanswered);
-            QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
             QCOMPARE(settle(store.save(u"sk-new"_qs, anthropic)), unanswered);
         }
         QCOMPARE(settle(store.load(anthropic)), u"key: sk-old"_qs);
@@ -235,30 +229,17 @@ private Q_SLOTS:
             QVERIFY2(outcome.startsWith(u"failed: 钥匙环已锁定"_qs), qPrintable(outcome));
         call(login, u"org.freedesktop.Secret.Collection.Delete"_qs, {});
         const auto recreate = qScopeGuard(createLoginKeyring);
+        // A legacy key whose copy cannot be saved (the new keyring is refused) stays where it was.
+        const QString legacyService = uniqueService();
+        storeRaw(legacyService, anthropic, "sk-legacy", SECRET_COLLECTION_SESSION);
+        SecretServiceKeyStore migrating(uniqueService(), legacyService, 300ms);
+        QVERIFY(settle(migrating.load(anthropic)).startsWith(u"failed: "_qs));
+        QCOMPARE(itemCount(legacyService), 1);
         QElapsedTimer clock;
         clock.start();
         const QString saved = settle(store.save(u"sk-new"_qs, anthropic));
         QVERIFY2(clock.elapsed() >= 1000 && saved.startsWith(u"failed: "_qs) && saved != unanswered, qPrintable(saved));
-        QCOMPARE(m_prompts, 4);
-    }
-
-    // libsecret keeps its first bus for the process, so the check runs in a child without one.
-    void withoutASessionBusEveryCallSaysSo()
-    {
-        if (qEnvironmentVariableIsSet("TOLVANIS_TEST_NO_BUS")) {
-            SecretServiceKeyStore store(uniqueService(), uniqueService(), 2s);
-            for (const QString &outcome : {settle(store.load(anthropic)), settle(store.remove(anthropic))})
-                QVERIFY2(outcome.startsWith(u"failed: 无法连接系统钥匙环服务："_qs), qPrintable(outcome));
-            return;
-        }
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_qs, u"unix:path=/nonexistent/bus"_qs);
-        environment.insert(u"TOLVANIS_TEST_NO_BUS"_qs, u"1"_qs);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(QTest::currentTestFunction())});
-        QVERIFY(child.waitForFinished(60000));
-        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+        QCOMPARE(m_prompts, 5);
     }
 };
 

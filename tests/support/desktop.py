@@ -4,6 +4,8 @@
 # and a private accessibility bus. Debian's python: pyatspi and gi are not in
 # other pythons.
 import atexit
+import difflib
+import json
 import os
 import subprocess
 import sys
@@ -42,7 +44,7 @@ def run(*command, **options):
     return subprocess.run(command, capture_output=True, text=True, timeout=20, **options)
 
 
-def until(what, probe, seconds=10):
+def until(what, probe, seconds=30):
     """probe()'s first true value; on timeout, fails the test with `what`, or without one returns None."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
@@ -88,6 +90,32 @@ def tray_icon():
     x, y, width, height = until("the icon was not embedded in the tray", lambda: (
         shape := geometry(os.environ["TOLVANIS_TRAY_WINDOW"])) [2] >= 16 and shape)
     return x + width // 2, y + height // 2
+
+
+# Text for screen reading: a Chinese and an English paragraph, as a chat window shows them.
+SCREEN_TEXT = ["今天天气很好，我们下午一起去公园散步吧。", "The quick brown fox jumps over the lazy dog."]
+
+
+def show_text(lines=SCREEN_TEXT, at=(400, 300), run_as=()):
+    """A window named "screentext" showing `lines` in 16 px black on white, drawn by FreeType as a UI
+    draws it; `run_as`: a command prefix that runs the viewer as another user."""
+    from PIL import Image, ImageDraw, ImageFont
+    font = ImageFont.truetype("/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc", 16)
+    image = Image.new("RGB", (460, 24 * len(lines) + 40), "white")
+    for row, line in enumerate(lines):
+        ImageDraw.Draw(image).text((20, 20 + 24 * row), line, font=font, fill="black")
+    path = os.path.join(work, "screentext.png")
+    image.save(path)
+    os.chmod(work, 0o755)
+    return start(*run_as, "display", "-title", "screentext", "-geometry", f"+{at[0]}+{at[1]}", path)
+
+
+def read_correctly(request, lines=SCREEN_TEXT):
+    """The share of the characters of `lines` (white space aside) the request's text has, in order."""
+    text = json.loads(request.split("\n\n", 1)[1])["messages"][-1]["content"].split("\n\n", 1)[1]
+    expected, sent = "".join("".join(lines).split()), "".join(text.split())
+    matcher = difflib.SequenceMatcher(None, expected, sent, autojunk=False)
+    return sum(block.size for block in matcher.get_matching_blocks()) / max(len(expected), len(sent))
 
 
 class Chat:

@@ -68,15 +68,23 @@ def call(service, path, iface, method, signature=None, args=(), timeout=5000):
         return error
 
 
-def own_portal(on_owned=None):
-    Gio.bus_own_name_on_connection(bus, PORTAL, Gio.BusNameOwnerFlags.NONE, on_owned, None)
+def own(name, release=False):
+    """Owns (or releases) `name` before returning: a program started next finds the stand-in
+    there. A name some other service holds fails the run instead of queueing behind it."""
+    def ask(method, *flags):
+        return call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+                    "(s" + "u" * len(flags) + ")", (name, *flags))
+    if release:
+        ask("ReleaseName")
+    elif ask("RequestName", 4) != (1,):  # DO_NOT_QUEUE; 1: now the primary owner
+        sys.exit(f"FAIL: {name} is held by another service on the test's bus")
 
 
 class Watcher:
     """org.kde.StatusNotifierWatcher; `items` lists every registration, in order."""
 
     def __init__(self):
-        self.items, self.owner_id = [], 0
+        self.items = []
         bus.register_object("/StatusNotifierWatcher", NODES["org.kde.StatusNotifierWatcher"], self._call,
                             self._property, None)
 
@@ -91,11 +99,10 @@ class Watcher:
                 "ProtocolVersion": GLib.Variant("i", 0)}[name]
 
     def start(self):
-        self.owner_id = Gio.bus_own_name_on_connection(bus, "org.kde.StatusNotifierWatcher",
-                                                       Gio.BusNameOwnerFlags.NONE, None, None)
+        own("org.kde.StatusNotifierWatcher")
 
     def stop(self):
-        Gio.bus_unown_name(self.owner_id)
+        own("org.kde.StatusNotifierWatcher", release=True)
 
 
 class SettingsPortal:
@@ -104,7 +111,7 @@ class SettingsPortal:
     def __init__(self, scheme):
         self.scheme = scheme
         bus.register_object(PORTAL_PATH, NODES["org.freedesktop.portal.Settings"], self._call, None, None)
-        own_portal()
+        own(PORTAL)
 
     def _call(self, _bus, _sender, _path, _iface, _method, _args, invocation):
         invocation.return_value(GLib.Variant("(v)", (GLib.Variant("v", GLib.Variant("u", self.scheme)),)))
@@ -186,6 +193,7 @@ if __name__ == "__main__":
             portal.command(line)
         return bool(data) or loop.quit()
 
-    own_portal(lambda *_: print("ready", flush=True))
+    own(PORTAL)
+    print("ready", flush=True)
     GLib.io_add_watch(sys.stdin.fileno(), GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP, commands)
     loop.run()

@@ -1,13 +1,11 @@
 // The toolkit's controls driven as a user drives them, and its drawings
 // checked on the pixels they leave.
 #include "widgets/button.h"
-#include "widgets/colors.h"
-#include "widgets/continuouscorners.h"
 #include "widgets/flipcontainer.h"
 #include "widgets/focusring.h"
+#include "widgets/regionselector.h"
 #include "widgets/segmentedpicker.h"
 #include "widgets/symbols.h"
-#include "widgets/titledcard.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -68,32 +66,6 @@ private Q_SLOTS:
         QTRY_COMPARE(clicked.count(), 1);
     }
 
-    // Text, secondary and tertiary text must each look different.
-    void textLevelsDiffer()
-    {
-        QSet<QRgb> levels;
-        for (Foreground level : {Foreground::Primary, Foreground::Secondary, Foreground::Tertiary})
-            levels.insert(Colors::foreground(level, QPalette()).rgba());
-        QCOMPARE(levels.size(), 3);
-    }
-
-    // The surface is the text background, or with the accent a light wash of
-    // the highlight (Qt's default one here) over the window.
-    void cardSurface()
-    {
-        for (bool accent : {false, true}) {
-            TitledCard card(QStringLiteral("输入"), TitledCard::compact());
-            card.setPalette(QPalette(Qt::black, QColor(240, 240, 240)));
-            card.setAccent(accent);
-            card.bodyLayout()->addWidget(new QLabel(QStringLiteral("\n\n\n")));
-            card.show();
-            const QImage image = card.grab().toImage();
-            const QRect surface = card.surface()->geometry();
-            const QColor centre = image.pixelColor(surface.center());
-            QCOMPARE(centre, accent ? QColor(225, 232, 237) : QColor(Qt::white));
-        }
-    }
-
     // While it turns, neither live face is shown; a second flip finishes the
     // turn under way at once.
     void flip()
@@ -136,30 +108,53 @@ private Q_SLOTS:
         QVERIFY(coverage[0] > 10 && std::abs(coverage[1] - 4 * coverage[0]) < 0.2 * coverage[0]);
     }
 
-    void roundedRect_data()
+    void regionSelector_data()
     {
-        QTest::addColumn<QRectF>("rect");
-        QTest::addColumn<QList<qreal>>("radii"); // clockwise from the top left
-        QTest::newRow("card") << QRectF(0, 0, 312, 84) << QList<qreal>{8, 8, 8, 8};
-        QTest::newRow("radius beyond half the side") << QRectF(10, 10, 40, 20) << QList<qreal>{30, 30, 30, 30};
-        QTest::newRow("square bottom corners") << QRectF(0, 0, 100, 20) << QList<qreal>{30, 30, 0, 0};
+        QTest::addColumn<qreal>("scale"); // picture pixels per widget pixel
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("to"); // null: right click; (-1, -1): Escape
+        QTest::addColumn<QRect>("picked"); // in the picture; null: nothing, (-1, -1): cancelled
+        const QRect cancelled(-1, -1, 1, 1);
+        QTest::newRow("drag") << 1.0 << QPoint(10, 10) << QPoint(50, 30) << QRect(10, 10, 40, 20);
+        QTest::newRow("upwards to the left, HiDPI") << 2.0 << QPoint(50, 30) << QPoint(10, 10) << QRect(20, 20, 80, 40);
+        QTest::newRow("fractional scale") << 1.5 << QPoint(11, 11) << QPoint(31, 21) << QRect(16, 16, 31, 16);
+        QTest::newRow("past the edge") << 1.0 << QPoint(90, 50) << QPoint(300, 300) << QRect(90, 50, 30, 30);
+        QTest::newRow("click without a drag") << 1.0 << QPoint(40, 40) << QPoint(41, 41) << QRect();
+        QTest::newRow("right click") << 1.0 << QPoint(40, 40) << QPoint() << cancelled;
+        QTest::newRow("escape while dragging") << 1.0 << QPoint(10, 10) << QPoint(-1, -1) << cancelled;
     }
 
-    // The shape reaches its rectangle's sides, cuts off the rounded corners and
-    // keeps the square ones; a corner eases into the edge later than a
-    // circular arc of its radius would.
-    void roundedRect()
+    // The pixels under the dragged rectangle, at the picture's own density.
+    void regionSelector()
     {
-        QFETCH(QRectF, rect);
-        QFETCH(QList<qreal>, radii);
-        const QPainterPath path = ContinuousCorners::roundedRect(rect, {radii[0], radii[1], radii[2], radii[3]});
-        QCOMPARE(path.boundingRect(), rect);
-        const qreal limit = std::min(rect.width(), rect.height()) / 2;
-        const QList<QPointF> corners{rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()};
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(path.contains(corners[i] + (rect.center() - corners[i]) / 100), radii[i] == 0);
-        QVERIFY(radii[0] * 1.6 >= limit ||
-                !path.contains(QPointF(rect.left() + 0.004 * radii[0], rect.top() + radii[0])));
+        QFETCH(qreal, scale);
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        QFETCH(QRect, picked);
+        QImage picture(qRound(120 * scale), qRound(80 * scale), QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb(x, y, 0));
+        RegionSelector selector(picture);
+        selector.resize(120, 80);
+        selector.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&selector));
+        QSignalSpy selected(&selector, &RegionSelector::selected);
+        QSignalSpy cancelled(&selector, &RegionSelector::cancelled);
+        QTest::mousePress(&selector, to.isNull() ? Qt::RightButton : Qt::LeftButton, {}, from);
+        if (to == QPoint(-1, -1)) {
+            QTest::keyClick(&selector, Qt::Key_Escape);
+        } else if (!to.isNull()) {
+            QMouseEvent move(QEvent::MouseMove, to, selector.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(&selector, &move);
+            QTest::mouseRelease(&selector, Qt::LeftButton, {}, to);
+        }
+        QCOMPARE(cancelled.size(), picked.topLeft() == QPoint(-1, -1) ? 1 : 0);
+        QCOMPARE(selected.size(), picked.isValid() && picked.x() >= 0 ? 1 : 0);
+        if (selected.size()) {
+            const QImage region = selected.first().first().value<QImage>();
+            QCOMPARE(QRect(QPoint(qRed(region.pixel(0, 0)), qGreen(region.pixel(0, 0))), region.size()), picked);
+        }
     }
 };
 
