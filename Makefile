@@ -70,13 +70,17 @@ fuzz:
 	scripts/run-fuzzers.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
 
 # Each benchmark runs on a private X desktop with a tray (bench_shell starts the
-# program there) inside a private D-Bus session.
+# program there) inside a private D-Bus session; the table of the figures that
+# matter, next to the bare tray program's, comes last.
 bench: test-deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANIS_BUILD_BENCH=ON
 	cmake --build $(BENCH_BUILD)
+	@rm -rf $(BENCH_BUILD)/results && mkdir -p $(BENCH_BUILD)/results
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; \
 	  QT_QPA_PLATFORM=offscreen scripts/test-session.sh scripts/virtual-desktop.sh "$$b" \
-	    --benchmark_counters_tabular=true || exit 1; done
+	    --benchmark_counters_tabular=true --benchmark_out_format=json \
+	    --benchmark_out=$(BENCH_BUILD)/results/$$(basename "$$b").json || exit 1; done
+	@scripts/bench-table.py $(BENCH_BUILD)/results
 
 # The translate panel in its main states and the settings window, light and dark, 1x and 2x.
 screenshots: configure

@@ -10,7 +10,7 @@
 // watched with XCB and clicks sent with XTest from this process, so no
 // polling tool sits between the program and the clock.
 //
-// Targets: start-up <= 1.3x the floor; PSS <= 30 MB; <= 2 context switches in
+// Targets: start-up <= 1.3x the floor; PSS <= 16 MB; <= 2 context switches in
 // 30 s idle; click to panel mapped <= 16 ms.
 #include <benchmark/benchmark.h>
 

@@ -103,6 +103,21 @@ void TrayApplication::start()
     connect(m_statusItem, &TrayIcon::activated, this, [this](std::optional<QPoint> at) { togglePopover(at); });
     connect(m_statusItem, &TrayIcon::menuRequested, this, [this](std::optional<QPoint> at) { showStatusMenu(at); });
 
+    // Shown even without a tray: the icon moves into one that appears later.
+    m_statusItem->show();
+    // The panel (its widgets, fonts and view model) is built once the icon is
+    // up, or at once when asked for earlier, so that the first click only maps it.
+    QTimer::singleShot(preparePanelAfterMs, this, [this] { ensurePopover()->prepare(); });
+    QTimer::singleShot(trayGraceMs, this, [this] {
+        if (!m_statusItem->isInTray())
+            showWithoutTray();
+    });
+}
+
+PopoverWindow *TrayApplication::ensurePopover()
+{
+    if (m_popover)
+        return m_popover;
     m_panel = new TranslatePanelView(viewModel());
     connect(m_panel, &TranslatePanelView::openSettingsRequested, this, &TrayApplication::openSettings);
     m_popover = new PopoverWindow(m_panel);
@@ -127,15 +142,7 @@ void TrayApplication::start()
         m_popover->hide();
         m_reopenGuard->start();
     });
-
-    // Shown even without a tray: the icon moves into one that appears later.
-    m_statusItem->show();
-    // Built once the icon is up, so that the first click only maps the panel.
-    QTimer::singleShot(preparePanelAfterMs, m_popover, &PopoverWindow::prepare);
-    QTimer::singleShot(trayGraceMs, this, [this] {
-        if (!m_statusItem->isInTray())
-            showWithoutTray();
-    });
+    return m_popover;
 }
 
 QMenu *TrayApplication::buildStatusMenu()
@@ -184,8 +191,6 @@ bool TrayApplication::isPopoverShown() const
 
 void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
 {
-    if (!m_popover)
-        return;
     if (isPopoverShown()) {
         m_popover->hide();
         return;
@@ -199,16 +204,16 @@ void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
 
 void TrayApplication::showPopover(std::optional<QPoint> hostAnchor)
 {
-    if (!m_popover || isPopoverShown())
+    if (isPopoverShown())
         return;
+    ensurePopover();
     viewModel()->prefillFromClipboard();
     presentPopover(hostAnchor);
 }
 
 void TrayApplication::translateSelection(const QString &activationToken)
 {
-    if (!m_popover)
-        return;
+    ensurePopover();
     // Shown first: the panel takes the clipboard's text as it comes on screen.
     presentPopover(std::nullopt, activationToken);
     const std::shared_ptr<TranslationViewModel> model = viewModel();
@@ -304,6 +309,7 @@ void TrayApplication::showWithoutTray()
     // becomes an ordinary window so the program stays usable.
     qCInfo(lcApp) << "no system tray appeared; the panel opens as a window";
     m_trayless = true;
+    ensurePopover();
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("tolvanis"));
     m_popover->prepare();

@@ -65,6 +65,7 @@ public:
 
 private:
     QMenu *buildStatusMenu();
+    PopoverWindow *ensurePopover();
     void presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken = QString());
     void showWithoutTray();
 

@@ -4,23 +4,15 @@
 #include "desktop/traycolors.h"
 #include "desktop/trayiconimage.h"
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QStandardPaths>
-#include <QTimer>
-
-#include <algorithm>
+#include <QWidget>
 
 namespace {
-
-// The XEmbed icon's place is looked at often while it may still change (just
-// shown, embedded, clicked) and ever more rarely while it stays put, so that
-// an idle program does not wake up every second.
-constexpr int probeSoonestMs = 1000;
-constexpr int probeLatestMs = 64000;
 
 // The icon theme next to the program, for hosts that do not search the
 // prefix it was installed to: bin/../share/icons once installed, the build
@@ -51,7 +43,6 @@ TrayIcon::TrayIcon(QMenu *menu, QObject *parent)
     , m_item(new StatusNotifierItem(menu, QString::fromLatin1(TrayIconImage::symbolicName), installedIconThemePath(),
                                     this))
     , m_colors(new TrayColors(this))
-    , m_xembedProbe(new QTimer(this))
 {
     connect(m_item, &StatusNotifierItem::activateRequested, this,
             [this](int x, int y) { Q_EMIT activated(hostPoint(x, y)); });
@@ -62,16 +53,6 @@ TrayIcon::TrayIcon(QMenu *menu, QObject *parent)
             useXEmbed(!registered);
     });
     connect(m_colors, &TrayColors::schemeChanged, this, &TrayIcon::recolor);
-    // The XEmbed tray gives no signal when it embeds or moves the icon.
-    m_xembedProbe->setInterval(probeSoonestMs);
-    connect(m_xembedProbe, &QTimer::timeout, this, [this] {
-        if (m_xembed && m_xembed->geometry() != m_probedGeometry) {
-            recolor();
-            m_xembedProbe->setInterval(probeSoonestMs);
-        } else {
-            m_xembedProbe->setInterval(std::min(2 * m_xembedProbe->interval(), probeLatestMs));
-        }
-    });
     recolor();
 }
 
@@ -102,7 +83,6 @@ QRect TrayIcon::geometry() const
 void TrayIcon::useXEmbed(bool use)
 {
     if (!use) {
-        m_xembedProbe->stop();
         delete m_xembed;
         return;
     }
@@ -114,13 +94,44 @@ void TrayIcon::useXEmbed(bool use)
     m_probedGeometry = QRect();
     recolor();
     m_xembed->show();
-    m_xembedProbe->start(probeSoonestMs);
+    // The window Qt made for the icon tells when the tray embeds, moves,
+    // resizes or exposes it: the colours behind the icon are looked at then,
+    // and no timer wakes an idle program.
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->inherits("QSystemTrayIconSys"))
+            window->installEventFilter(this);
+    }
+}
+
+bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Paint:
+        // Recolouring repaints the icon: only a new place starts it, and only
+        // once the event is handled.
+        if (m_xembed && m_xembed->geometry() != m_probedGeometry)
+            QMetaObject::invokeMethod(this, &TrayIcon::recolorIfMoved, Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TrayIcon::recolorIfMoved()
+{
+    if (m_xembed && m_xembed->geometry() != m_probedGeometry)
+        recolor();
 }
 
 void TrayIcon::xembedActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    // A click may follow a move of the tray: look again soon.
-    m_xembedProbe->start(probeSoonestMs);
+    // A tray moves icons it holds without telling them (only their socket
+    // windows move): a click is the moment the place matters.
+    recolorIfMoved();
     const bool controlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
     if (reason == QSystemTrayIcon::Context || (reason == QSystemTrayIcon::Trigger && controlHeld))
         Q_EMIT menuRequested(std::nullopt);

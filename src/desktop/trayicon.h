@@ -9,7 +9,6 @@
 #include <optional>
 
 class QMenu;
-class QTimer;
 class StatusNotifierItem;
 class TrayColors;
 
@@ -38,15 +37,18 @@ Q_SIGNALS:
     void activated(std::optional<QPoint> hostAnchor);
     void menuRequested(std::optional<QPoint> hostAnchor);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void useXEmbed(bool use);
+    void recolorIfMoved();
     void xembedActivated(QSystemTrayIcon::ActivationReason reason);
     void recolor();
 
     StatusNotifierItem *m_item = nullptr;
     TrayColors *m_colors = nullptr;
     QPointer<QSystemTrayIcon> m_xembed;
-    QTimer *m_xembedProbe = nullptr;
     QRect m_probedGeometry;
     bool m_shown = false;
 };

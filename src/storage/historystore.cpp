@@ -11,6 +11,24 @@ HistoryStore::HistoryStore(QString key, SettingsFile &file, QObject *parent)
     load();
 }
 
+HistoryStore::~HistoryStore()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    // The writer takes what is pending before it stops: quitting loses nothing.
+    if (m_writer.joinable())
+        m_writer.join();
+}
+
+void HistoryStore::flush()
+{
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return !m_pending && !m_writing; });
+}
+
 void HistoryStore::add(const QString &sourceText, const QString &translatedText, const QString &engineName)
 {
     HistoryEntry entry{QUuid::createUuid(), sourceText, translatedText, engineName, HistoryEntry::now()};
@@ -43,13 +61,48 @@ void HistoryStore::load()
 
 void HistoryStore::save()
 {
+    Write write{HistoryEntry::encodeList(m_entries), std::nullopt};
     // Hand edits or a newer version's format must not vanish with the first
     // translation: keep the value as it was before replacing it.
     if (m_unreadable) {
-        m_file.setData(unreadableKey(m_key), *m_unreadable);
+        write.unreadable = std::move(m_unreadable);
         m_unreadable.reset();
-        qCWarning(lcStorage).noquote() << "history did not decode completely; the stored value was copied to"
+        qCWarning(lcStorage).noquote() << "history did not decode completely; the stored value is copied to"
                                        << unreadableKey(m_key);
     }
-    m_file.setData(m_key, HistoryEntry::encodeList(m_entries));
+    {
+        const std::lock_guard lock(m_mutex);
+        // A list still waiting is older than this one; only its copy of the
+        // unreadable value must still reach the disk.
+        if (m_pending && !write.unreadable)
+            write.unreadable = std::move(m_pending->unreadable);
+        m_pending = std::move(write);
+        if (!m_writer.joinable())
+            m_writer = std::thread(&HistoryStore::writeLoop, this, m_file.filePath());
+    }
+    m_wake.notify_one();
+}
+
+void HistoryStore::writeLoop(const QString &filePath)
+{
+    // A handle of its own: QSettings objects are reentrant, not thread-safe,
+    // and those on one file share its contents and its lock.
+    SettingsFile file(filePath);
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_pending || m_stopping; });
+        if (!m_pending)
+            return;
+        const Write write = std::move(*m_pending);
+        m_pending.reset();
+        m_writing = true;
+        lock.unlock();
+        // The copy reaches the disk before the value it keeps is replaced.
+        if (write.unreadable)
+            file.setData(unreadableKey(m_key), *write.unreadable);
+        file.setData(m_key, write.list);
+        lock.lock();
+        m_writing = false;
+        m_done.notify_all();
+    }
 }

@@ -65,20 +65,24 @@ private Q_SLOTS:
             before.append({QUuid::createUuid(), u"s"_qs + QString::number(i), u"t"_qs, u"LLM"_qs, double(i)});
         m_config->settingsFile().setData(key, HistoryEntry::encodeList(before));
 
-        HistoryStore store(key, m_config->settingsFile());
-        QCOMPARE(store.entries(), before);
-        QSignalSpy changed(&store, &HistoryStore::entriesChanged);
-        for (const QString &source : added)
-            store.add(source, u"译"_qs, u"LLM"_qs);
-        QCOMPARE(changed.count(), added.size());
-        QTEST(int(store.entries().size()), "count");
-        QTEST((QStringList{store.entries().first().sourceText, store.entries().last().sourceText}), "firstAndLast");
-        QVERIFY(store.entries().first().id != store.entries().at(1).id);
-        // On disk at once, as a byte value with the solidus escaped inside, for the next run.
+        QList<HistoryEntry> kept;
+        {
+            HistoryStore store(key, m_config->settingsFile());
+            QCOMPARE(store.entries(), before);
+            QSignalSpy changed(&store, &HistoryStore::entriesChanged);
+            for (const QString &source : added)
+                store.add(source, u"译"_qs, u"LLM"_qs);
+            QCOMPARE(changed.count(), added.size());
+            QTEST(int(store.entries().size()), "count");
+            QTEST((QStringList{store.entries().first().sourceText, store.entries().last().sourceText}), "firstAndLast");
+            QVERIFY(store.entries().first().id != store.entries().at(1).id);
+            kept = store.entries();
+        } // quitting right after the additions: the latest list is written before the store is gone
+        // As a byte value with the solidus escaped inside, for the next run.
         QVERIFY(m_config->fileContents().contains("=\"@ByteArray([{\\\"id\\\":"));
         QVERIFY(!QRegularExpression(uR"([^\\]/)"_qs).match(QString::fromUtf8(m_config->fileContents())).hasMatch());
         m_config->restart();
-        QCOMPARE(HistoryStore(key, m_config->settingsFile()).entries(), store.entries());
+        QCOMPARE(HistoryStore(key, m_config->settingsFile()).entries(), kept);
     }
 
     void unreadableValueIsKeptOnceBesideTheNewOne_data()
@@ -114,14 +118,18 @@ private Q_SLOTS:
         QCOMPARE(sources(store.entries()), loaded);
         if (!complete)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"history did not decode"_qs));
+        // The second list replaces the first while it waits; the copy must still be made.
         store.add(u"new"_qs, u"新"_qs, u"LLM"_qs);
+        store.add(u"newer"_qs, u"新"_qs, u"LLM"_qs);
+        store.flush();
         const QByteArray unreadable = stored.isEmpty() ? QByteArray("[]") : stored;
         QCOMPARE(file.data(sideKey), !complete ? std::optional(unreadable) : std::nullopt);
         file.setData(sideKey, "earlier");
-        store.add(u"newer path/to"_qs, u"更新"_qs, u"LLM"_qs);
+        store.add(u"newest path/to"_qs, u"更新"_qs, u"LLM"_qs);
+        store.flush();
         QCOMPARE(file.data(sideKey), QByteArray("earlier"));
         QCOMPARE(sources(*HistoryEntry::decodeList(*file.data(key))),
-                 QStringList({u"newer path/to"_qs, u"new"_qs}) + loaded);
+                 QStringList({u"newest path/to"_qs, u"newer"_qs, u"new"_qs}) + loaded);
     }
 };
 
