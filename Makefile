@@ -4,11 +4,13 @@ BUILD ?= build
 BENCH_BUILD ?= build-bench
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+# Where `make package` leaves the .deb files (and its copy of the tree while building).
+PACKAGE_DIR ?= build-package
 # Per fuzzing program.
 FUZZ_SECONDS ?= 20
 CMAKE_FLAGS ?=
 
-.PHONY: all deps test-deps configure build run test test-asan fuzz bench package screenshots
+.PHONY: all deps test-deps configure build run test test-asan fuzz bench package package-check screenshots
 
 all: build
 
@@ -32,9 +34,19 @@ test-deps:
 run: build
 	@scripts/run.sh $(BUILD)/src/app/tolvanis $(BUILD)/demo
 
-package: build
-	@scripts/install-deps.sh package
-	cd $(BUILD) && cpack
+# The Debian packages, tolvanis and tolvanis-dbgsym: dpkg-buildpackage with
+# debhelper, Debian's build flags and hardening, the binary stripped.
+package:
+	@scripts/install-deps.sh build package
+	scripts/build-package.sh $(PACKAGE_DIR)
+
+# lintian, the desktop entry and AppStream metadata, the size limits, the
+# packaged program in a virtual desktop's tray, and piuparts in a clean Debian
+# 12 chroot (minutes; PIUPARTS=0 leaves it out).
+PIUPARTS ?= 1
+package-check: package
+	@scripts/install-deps.sh test package
+	TOLVANIS_PIUPARTS=$(PIUPARTS) scripts/check-package.sh $(PACKAGE_DIR)
 
 test: test-deps
 	cmake -S . -B $(BUILD) -G Ninja $(CHECK_FLAGS) $(CMAKE_FLAGS)

@@ -9,7 +9,7 @@ declare -A groups
 # qt6-declarative-dev without qt6-speech-dev depending on it.
 groups[build]="cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qcoro-qt6-dev qt6-speech-dev qt6-declarative-dev
-  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev libtesseract-dev"
+  libsecret-1-dev libcld2-dev nlohmann-json3-dev libxcb1-dev libtesseract-dev scdoc"
 # Fonts with Chinese glyphs; reading aloud: Qt's speech-dispatcher plugin, the
 # service (with its dummy and generic output modules) and espeak-ng's voices;
 # the data for reading Chinese and English text off the screen.
@@ -37,8 +37,10 @@ groups[test]="speech-dispatcher clang-format dbus-daemon dbus-bin gnome-keyring 
 groups[bench]="libbenchmark-dev libxcb-xtest0-dev curl"
 # libFuzzer comes with clang's runtime libraries.
 groups[fuzz]="clang libclang-rt-14-dev"
-# `make package`: dpkg-shlibdeps works out the package's dependencies.
-groups[package]="dpkg-dev"
+# `make package` and `make package-check`: debhelper builds the package,
+# Debian's checkers judge it, piuparts installs it in a Debian 12 chroot that
+# debootstrap makes.
+groups[package]="dpkg-dev debhelper lintian piuparts debootstrap desktop-file-utils appstream"
 
 (($# > 0)) || set -- build run test bench
 packages=()

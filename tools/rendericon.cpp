@@ -1,7 +1,8 @@
 // Renders the brand logo into PNG files for the desktop's icon theme, and the
 // mark alone as the symbolic tray icon:
 //   rendericon <output directory> <size> [<size> ...]
-// writes <dir>/<size>x<size>/apps/tolvanis.png for each size and
+// writes <dir>/<size>x<size>/apps/com.quendrix.tolvanis.png (the application id,
+// as the desktop entry and the AppStream metadata name it) for each size and
 // <dir>/scalable/apps/tolvanis-symbolic.svg.
 #include "desktop/trayiconimage.h"
 #include "ui/tolvanislogo.h"
@@ -66,7 +67,7 @@ int main(int argc, char **argv)
             TolvanisLogo::paint(painter, QRectF(inset, inset, size - 2 * inset, size - 2 * inset));
         }
         const QString dir = QStringLiteral("%1/%2x%2/apps").arg(root).arg(size);
-        if (!QDir().mkpath(dir) || !image.save(dir + QStringLiteral("/tolvanis.png")))
+        if (!QDir().mkpath(dir) || !image.save(dir + QStringLiteral("/com.quendrix.tolvanis.png")))
             return 1;
     }
 

@@ -2,6 +2,7 @@
 #include "app/singleinstance.h"
 #include "app/trayapplication.h"
 #include "core/heaptuning.h"
+#include "desktop/desktopportal.h"
 #include "engines/llmengine.h"
 #include "engines/systemengine.h"
 #include "storage/appsettings.h"
@@ -120,7 +121,8 @@ int main(int argc, char *argv[])
     // comes before Qt's own) and before anything asks for the application's.
     Widgets::Accessibility::install();
     QApplication::setApplicationName(QStringLiteral("tolvanis"));
-    QApplication::setDesktopFileName(QStringLiteral("tolvanis"));
+    // The id the menu entry is installed under, and the portal is told.
+    QApplication::setDesktopFileName(QString::fromLatin1(DesktopPortal::applicationId));
 
     SingleInstance instance;
     if (instance.notifyRunningInstance(request.value_or(SingleInstance::Request::Open), launcherActivationToken()))

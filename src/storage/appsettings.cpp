@@ -40,10 +40,12 @@ AppSettings::AppSettings(SettingsFile &file, AutostartEntry autostart, QObject *
     , m_screenTextShortcut(file.string(screenTextShortcutKey).value_or(defaultScreenTextShortcut()))
     , m_launchAtLogin(false)
 {
-    // An entry whose program is gone (a moved or removed binary) would start
-    // nothing at login. Any other entry is the user's: a wrapper or another
-    // copy stays as written. A failure leaves the flag off, which is what the
-    // entry then does.
+    // An entry older versions wrote under the old name is moved, as it is, to
+    // the application id's. An entry whose program is gone (a moved or removed
+    // binary) would start nothing at login. Any other entry is the user's: a
+    // wrapper or another copy stays as written. A failure leaves the flag off,
+    // which is what the entry then does.
+    static_cast<void>(m_autostart.moveFromOldName());
     if (m_autostart.isEnabled() && !m_autostart.startsAnExistingProgram())
         static_cast<void>(m_autostart.enable());
     m_launchAtLogin = autostartStartsUs();

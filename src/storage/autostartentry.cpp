@@ -108,21 +108,42 @@ AutostartEntry::AutostartEntry(QString desktopFilePath, QString executablePath)
 QString AutostartEntry::standardFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-        QStringLiteral("/autostart/tolvanis.desktop");
+        QStringLiteral("/autostart/com.quendrix.tolvanis.desktop");
+}
+
+QString AutostartEntry::oldNamePath() const
+{
+    return QFileInfo(m_desktopFilePath).absolutePath() + QStringLiteral("/tolvanis.desktop");
+}
+
+QString AutostartEntry::entryPath() const
+{
+    if (!QFileInfo::exists(m_desktopFilePath) && QFileInfo::exists(oldNamePath()))
+        return oldNamePath();
+    return m_desktopFilePath;
+}
+
+Result<void> AutostartEntry::moveFromOldName()
+{
+    // rename() replaces nothing here: the new name does not exist yet.
+    if (entryPath() != m_desktopFilePath && !QFile::rename(oldNamePath(), m_desktopFilePath))
+        return logged(QStringLiteral("无法把 %1 改名").arg(oldNamePath()));
+    return {};
 }
 
 bool AutostartEntry::isEnabled() const
 {
-    if (!QFileInfo(m_desktopFilePath).isReadable())
+    const QString path = entryPath();
+    if (!QFileInfo(path).isReadable())
         return false;
-    const QHash<QString, QString> entry = mainGroup(m_desktopFilePath);
+    const QHash<QString, QString> entry = mainGroup(path);
     return entry.value(QStringLiteral("Hidden")) != QLatin1StringView("true") &&
         entry.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1StringView("false");
 }
 
 QString AutostartEntry::programPath() const
 {
-    const QString program = execProgram(mainGroup(m_desktopFilePath).value(QStringLiteral("Exec")));
+    const QString program = execProgram(mainGroup(entryPath()).value(QStringLiteral("Exec")));
     return program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
 }
 
@@ -156,7 +177,7 @@ QString AutostartEntry::desktopEntry() const
                           "Name=tolvanis\n"
                           "Comment=中英互译\n"
                           "Exec=%1\n"
-                          "Icon=tolvanis\n"
+                          "Icon=com.quendrix.tolvanis\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
         .arg(quotedExecArgument(QFileInfo(executable()).absoluteFilePath()));
@@ -181,11 +202,11 @@ Result<void> AutostartEntry::enable()
 
 Result<void> AutostartEntry::disable()
 {
-    QFile file(m_desktopFilePath);
-    if (!file.exists())
-        return {};
-    if (!file.remove())
-        return logged(file.errorString());
+    for (const QString &path : {m_desktopFilePath, oldNamePath()}) {
+        QFile file(path);
+        if (file.exists() && !file.remove())
+            return logged(file.errorString());
+    }
     return {};
 }
 

@@ -109,24 +109,31 @@ private Q_SLOTS:
             << QByteArray("[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n") << true;
         QTest::newRow("empty file") << QByteArray() << true;
         QTest::newRow("moved binary") << QByteArray("[Desktop Entry]\nExec=\"/opt/old/tolvanis\"\n") << true;
+        QTest::newRow("old name") << "[Desktop Entry]\nExec=" + QCoreApplication::applicationFilePath().toUtf8()
+                                  << true;
+        QTest::newRow("old name, Hidden=true") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n") << false;
     }
 
-    // An enabled entry is made to start this program, whatever it started
-    // before; one the desktop switched off stays until it is turned on.
+    // An entry is moved, as it is, from the name older versions used; an
+    // enabled one is made to start this program when its own is gone; one the
+    // desktop switched off stays until it is turned on.
     void autostartEntryStates()
     {
         QFETCH(QByteArray, contents);
         QFETCH(bool, enabled);
-        writeFile(m_config->autostartPath(), contents);
+        const bool oldName = QByteArray(QTest::currentDataTag()).startsWith("old name");
+        const QString oldPath = m_config->path() + u"/autostart/tolvanis.desktop"_qs;
+        writeFile(oldName ? oldPath : m_config->autostartPath(), contents);
         AppSettings &settings = m_config->settings();
         QCOMPARE(settings.launchAtLogin(), enabled);
+        QVERIFY(!QFile::exists(oldPath));
         QCOMPARE(AutostartEntry(m_config->autostartPath()).startsThisProgram(), enabled);
         QFile entry(m_config->autostartPath()); // and truly this one: the entry names it
         QVERIFY(!enabled ||
                 (entry.open(QIODevice::ReadOnly) &&
                  entry.readAll().contains(QCoreApplication::applicationFilePath().toUtf8())));
         settings.setLaunchAtLogin(false);
-        QCOMPARE(QFile::exists(m_config->autostartPath()), !enabled);
+        QCOMPARE(QFile::exists(m_config->autostartPath()) || QFile::exists(oldPath), !enabled);
         settings.setLaunchAtLogin(true);
         QVERIFY(settings.launchAtLogin() && AutostartEntry(m_config->autostartPath()).isEnabled());
     }

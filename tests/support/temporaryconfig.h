@@ -21,7 +21,7 @@ public:
 
     QString path() const { return m_dir.path(); }
     QString settingsFilePath() const { return path() + QStringLiteral("/tolvanis/tolvanis.conf"); }
-    QString autostartPath() const { return path() + QStringLiteral("/autostart/tolvanis.desktop"); }
+    QString autostartPath() const { return path() + QStringLiteral("/autostart/com.quendrix.tolvanis.desktop"); }
     SettingsFile &settingsFile();
     AppSettings &settings();
     // Closes both, as the program's exit does: the next use reads the files afresh.
