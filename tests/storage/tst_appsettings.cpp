@@ -109,8 +109,7 @@ private Q_SLOTS:
             << QByteArray("[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n") << true;
         QTest::newRow("empty file") << QByteArray() << true;
         QTest::newRow("moved binary") << QByteArray("[Desktop Entry]\nExec=\"/opt/old/tolvanis\"\n") << true;
-        QTest::newRow("old name") << "[Desktop Entry]\nExec=" + QCoreApplication::applicationFilePath().toUtf8()
-                                  << true;
+        QTest::newRow("old name") << "[Desktop Entry]\nExec=" + TemporaryConfig::program().toUtf8() << true;
         QTest::newRow("old name, Hidden=true") << QByteArray("[Desktop Entry]\nExec=x\nHidden=true\n") << false;
     }
 
@@ -127,15 +126,15 @@ private Q_SLOTS:
         AppSettings &settings = m_config->settings();
         QCOMPARE(settings.launchAtLogin(), enabled);
         QVERIFY(!QFile::exists(oldPath));
-        QCOMPARE(AutostartEntry(m_config->autostartPath()).startsThisProgram(), enabled);
+        QCOMPARE(AutostartEntry(m_config->autostartPath(), TemporaryConfig::program()).startsThisProgram(), enabled);
         QFile entry(m_config->autostartPath()); // and truly this one: the entry names it
         QVERIFY(!enabled ||
-                (entry.open(QIODevice::ReadOnly) &&
-                 entry.readAll().contains(QCoreApplication::applicationFilePath().toUtf8())));
+                (entry.open(QIODevice::ReadOnly) && entry.readAll().contains(TemporaryConfig::program().toUtf8())));
         settings.setLaunchAtLogin(false);
         QCOMPARE(QFile::exists(m_config->autostartPath()) || QFile::exists(oldPath), !enabled);
         settings.setLaunchAtLogin(true);
-        QVERIFY(settings.launchAtLogin() && AutostartEntry(m_config->autostartPath()).isEnabled());
+        QVERIFY(settings.launchAtLogin() &&
+                AutostartEntry(m_config->autostartPath(), TemporaryConfig::program()).isEnabled());
     }
 
     void autostartEntryIsRewrittenOnlyWhenItsProgramIsGone_data()

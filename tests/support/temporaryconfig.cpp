@@ -22,7 +22,7 @@ SettingsFile &TemporaryConfig::settingsFile()
 AppSettings &TemporaryConfig::settings()
 {
     if (!m_settings)
-        m_settings = std::make_unique<AppSettings>(settingsFile(), AutostartEntry(autostartPath()));
+        m_settings = std::make_unique<AppSettings>(settingsFile(), AutostartEntry(autostartPath(), program()));
     return *m_settings;
 }
 

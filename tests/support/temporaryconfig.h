@@ -22,6 +22,10 @@ public:
     QString path() const { return m_dir.path(); }
     QString settingsFilePath() const { return path() + QStringLiteral("/tolvanis/tolvanis.conf"); }
     QString autostartPath() const { return path() + QStringLiteral("/autostart/com.quendrix.tolvanis.desktop"); }
+    // What the autostart entry takes for the running program: one that exists
+    // in a folder only root writes, wherever the tests were built (a build
+    // tree below /tmp may not be started at login).
+    static QString program() { return QStringLiteral("/usr/bin/true"); }
     SettingsFile &settingsFile();
     AppSettings &settings();
     // Closes both, as the program's exit does: the next use reads the files afresh.
