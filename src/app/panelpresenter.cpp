@@ -24,8 +24,8 @@ constexpr int preparePanelAfterMs = 250;
 
 } // namespace
 
-PanelPresenter::PanelPresenter(std::function<std::shared_ptr<TranslationViewModel>()> viewModel,
-                               TrayIcon *statusItem, QAction *quit, QObject *parent)
+PanelPresenter::PanelPresenter(std::function<std::shared_ptr<TranslationViewModel>()> viewModel, TrayIcon *statusItem,
+                               QAction *quit, QObject *parent)
     : QObject(parent)
     , m_viewModel(std::move(viewModel))
     , m_statusItem(statusItem)
