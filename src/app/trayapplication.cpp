@@ -1,15 +1,13 @@
 #include "app/trayapplication.h"
 
-#include "app/applog.h"
 #include "app/globalshortcut.h"
+#include "app/panelpresenter.h"
 #include "app/popoverplacement.h"
-#include "app/popoverwindow.h"
 #include "app/screentexttranslation.h"
 #include "app/settingswindow.h"
 #include "desktop/desktopportal.h"
 #include "desktop/shortcutbackend.h"
 #include "desktop/trayicon.h"
-#include "ui/translatepanelview.h"
 #include "ui/translationviewmodel.h"
 
 #include <QAction>
@@ -21,18 +19,10 @@
 
 namespace {
 
-// How long after launch a missing system tray is taken as "this desktop has none".
-constexpr int trayGraceMs = 3000;
 // How long, and how often, a request that came before the tray placed the
 // icon waits for it; embedding takes well under this.
 constexpr int iconPlacementWaitMs = 1000;
 constexpr int trayPollMs = 50;
-// A tray click that arrives this soon after the panel lost the focus is the
-// click that took the focus away.
-constexpr int reopenGuardMs = 300;
-// The panel is built this long after launch: past the tray's embedding of the
-// icon, which waits for our event loop, and before anyone aims at a new icon.
-constexpr int preparePanelAfterMs = 250;
 // Long enough for the panel or menu we close to leave the screen (and a
 // compositor's fade) before the screen is captured.
 constexpr int captureAfterMs = 150;
@@ -48,20 +38,14 @@ TrayApplication::TrayApplication(AppSettings &settings, HistoryStore &historySto
     , m_keys(keys)
     , m_systemEngine(std::move(systemEngine))
     , m_llmEngine(std::move(llmEngine))
-    , m_reopenGuard(new QTimer(this))
-{
-    m_reopenGuard->setObjectName(QStringLiteral("reopenGuard"));
-    m_reopenGuard->setSingleShot(true);
-    m_reopenGuard->setTimerType(Qt::PreciseTimer);
-    m_reopenGuard->setInterval(reopenGuardMs);
-}
+{ }
 
 TrayApplication::~TrayApplication()
 {
     // Let go of the keys while the display connection is there.
     m_shortcut.reset();
     m_screenTextShortcut.reset();
-    delete m_popover;
+    delete m_panelPresenter;
     delete m_settingsWindow;
 }
 
@@ -105,44 +89,13 @@ void TrayApplication::start()
 
     // Shown even without a tray: the icon moves into one that appears later.
     m_statusItem->show();
-    // The panel (its widgets, fonts and view model) is built once the icon is
-    // up, or at once when asked for earlier, so that the first click only maps it.
-    QTimer::singleShot(preparePanelAfterMs, this, [this] { ensurePopover()->prepare(); });
-    QTimer::singleShot(trayGraceMs, this, [this] {
-        if (!m_statusItem->isInTray())
-            showWithoutTray();
+    m_panelPresenter = new PanelPresenter([this] { return viewModel(); }, m_statusItem, m_quit, this);
+    connect(m_panelPresenter, &PanelPresenter::settingsRequested, this, &TrayApplication::openSettings);
+    connect(m_panelPresenter, &PanelPresenter::built, this, [this] {
+        m_screenText = new ScreenTextTranslation([this] { m_panelPresenter->present(std::nullopt); }, viewModel(),
+                                                 this);
     });
-}
-
-PopoverWindow *TrayApplication::ensurePopover()
-{
-    if (m_popover)
-        return m_popover;
-    m_panel = new TranslatePanelView(viewModel());
-    connect(m_panel, &TranslatePanelView::openSettingsRequested, this, &TrayApplication::openSettings);
-    m_popover = new PopoverWindow(m_panel);
-    connect(m_popover, &PopoverWindow::escapePressed, this, [this] {
-        // Also while the panel is still turning to the history list, before
-        // the list has the focus that would take the key itself.
-        if (m_panel->isHistoryShown()) {
-            m_panel->hideHistory();
-            return;
-        }
-        if (m_trayless)
-            return; // an ordinary window, with no icon to bring it back
-        m_popover->hide();
-    });
-    m_popover->addAction(m_quit);
-    m_screenText = new ScreenTextTranslation([this] { presentPopover(std::nullopt); }, viewModel(), this);
-    // Another window taking the focus closes the panel, as a click elsewhere
-    // closes any pop-up; an ordinary window stays open.
-    connect(m_popover, &PopoverWindow::deactivated, this, [this] {
-        if (m_trayless)
-            return;
-        m_popover->hide();
-        m_reopenGuard->start();
-    });
-    return m_popover;
+    m_panelPresenter->start();
 }
 
 QMenu *TrayApplication::buildStatusMenu()
@@ -184,38 +137,35 @@ void TrayApplication::showStatusMenu(std::optional<QPoint> hostAnchor)
     menu->popup(at);
 }
 
+PopoverWindow *TrayApplication::popover() const
+{
+    return m_panelPresenter ? m_panelPresenter->popover() : nullptr;
+}
+
+TranslatePanelView *TrayApplication::panel() const
+{
+    return m_panelPresenter ? m_panelPresenter->panel() : nullptr;
+}
+
 bool TrayApplication::isPopoverShown() const
 {
-    return m_popover && m_popover->isVisible();
+    return m_panelPresenter && m_panelPresenter->isShown();
 }
 
 void TrayApplication::togglePopover(std::optional<QPoint> hostAnchor)
 {
-    if (isPopoverShown()) {
-        m_popover->hide();
-        return;
-    }
-    if (m_reopenGuard->isActive()) {
-        m_reopenGuard->stop();
-        return;
-    }
-    showPopover(hostAnchor);
+    m_panelPresenter->toggle(hostAnchor);
 }
 
 void TrayApplication::showPopover(std::optional<QPoint> hostAnchor)
 {
-    if (isPopoverShown())
-        return;
-    ensurePopover();
-    viewModel()->prefillFromClipboard();
-    presentPopover(hostAnchor);
+    m_panelPresenter->show(hostAnchor);
 }
 
 void TrayApplication::translateSelection(const QString &activationToken)
 {
-    ensurePopover();
     // Shown first: the panel takes the clipboard's text as it comes on screen.
-    presentPopover(std::nullopt, activationToken);
+    m_panelPresenter->present(std::nullopt, activationToken);
     const std::shared_ptr<TranslationViewModel> model = viewModel();
     // A selection asked for while a translation runs waits for it, in place
     // of any that waited before: a burst of requests makes two model requests.
@@ -233,8 +183,7 @@ void TrayApplication::translateScreenText()
 {
     if (!m_screenText)
         return;
-    if (isPopoverShown())
-        m_popover->hide();
+    m_panelPresenter->hide();
     QTimer::singleShot(captureAfterMs, m_screenText, &ScreenTextTranslation::start);
 }
 
@@ -245,7 +194,7 @@ void TrayApplication::handleRequest(SingleInstance::Request request, const QStri
     // Until then Qt reports the icon at the screen's origin; StatusNotifierItem
     // hosts never say where it is, so there it only waits the bound.
     const QRect icon = m_statusItem ? m_statusItem->geometry() : QRect();
-    const bool placed = m_trayless || (icon.isValid() && icon.topLeft() != QPoint(0, 0));
+    const bool placed = m_panelPresenter->isTrayless() || (icon.isValid() && icon.topLeft() != QPoint(0, 0));
     if (!placed && m_launched.elapsed() < iconPlacementWaitMs) {
         QTimer::singleShot(trayPollMs, this,
                            [this, request, activationToken] { handleRequest(request, activationToken); });
@@ -260,33 +209,9 @@ void TrayApplication::handleRequest(SingleInstance::Request request, const QStri
         return;
     }
     if (isPopoverShown())
-        presentPopover(std::nullopt, activationToken); // to the front, with the focus
+        m_panelPresenter->present(std::nullopt, activationToken); // to the front, with the focus
     else
         showPopover();
-}
-
-void TrayApplication::presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken)
-{
-    // A native Wayland window may take the focus only with a token from the
-    // desktop; Qt reads it when it next activates a window.
-    if (!activationToken.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
-    if (isPopoverShown()) {
-        m_popover->raise();
-        m_popover->activateWindow();
-        return;
-    }
-    if (m_trayless) {
-        m_popover->show();
-        m_popover->raise();
-        m_popover->activateWindow();
-    } else {
-        m_popover->prepare();
-        std::optional<QRect> icon;
-        if (m_statusItem && m_statusItem->geometry().isValid())
-            icon = m_statusItem->geometry();
-        m_popover->open(PopoverPlacement::onScreen(m_popover->size(), icon, hostAnchor));
-    }
 }
 
 QWidget *TrayApplication::settingsWindow() const
@@ -301,18 +226,4 @@ void TrayApplication::openSettings()
         m_settingsWindow->addAction(m_quit);
     }
     m_settingsWindow->open();
-}
-
-void TrayApplication::showWithoutTray()
-{
-    // No tray on this desktop (stock GNOME without an extension): the panel
-    // becomes an ordinary window so the program stays usable.
-    qCInfo(lcApp) << "no system tray appeared; the panel opens as a window";
-    m_trayless = true;
-    ensurePopover();
-    m_popover->setWindowFlags(Qt::Window);
-    m_popover->setWindowTitle(QStringLiteral("tolvanis"));
-    m_popover->prepare();
-    m_popover->move(PopoverPlacement::centredUnderPointer(m_popover->size()));
-    showPopover();
 }

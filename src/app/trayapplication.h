@@ -14,19 +14,20 @@ class AppSettings;
 class GlobalShortcut;
 class HistoryStore;
 class KeyStore;
+class PanelPresenter;
 class PopoverWindow;
 class ScreenTextTranslation;
 class QAction;
-class QTimer;
 class SettingsWindow;
 class TranslatePanelView;
 class TranslationViewModel;
 class TranslationEngine;
 class TrayIcon;
 
-// The tray application: the tray icon, the panel that opens under it, the
-// status menu, the settings window, and the engines and view model behind the
-// panel. Everything runs on the GUI thread. The stores outlive it.
+// The tray application: wires the tray icon, the status menu, the global
+// shortcuts, the panel (whose life PanelPresenter runs), the settings window,
+// and the engines and view model behind the panel. Everything runs on the GUI
+// thread. The stores outlive it.
 class TrayApplication final : public QObject
 {
     Q_OBJECT
@@ -57,23 +58,19 @@ public:
 
     std::shared_ptr<TranslationViewModel> viewModel();
     TrayIcon *statusItem() const { return m_statusItem; }
-    PopoverWindow *popover() const { return m_popover; }
-    TranslatePanelView *panel() const { return m_panel; }
+    PopoverWindow *popover() const;
+    TranslatePanelView *panel() const;
     QWidget *settingsWindow() const;
     QMenu *statusMenu() const { return m_statusMenu; }
     bool isPopoverShown() const;
 
 private:
     QMenu *buildStatusMenu();
-    PopoverWindow *ensurePopover();
-    void presentPopover(std::optional<QPoint> hostAnchor, const QString &activationToken = QString());
-    void showWithoutTray();
 
     TrayIcon *m_statusItem = nullptr;
     // The menu StatusNotifierItem hosts draw themselves; never shown by us.
     std::unique_ptr<QMenu> m_exportedMenu;
-    PopoverWindow *m_popover = nullptr;
-    TranslatePanelView *m_panel = nullptr;
+    PanelPresenter *m_panelPresenter = nullptr;
     ScreenTextTranslation *m_screenText = nullptr;
     QPointer<SettingsWindow> m_settingsWindow;
     std::unique_ptr<GlobalShortcut> m_shortcut;
@@ -88,11 +85,5 @@ private:
     std::shared_ptr<TranslationEngine> m_systemEngine;
     std::shared_ptr<TranslationEngine> m_llmEngine;
     std::shared_ptr<TranslationViewModel> m_viewModel;
-    // Runs for a moment after the panel closed because another window took the
-    // focus: a click on the tray icon deactivates the panel just before the
-    // click itself arrives, and that click must not open it again. A named
-    // timer, so that tests can tell whether the moment has passed.
-    QTimer *m_reopenGuard = nullptr;
     QElapsedTimer m_launched;
-    bool m_trayless = false;
 };
