@@ -15,8 +15,8 @@ namespace {
 constexpr int gracefulExitMs = 2000;
 constexpr auto workerName = "tolvanis-recognizer";
 
-// The texts the user sees. Outside the coroutine: GCC 12 miscompiles
-// QStringLiteral in a coroutine body.
+// The texts the user sees. Outside the coroutine: GCC 12 rejects
+// QStringLiteral in a coroutine body (GCC bug 98056).
 QString noTextMessage()
 {
     return QStringLiteral("未识别到文字");
