@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer program in a directory for a set time each. Each starts
-# from a temporary copy of the seed inputs kept for it under fuzz/, so that the
+# from a temporary copy of the starting inputs kept for it under fuzz/, so that the
 # inputs it finds never land in the tree. Fails when any program finds a crash; the input that
 # crashed it is kept in <directory>/crashes/.
 #   scripts/run-fuzzers.sh <directory with fuzz_* programs> <seconds per program>
