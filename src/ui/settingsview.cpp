@@ -72,6 +72,33 @@ QLabel *rowLabel(const QString &text, QWidget *parent)
     return label;
 }
 
+// A shortcut row: its label, the recorder the label names, and 关闭. The
+// object names are `name` + "Recorder" and `name` + "OffButton".
+struct ShortcutRow {
+    QHBoxLayout *layout;
+    KeyRecorder *recorder;
+    Button *off;
+};
+
+ShortcutRow shortcutRow(const QString &label, const QString &accessibleName, const QString &name, QWidget *body)
+{
+    auto *layout = new QHBoxLayout;
+    layout->setSpacing(8);
+    QLabel *text = rowLabel(label, body);
+    layout->addWidget(text);
+    layout->addStretch(1);
+    auto *recorder = new KeyRecorder(body);
+    recorder->setObjectName(name + QStringLiteral("Recorder"));
+    recorder->setAccessibleName(accessibleName);
+    text->setBuddy(recorder);
+    layout->addWidget(recorder);
+    auto *off = new Button(Button::Kind::Bordered, QStringLiteral("关闭"), body);
+    off->setObjectName(name + QStringLiteral("OffButton"));
+    off->setAccessibleName(QStringLiteral("关闭") + accessibleName);
+    layout->addWidget(off);
+    return {layout, recorder, off};
+}
+
 } // namespace
 
 SettingsView::SettingsView(AppSettings &settings, KeyStore &secrets, QWidget *parent)
@@ -234,51 +261,31 @@ TitledCard *SettingsView::buildGeneralCard(QWidget *parent)
 
     card->bodyLayout()->addWidget(new HairLine(body));
 
-    auto *shortcutRow = new QHBoxLayout;
-    shortcutRow->setSpacing(8);
-    QLabel *shortcutLabel = rowLabel(QStringLiteral("快捷键"), body);
-    shortcutRow->addWidget(shortcutLabel);
-    shortcutRow->addStretch(1);
-    m_shortcutRecorder = new KeyRecorder(body);
-    m_shortcutRecorder->setObjectName(QStringLiteral("shortcutRecorder"));
-    m_shortcutRecorder->setAccessibleName(QStringLiteral("快捷键"));
-    shortcutLabel->setBuddy(m_shortcutRecorder);
+    const ShortcutRow shortcut = shortcutRow(QStringLiteral("快捷键"), QStringLiteral("快捷键"),
+                                             QStringLiteral("shortcut"), body);
+    m_shortcutRecorder = shortcut.recorder;
+    m_shortcutOff = shortcut.off;
     connect(m_shortcutRecorder, &KeyRecorder::keySequenceEdited, this, [this](const QKeySequence &keys) {
         if (!refuseDuplicate(keys, m_settings.screenTextShortcut()))
             m_settings.setGlobalShortcut(keys.toString(QKeySequence::PortableText));
         syncGlobalShortcut();
     });
-    shortcutRow->addWidget(m_shortcutRecorder);
-    m_shortcutOff = new Button(Button::Kind::Bordered, QStringLiteral("关闭"), body);
-    m_shortcutOff->setObjectName(QStringLiteral("shortcutOffButton"));
-    m_shortcutOff->setAccessibleName(QStringLiteral("关闭快捷键"));
     connect(m_shortcutOff, &QAbstractButton::clicked, this, [this] { m_settings.setGlobalShortcut(QString()); });
-    shortcutRow->addWidget(m_shortcutOff);
-    card->bodyLayout()->addLayout(shortcutRow);
+    card->bodyLayout()->addLayout(shortcut.layout);
     m_shortcutHint = hint(QStringLiteral("在任意程序中选中文字后按下，即可翻译"), body);
     card->bodyLayout()->addWidget(m_shortcutHint);
 
-    auto *screenTextRow = new QHBoxLayout;
-    screenTextRow->setSpacing(8);
-    QLabel *screenTextLabel = rowLabel(QStringLiteral("截图翻译"), body);
-    screenTextRow->addWidget(screenTextLabel);
-    screenTextRow->addStretch(1);
-    m_screenTextRecorder = new KeyRecorder(body);
-    m_screenTextRecorder->setObjectName(QStringLiteral("screenTextRecorder"));
-    m_screenTextRecorder->setAccessibleName(QStringLiteral("截图翻译快捷键"));
-    screenTextLabel->setBuddy(m_screenTextRecorder);
+    const ShortcutRow screenText = shortcutRow(QStringLiteral("截图翻译"), QStringLiteral("截图翻译快捷键"),
+                                               QStringLiteral("screenText"), body);
+    m_screenTextRecorder = screenText.recorder;
+    m_screenTextOff = screenText.off;
     connect(m_screenTextRecorder, &KeyRecorder::keySequenceEdited, this, [this](const QKeySequence &keys) {
         if (!refuseDuplicate(keys, m_settings.globalShortcut()))
             m_settings.setScreenTextShortcut(keys.toString(QKeySequence::PortableText));
         syncScreenTextShortcut();
     });
-    screenTextRow->addWidget(m_screenTextRecorder);
-    m_screenTextOff = new Button(Button::Kind::Bordered, QStringLiteral("关闭"), body);
-    m_screenTextOff->setObjectName(QStringLiteral("screenTextOffButton"));
-    m_screenTextOff->setAccessibleName(QStringLiteral("关闭截图翻译快捷键"));
     connect(m_screenTextOff, &QAbstractButton::clicked, this, [this] { m_settings.setScreenTextShortcut(QString()); });
-    screenTextRow->addWidget(m_screenTextOff);
-    card->bodyLayout()->addLayout(screenTextRow);
+    card->bodyLayout()->addLayout(screenText.layout);
 
     card->bodyLayout()->addWidget(new HairLine(body));
 
