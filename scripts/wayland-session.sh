@@ -29,6 +29,11 @@ pids=()
 cleanup() {
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  # The document portal (activated by the desktop portal, so not ours to wait
+  # for) may still hold its FUSE mount under the runtime folder.
+  if grep -q " $session/run/doc " /proc/self/mounts 2>/dev/null; then
+    fusermount3 -uz "$session/run/doc" 2>/dev/null || umount -l "$session/run/doc" 2>/dev/null || true
+  fi
   rm -rf "$session"
 }
 trap cleanup EXIT INT TERM

@@ -67,9 +67,12 @@ def click(x, y):
 
 
 def windows(pid):
+    """The screen areas a process's windows draw in, title bars and borders left out."""
     def walk(node):
         if node.get("pid") == pid and node.get("visible"):
-            yield node["rect"]
+            outer, inner = node["rect"], node["window_rect"]
+            yield {"x": outer["x"] + inner["x"], "y": outer["y"] + inner["y"],
+                   "width": inner["width"], "height": inner["height"]}
         for child in node.get("nodes", []) + node.get("floating_nodes", []):
             yield from walk(child)
     return list(walk(json.loads(subprocess.run(["swaymsg", "-t", "get_tree"], check=True, capture_output=True,
@@ -152,7 +155,12 @@ try:
     if platform == "xcb":
         subprocess.run(["swaymsg", "-q", 'for_window [title="screentext"] floating enable'], check=True)
         text = show_text(run_as=[as_user])
-        r = waitfor("the text window did not appear", lambda: windows(text.pid), 5)[0]
+        # Sway lists the window before it is placed and drawn: wait for its white on the screen.
+        def drawn():
+            for r in windows(text.pid):
+                if grab().getpixel((r["x"] + 4, r["y"] + 4))[0] > 200:
+                    return r
+        r = waitfor("the text window did not appear", drawn, 5)
         white = (r["x"] + 4, r["y"] + 4)
         subprocess.Popen([as_user, binary, "--capture"], env=app_env, cwd=session)
         waitfor("--capture showed no overlay over the portal's picture", lambda: grab().getpixel(white)[0] < 200, 15)
