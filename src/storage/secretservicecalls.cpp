@@ -4,8 +4,65 @@
 
 #include <memory>
 
+#include <dlfcn.h>
+
 namespace SecretServiceCalls {
 namespace {
+
+// libsecret, with GIO and libgcrypt behind it, is opened on the first call
+// rather than linked: a key is read once in a while, and loading them cost
+// every launch a millisecond before the tray icon showed.
+#define TOLVANIS_SECRET_FUNCTIONS(X)                                                                                   \
+    X(secret_service_get_sync)                                                                                         \
+    X(secret_attributes_build)                                                                                         \
+    X(secret_service_search_sync)                                                                                      \
+    X(secret_collection_for_alias_sync)                                                                                \
+    X(secret_item_get_secret)                                                                                          \
+    X(secret_value_get)                                                                                                \
+    X(secret_value_unref)                                                                                              \
+    X(secret_item_get_locked)                                                                                          \
+    X(secret_item_delete_sync)                                                                                         \
+    X(secret_collection_get_locked)                                                                                    \
+    X(secret_service_unlock_sync)                                                                                      \
+    X(secret_value_new)                                                                                                \
+    X(secret_service_store_sync)                                                                                       \
+    X(secret_service_clear_sync)                                                                                       \
+    X(g_object_unref)                                                                                                  \
+    X(g_cancellable_new)                                                                                               \
+    X(g_cancellable_cancel)                                                                                            \
+    X(g_dbus_proxy_get_object_path)
+
+struct Library {
+#define TOLVANIS_DECLARE(name) decltype(&::name) name = nullptr;
+    TOLVANIS_SECRET_FUNCTIONS(TOLVANIS_DECLARE)
+#undef TOLVANIS_DECLARE
+};
+
+// Null when libsecret is missing or lacks a function; loaded once, on
+// whichever thread asks first, and kept for the life of the process.
+const Library *loadLibrary()
+{
+    static const Library *loaded = []() -> const Library * {
+        void *handle = dlopen("libsecret-1.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return nullptr;
+        static Library library;
+        bool complete = true;
+#define TOLVANIS_RESOLVE(name)                                                                                         \
+    library.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                          \
+    complete = complete && library.name;
+        TOLVANIS_SECRET_FUNCTIONS(TOLVANIS_RESOLVE)
+#undef TOLVANIS_RESOLVE
+        return complete ? &library : nullptr;
+    }();
+    return loaded;
+}
+
+// Only after connect() succeeded, which needs the library.
+const Library &lib()
+{
+    return *loadLibrary();
+}
 
 // Lookups match by attributes only: the schema name is not part of a search,
 // so keys stored by earlier versions under another schema are still found.
@@ -35,13 +92,13 @@ struct ErrorDeleter {
     void operator()(GError *error) const { g_error_free(error); }
 };
 struct ObjectDeleter {
-    void operator()(gpointer object) const { g_object_unref(object); }
+    void operator()(gpointer object) const { lib().g_object_unref(object); }
 };
 struct TableDeleter {
     void operator()(GHashTable *table) const { g_hash_table_unref(table); }
 };
 struct ItemListDeleter {
-    void operator()(GList *list) const { g_list_free_full(list, g_object_unref); }
+    void operator()(GList *list) const { g_list_free_full(list, lib().g_object_unref); }
 };
 using ErrorPtr = std::unique_ptr<GError, ErrorDeleter>;
 using ServicePtr = std::unique_ptr<SecretService, ObjectDeleter>;
@@ -56,8 +113,10 @@ QString describe(const GError *error)
 
 Result<ServicePtr> connect(GCancellable *cancellable)
 {
+    if (!loadLibrary())
+        return Failure{QStringLiteral("无法连接系统钥匙环服务：未找到 libsecret")};
     GError *error = nullptr;
-    SecretService *service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, cancellable, &error);
+    SecretService *service = lib().secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, cancellable, &error);
     ErrorPtr guard(error);
     if (!service)
         return Failure{QStringLiteral("无法连接系统钥匙环服务：%1").arg(describe(error))};
@@ -68,8 +127,8 @@ TablePtr attributes(const QString &service, const QString &account)
 {
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
-    return TablePtr(secret_attributes_build(&schema(), "service", serviceBytes.constData(), "account",
-                                            accountBytes.constData(), nullptr));
+    return TablePtr(lib().secret_attributes_build(&schema(), "service", serviceBytes.constData(), "account",
+                                                  accountBytes.constData(), nullptr));
 }
 
 Failure readFailure(const GError *error)
@@ -82,7 +141,7 @@ Result<ItemList> search(SecretService *secretService, const QString &service, co
 {
     GError *error = nullptr;
     TablePtr query = attributes(service, account);
-    ItemList items(secret_service_search_sync(secretService, &schema(), query.get(), flags, cancellable, &error));
+    ItemList items(lib().secret_service_search_sync(secretService, &schema(), query.get(), flags, cancellable, &error));
     ErrorPtr guard(error);
     if (error)
         return readFailure(error);
@@ -93,8 +152,8 @@ Result<ItemList> search(SecretService *secretService, const QString &service, co
 Result<CollectionPtr> defaultCollection(SecretService *secretService, GCancellable *cancellable)
 {
     GError *error = nullptr;
-    CollectionPtr collection(secret_collection_for_alias_sync(secretService, SECRET_COLLECTION_DEFAULT,
-                                                              SECRET_COLLECTION_NONE, cancellable, &error));
+    CollectionPtr collection(lib().secret_collection_for_alias_sync(secretService, SECRET_COLLECTION_DEFAULT,
+                                                                    SECRET_COLLECTION_NONE, cancellable, &error));
     ErrorPtr guard(error);
     if (error)
         return readFailure(error);
@@ -103,19 +162,19 @@ Result<CollectionPtr> defaultCollection(SecretService *secretService, GCancellab
 
 QByteArray secretOf(SecretItem *item)
 {
-    SecretValue *value = secret_item_get_secret(item);
+    SecretValue *value = lib().secret_item_get_secret(item);
     if (!value)
         return {};
     gsize length = 0;
-    const gchar *bytes = secret_value_get(value, &length);
+    const gchar *bytes = lib().secret_value_get(value, &length);
     QByteArray secret(bytes, static_cast<qsizetype>(length));
-    secret_value_unref(value);
+    lib().secret_value_unref(value);
     return secret;
 }
 
 QByteArray objectPath(gpointer proxy)
 {
-    return QByteArray(g_dbus_proxy_get_object_path(G_DBUS_PROXY(proxy)));
+    return QByteArray(lib().g_dbus_proxy_get_object_path(static_cast<GDBusProxy *>(proxy)));
 }
 
 // Lookups take the first unlocked item with the attributes, whatever its schema
@@ -137,7 +196,7 @@ Result<void> deleteOtherItems(SecretService *secretService, const QString &servi
     SecretItem *stored = nullptr;
     for (GList *node = items.value().get(); node && !stored; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
-        if (!secret_item_get_locked(item) && objectPath(item).startsWith(inDefault) && secretOf(item) == secret)
+        if (!lib().secret_item_get_locked(item) && objectPath(item).startsWith(inDefault) && secretOf(item) == secret)
             stored = item;
     }
     // Without the new item in sight, deleting could take the only copy of the key.
@@ -145,10 +204,10 @@ Result<void> deleteOtherItems(SecretService *secretService, const QString &servi
         return {};
     for (GList *node = items.value().get(); node; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
-        if (item == stored || secret_item_get_locked(item))
+        if (item == stored || lib().secret_item_get_locked(item))
             continue;
         GError *error = nullptr;
-        secret_item_delete_sync(item, cancellable, &error);
+        lib().secret_item_delete_sync(item, cancellable, &error);
         ErrorPtr guard(error);
         if (error)
             return Failure{describe(error)};
@@ -160,13 +219,16 @@ Result<void> deleteOtherItems(SecretService *secretService, const QString &servi
 
 std::shared_ptr<GCancellable> makeCancellable()
 {
-    return std::shared_ptr<GCancellable>(g_cancellable_new(),
-                                         [](GCancellable *cancellable) { g_object_unref(cancellable); });
+    if (!loadLibrary())
+        return {}; // every call fails at once, with nothing to cancel
+    return std::shared_ptr<GCancellable>(lib().g_cancellable_new(),
+                                         [](GCancellable *cancellable) { lib().g_object_unref(cancellable); });
 }
 
 void cancel(GCancellable *cancellable)
 {
-    g_cancellable_cancel(cancellable);
+    if (cancellable)
+        lib().g_cancellable_cancel(cancellable);
 }
 
 Result<Lookup> lookup(const QString &service, const QString &account, GCancellable *cancellable)
@@ -181,18 +243,18 @@ Result<Lookup> lookup(const QString &service, const QString &account, GCancellab
     Lookup result;
     for (GList *node = items.value().get(); node; node = node->next) {
         auto *item = static_cast<SecretItem *>(node->data);
-        if (secret_item_get_locked(item)) {
+        if (lib().secret_item_get_locked(item)) {
             result.presence = Presence::Locked;
             continue;
         }
-        SecretValue *value = secret_item_get_secret(item);
+        SecretValue *value = lib().secret_item_get_secret(item);
         if (!value)
             continue;
         gsize length = 0;
-        const gchar *bytes = secret_value_get(value, &length);
+        const gchar *bytes = lib().secret_value_get(value, &length);
         result.presence = Presence::Present;
         result.secret = QByteArray(bytes, static_cast<qsizetype>(length));
-        secret_value_unref(value);
+        lib().secret_value_unref(value);
         break;
     }
     return result;
@@ -206,7 +268,7 @@ Result<bool> defaultCollectionLocked(GCancellable *cancellable)
     const Result<CollectionPtr> collection = defaultCollection(secretService.value().get(), cancellable);
     if (!collection)
         return Failure{collection.error()};
-    return collection.value() && secret_collection_get_locked(collection.value().get());
+    return collection.value() && lib().secret_collection_get_locked(collection.value().get());
 }
 
 Result<void> unlock(const QString &service, const QString &account, GCancellable *cancellable)
@@ -218,12 +280,12 @@ Result<void> unlock(const QString &service, const QString &account, GCancellable
     // counts only when nothing was found to unlock.
     GList *objects = nullptr;
     const Result<CollectionPtr> collection = defaultCollection(secretService.value().get(), cancellable);
-    if (collection && collection.value() && secret_collection_get_locked(collection.value().get()))
+    if (collection && collection.value() && lib().secret_collection_get_locked(collection.value().get()))
         objects = g_list_append(objects, collection.value().get());
     const Result<ItemList> items = search(secretService.value().get(), service, account, SECRET_SEARCH_ALL,
                                           cancellable);
     for (GList *node = items ? items.value().get() : nullptr; node; node = node->next) {
-        if (secret_item_get_locked(static_cast<SecretItem *>(node->data)))
+        if (lib().secret_item_get_locked(static_cast<SecretItem *>(node->data)))
             objects = g_list_append(objects, node->data);
     }
     if (!objects) {
@@ -236,10 +298,11 @@ Result<void> unlock(const QString &service, const QString &account, GCancellable
 
     GError *error = nullptr;
     GList *unlocked = nullptr;
-    const gint count = secret_service_unlock_sync(secretService.value().get(), objects, cancellable, &unlocked, &error);
+    const gint count = lib().secret_service_unlock_sync(secretService.value().get(), objects, cancellable, &unlocked,
+                                                        &error);
     ErrorPtr guard(error);
     const bool complete = count == static_cast<gint>(g_list_length(objects));
-    g_list_free_full(unlocked, g_object_unref);
+    g_list_free_full(unlocked, lib().g_object_unref);
     g_list_free(objects);
     if (error)
         return Failure{QStringLiteral("钥匙环已锁定：%1").arg(describe(error))};
@@ -254,17 +317,17 @@ Result<void> store(const QString &service, const QString &account, const QString
     const Result<ServicePtr> secretService = connect(cancellable);
     if (!secretService)
         return Failure{secretService.error()};
-    SecretValue *value = secret_value_new(secret.constData(), secret.size(), "text/plain");
+    SecretValue *value = lib().secret_value_new(secret.constData(), secret.size(), "text/plain");
     TablePtr itemAttributes = attributes(service, account);
     const QByteArray labelBytes = label.toUtf8();
     GError *error = nullptr;
     // Storing replaces the secret of an item with the same attributes, so the
     // old key stays in place until the new one is written.
-    const gboolean stored = secret_service_store_sync(secretService.value().get(), &schema(), itemAttributes.get(),
-                                                      SECRET_COLLECTION_DEFAULT, labelBytes.constData(), value,
-                                                      cancellable, &error);
+    const gboolean stored = lib().secret_service_store_sync(secretService.value().get(), &schema(),
+                                                            itemAttributes.get(), SECRET_COLLECTION_DEFAULT,
+                                                            labelBytes.constData(), value, cancellable, &error);
     ErrorPtr guard(error);
-    secret_value_unref(value);
+    lib().secret_value_unref(value);
     if (!stored)
         return Failure{describe(error)};
     return deleteOtherItems(secretService.value().get(), service, account, secret, cancellable);
@@ -277,7 +340,7 @@ Result<void> clear(const QString &service, const QString &account, GCancellable 
         return Failure{secretService.error()};
     TablePtr query = attributes(service, account);
     GError *error = nullptr;
-    secret_service_clear_sync(secretService.value().get(), &schema(), query.get(), cancellable, &error);
+    lib().secret_service_clear_sync(secretService.value().get(), &schema(), query.get(), cancellable, &error);
     ErrorPtr guard(error);
     if (error)
         return Failure{describe(error)};
