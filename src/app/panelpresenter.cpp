@@ -18,9 +18,6 @@ constexpr int trayGraceMs = 3000;
 // A tray click that arrives this soon after the panel lost the focus is the
 // click that took the focus away.
 constexpr int reopenGuardMs = 300;
-// The panel is built this long after launch: past the tray's embedding of the
-// icon, which waits for our event loop, and before anyone aims at a new icon.
-constexpr int preparePanelAfterMs = 250;
 
 } // namespace
 
@@ -45,9 +42,12 @@ PanelPresenter::~PanelPresenter()
 
 void PanelPresenter::start()
 {
-    // The panel (its widgets, fonts and view model) is built once the icon is
-    // up, or at once when asked for earlier, so that the first click only maps it.
-    QTimer::singleShot(preparePanelAfterMs, this, [this] { ensureBuilt()->prepare(); });
+    // The panel (its widgets, fonts and view model: some 20 ms and 8 MB) is
+    // built when the pointer comes onto the icon, so that the click after
+    // only maps it; a program nobody uses never pays for it. Where the host
+    // does not tell (StatusNotifierItem), or the shortcut comes first, it is
+    // built when first asked for.
+    connect(m_statusItem, &TrayIcon::hovered, this, [this] { ensureBuilt()->prepare(); });
     QTimer::singleShot(trayGraceMs, this, [this] {
         if (!m_statusItem->isInTray())
             showWithoutTray();
@@ -81,7 +81,6 @@ PopoverWindow *PanelPresenter::ensureBuilt()
         m_popover->hide();
         m_reopenGuard->start();
     });
-    Q_EMIT built();
     return m_popover;
 }
 

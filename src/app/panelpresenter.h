@@ -14,8 +14,8 @@ class TranslatePanelView;
 class TranslationViewModel;
 class TrayIcon;
 
-// The panel's life: built once the tray icon is up (or at once when asked for
-// earlier), opened under the icon, closed by Escape or by another window
+// The panel's life: built once the pointer is on the tray icon (or when first
+// asked for), opened under the icon, closed by Escape or by another window
 // taking the focus, and an ordinary window on a desktop with no tray.
 class PanelPresenter final : public QObject
 {
@@ -28,7 +28,7 @@ public:
     ~PanelPresenter() override;
     Q_DISABLE_COPY_MOVE(PanelPresenter)
 
-    // Builds the panel after the icon is up, and makes it a window if no tray appears.
+    // Builds the panel when the icon is hovered, and makes it a window if no tray appears.
     void start();
     PopoverWindow *ensureBuilt();
     // `hostAnchor`: where a StatusNotifierItem host says its icon was clicked.
@@ -45,7 +45,6 @@ public:
     TranslatePanelView *panel() const { return m_panel; }
 
 Q_SIGNALS:
-    void built();
     void settingsRequested();
 
 private:

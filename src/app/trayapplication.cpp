@@ -91,10 +91,6 @@ void TrayApplication::start()
     m_statusItem->show();
     m_panelPresenter = new PanelPresenter([this] { return viewModel(); }, m_statusItem, m_quit, this);
     connect(m_panelPresenter, &PanelPresenter::settingsRequested, this, &TrayApplication::openSettings);
-    connect(m_panelPresenter, &PanelPresenter::built, this, [this] {
-        m_screenText = new ScreenTextTranslation([this] { m_panelPresenter->present(std::nullopt); }, viewModel(),
-                                                 this);
-    });
     m_panelPresenter->start();
 }
 
@@ -182,7 +178,8 @@ void TrayApplication::translateSelection(const QString &activationToken)
 void TrayApplication::translateScreenText()
 {
     if (!m_screenText)
-        return;
+        m_screenText = new ScreenTextTranslation([this] { m_panelPresenter->present(std::nullopt); }, viewModel(),
+                                                 this);
     m_panelPresenter->hide();
     QTimer::singleShot(captureAfterMs, m_screenText, &ScreenTextTranslation::start);
 }

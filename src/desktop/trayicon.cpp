@@ -115,6 +115,9 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event)
         if (m_xembed && m_xembed->geometry() != m_probedGeometry)
             QMetaObject::invokeMethod(this, &TrayIcon::recolorIfMoved, Qt::QueuedConnection);
         break;
+    case QEvent::Enter:
+        Q_EMIT hovered();
+        break;
     default:
         break;
     }

@@ -36,6 +36,9 @@ Q_SIGNALS:
     // A click on the icon; `hostAnchor` is where a StatusNotifierItem host says it was.
     void activated(std::optional<QPoint> hostAnchor);
     void menuRequested(std::optional<QPoint> hostAnchor);
+    // The pointer came onto the icon, so a click may follow (XEmbed trays;
+    // StatusNotifierItem hosts do not tell).
+    void hovered();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

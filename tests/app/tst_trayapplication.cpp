@@ -28,6 +28,7 @@ private Q_SLOTS:
     void anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen_data();
     void anotherWindowTakingTheFocusClosesThePanelAndItsClickDoesNotReopen();
     void statusMenuIsBuiltAnewWithItsShortcuts();
+    void screenTextWorksBeforeThePanelWasEverOpened();
     void settingsWindowOpensOnceAndIsOnlyHiddenOnClose();
     void withoutATrayThePanelBecomesAnOrdinaryWindow();
 
@@ -130,6 +131,24 @@ void TestTrayApplication::statusMenuIsBuiltAnewWithItsShortcuts()
     m_tray->showStatusMenu(); // asked again while open: still the one menu
     QVERIFY(second && second->isVisible() && m_tray->statusMenu() == second);
     m_tray->statusMenu()->close();
+}
+
+// The panel is built on first use: the screen text's way in must not wait for it.
+void TestTrayApplication::screenTextWorksBeforeThePanelWasEverOpened()
+{
+    QVERIFY(!m_tray->popover());
+    m_tray->translateScreenText();
+    const auto overlay = [] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto found = std::find_if(windows.begin(), windows.end(), [](QWidget *window) {
+            return window->isVisible() && window->windowTitle() == u"截图翻译"_qs;
+        });
+        return found == windows.end() ? nullptr : *found;
+    };
+    // The selection overlay, or the panel saying why the screen could not be read.
+    QTRY_VERIFY_WITH_TIMEOUT(overlay() || !m_tray->viewModel()->errorMessageText().isEmpty(), 2000);
+    if (QWidget *shown = overlay())
+        QTest::keyClick(shown, Qt::Key_Escape);
 }
 
 void TestTrayApplication::settingsWindowOpensOnceAndIsOnlyHiddenOnClose()
