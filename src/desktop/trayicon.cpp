@@ -146,11 +146,17 @@ void TrayIcon::recolor()
 {
     // Hosts that recolour take the symbolic icon by name; the pixmap is for
     // the rest, whose default bars are dark (waybar): without a colour scheme
-    // it looks like the symbolic icon.
+    // it looks like the symbolic icon. It depends on the scheme alone, so the
+    // tray's moves redraw only the XEmbed icon, and hosts hear of a new icon
+    // only when there is one.
     const TrayIconImage::ColorScheme scheme = m_colors->scheme();
-    m_item->setIconImage(TrayIconImage::renderImage(scheme == TrayIconImage::ColorScheme::NoPreference
-                                                        ? TrayIconImage::symbolicColor()
-                                                        : TrayIconImage::markColor({{}, {}, scheme})));
+    const QColor itemColor = scheme == TrayIconImage::ColorScheme::NoPreference
+        ? TrayIconImage::symbolicColor()
+        : TrayIconImage::markColor({{}, {}, scheme});
+    if (m_itemColor != itemColor) {
+        m_itemColor = itemColor;
+        m_item->setIconImage(TrayIconImage::renderImage(itemColor));
+    }
     if (m_xembed) {
         m_probedGeometry = m_xembed->geometry();
         m_xembed->setIcon(renderTrayIcon(TrayIconImage::markColor(m_colors->xembedHints(m_probedGeometry))));

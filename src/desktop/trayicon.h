@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -53,5 +54,7 @@ private:
     TrayColors *m_colors = nullptr;
     QPointer<QSystemTrayIcon> m_xembed;
     QRect m_probedGeometry;
+    // The colour the StatusNotifierItem image was last drawn in.
+    std::optional<QColor> m_itemColor;
     bool m_shown = false;
 };
