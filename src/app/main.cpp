@@ -3,7 +3,7 @@
 #include "app/trayapplication.h"
 #include "core/heaptuning.h"
 #include "desktop/desktopportal.h"
-#include "engines/llmengine.h"
+#include "engines/llmmodule.h"
 #include "engines/systemengine.h"
 #include "storage/appsettings.h"
 #include "storage/historystore.h"
@@ -138,7 +138,7 @@ int main(int argc, char *argv[])
         qCWarning(lcApp) << "later launches cannot reach this one:" << listening.error();
     SecretServiceKeyStore keys;
     TrayApplication tray(settings, history, keys, SystemEngine::create(),
-                         std::make_shared<LLMEngine>([&settings] { return settings.llmConnection(); }, keys));
+                         std::make_shared<LLMModuleEngine>([&settings] { return settings.llmConnection(); }, keys));
     QObject::connect(&instance, &SingleInstance::requested, &tray, &TrayApplication::handleRequest);
     quitOnTermination(app);
     tray.start();

@@ -22,6 +22,8 @@ QString TranslationError::errorDescription() const
         return QStringLiteral("翻译服务返回了无法识别的结果");
     case Kind::UnsupportedLanguagePack:
         return QStringLiteral("系统翻译语言包尚未就绪，请前往系统设置下载");
+    case Kind::EngineUnavailable:
+        return QStringLiteral("无法载入 LLM 引擎组件，请重新启动或重新安装 tolvanis");
     }
     Q_UNREACHABLE();
     return {};

@@ -16,7 +16,9 @@ public:
         ApiKeyMissing,
         Timeout,
         InvalidResponse,
-        UnsupportedLanguagePack
+        UnsupportedLanguagePack,
+        // The part of the program that holds an engine could not be loaded.
+        EngineUnavailable
     };
 
     static TranslationError network(const QString &message) { return TranslationError(Kind::Network, message); }
@@ -25,6 +27,7 @@ public:
     static TranslationError timeout() { return TranslationError(Kind::Timeout); }
     static TranslationError invalidResponse() { return TranslationError(Kind::InvalidResponse); }
     static TranslationError unsupportedLanguagePack() { return TranslationError(Kind::UnsupportedLanguagePack); }
+    static TranslationError engineUnavailable() { return TranslationError(Kind::EngineUnavailable); }
 
     Kind kind() const { return m_kind; }
     // The payload of `network`; empty for every other case.

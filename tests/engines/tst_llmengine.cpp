@@ -1,5 +1,6 @@
 #include "core/languagenames.h"
 #include "engines/llmengine.h"
+#include "engines/llmmodule.h"
 #include "loopbackserver.h"
 #include "memorykeystore.h"
 #include "settledtask.h"
@@ -203,6 +204,29 @@ private Q_SLOTS:
         QCOMPARE(last.header("Authorization"), QByteArray("Bearer sk-2"));
         QCOMPARE(QJsonDocument::fromJson(last.body).object().value(u"model").toString(), u"second"_qs);
         QCOMPARE(m_fixture->engine.name(), u"LLM"_qs);
+    }
+
+    // The program reaches the engines through the module it loads at the first request; a module
+    // of another build (an upgrade while the program runs) or none at all fails that request only.
+    void theModuleOfThisBuildIsUsed_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("expected");
+        const QString unavailable = TranslationError::engineUnavailable().errorDescription();
+        QTest::newRow("this build") << QStringLiteral(LLM_MODULE) << u"你好"_qs;
+        QTest::newRow("another build") << QStringLiteral(LLM_MODULE_OF_ANOTHER_BUILD) << unavailable;
+        QTest::newRow("missing") << QStringLiteral(LLM_MODULE ".missing") << unavailable;
+    }
+    void theModuleOfThisBuildIsUsed()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, expected);
+        m_fixture->server.setReply({200, openAIReply(R"("你好")")});
+        m_fixture->connection = {LLMProvider::OpenAICompatible, m_fixture->server.url(u"/v1"_qs).toString(), u"m"_qs};
+        m_fixture->keys.setStored(ApiKeyAccount::OpenAICompatible, u"sk-m"_qs);
+        LLMModuleEngine engine([this] { return m_fixture->connection; }, m_fixture->keys, module);
+        const Settled<QString> outcome = settled(engine.translate(u"hello"_qs, english, chinese));
+        QCOMPARE(outcome.value.value_or(outcome.description()), expected);
     }
 };
 
