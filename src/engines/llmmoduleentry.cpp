@@ -5,9 +5,8 @@
 
 #include <cstring>
 
-extern "C" Q_DECL_EXPORT TranslationEngine *tolvanis_create_llm_engine(const char *build,
-                                                                       const LLMConnectionSource *connection,
-                                                                       KeyStore *keys)
+extern "C" Q_DECL_EXPORT TranslationEngine *
+tolvanis_create_llm_engine(const char *build, const LLMConnectionSource *connection, KeyStore *keys)
 {
     static_assert(std::is_same_v<decltype(tolvanis_create_llm_engine), CreateLLMEngineFunction>);
     if (std::strcmp(build, TOLVANIS_LLM_MODULE_BUILD) != 0)
