@@ -16,7 +16,6 @@
 #include "widgets/titledcard.h"
 
 #include <QHBoxLayout>
-#include <QHostAddress>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -25,6 +24,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include <arpa/inet.h>
 
 using namespace Widgets;
 
@@ -54,6 +55,22 @@ QVBoxLayout *column(QWidget *host, int spacing)
     return layout;
 }
 
+// Whether a URL's host (an IPv6 address comes without brackets) is an address
+// of this machine: 127.0.0.0/8, ::1 in any zone, or 127.x mapped into IPv6.
+// QUrl has already turned short forms such as 127.1 into dotted quads. By
+// hand, as Qt Network's address class would load that library and its own
+// dependencies at start-up.
+bool isLoopbackAddress(const QString &host)
+{
+    const QByteArray address = host.section(u'%', 0, 0).toLatin1();
+    in_addr v4{};
+    if (inet_pton(AF_INET, address.constData(), &v4) == 1)
+        return ntohl(v4.s_addr) >> 24 == 127;
+    in6_addr v6{};
+    return inet_pton(AF_INET6, address.constData(), &v6) == 1 &&
+        (IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127));
+}
+
 // Plain http to another machine (a model server on the LAN is common) carries
 // the key in clear for anyone on the way to read.
 bool sendsKeyInClear(const QString &baseURL)
@@ -62,7 +79,7 @@ bool sendsKeyInClear(const QString &baseURL)
     const QString host = url.host().toLower();
     if (url.scheme().toLower() != u"http" || host.isEmpty())
         return false;
-    return host != u"localhost" && !host.endsWith(u".localhost") && !QHostAddress(host).isLoopback();
+    return host != u"localhost" && !host.endsWith(u".localhost") && !isLoopbackAddress(host);
 }
 
 QLabel *rowLabel(const QString &text, QWidget *parent)

@@ -227,6 +227,10 @@ private Q_SLOTS:
         // Plain http carries the key in clear to any other machine, and the window says so.
         for (const auto &[url, flagged] : {std::pair{u"http://192.168.1.20:11434/v1"_qs, true},
                                            {u"http://[::1]:8080/v1"_qs, false},
+                                           {u"http://[::ffff:192.168.1.20]/v1"_qs, true},
+                                           {u"http://[::ffff:127.0.0.1]:8080/v1"_qs, false},
+                                           {u"http://10.0.0.1/v1"_qs, true},
+                                           {u"http://127.8.0.1:8080/v1"_qs, false},
                                            {u"https://10.0.0.1/v1"_qs, false}}) {
             s.settings.setOpenAIBaseURL(url);
             QCOMPARE(s.at<SymbolLabel>(u"plainHTTPWarning"_qs)->isVisible(), flagged);
