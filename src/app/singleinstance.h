@@ -6,16 +6,19 @@
 
 #include <chrono>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
+class QTimer;
 
 // One tolvanis per user session: the first instance listens on a local socket
 // in the runtime directory; a later launch hands it its request and exits.
 // A request is one line: the command, then optionally a space and the XDG
 // activation token the launcher gave the later process. Requests go only to a
-// listener of the same user; connections that say nothing are closed after
-// `idleTimeout`, at most maximumConnections are open at once, and a server
-// that stopped listening (Qt closes it when accept() fails) listens again.
+// listener of the same user and are heard only from one; connections that say
+// nothing are closed after `idleTimeout`, at most maximumConnections are open
+// at once, and at the descriptor limit the listener waits for a descriptor to
+// come free rather than spin on accept().
+// Plain sockets, not Qt Network's local server: that library and what it
+// loads (krb5, libproxy) cost more of the start-up than everything this does.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -35,6 +38,7 @@ public:
     explicit SingleInstance(QString name = defaultName(), std::chrono::milliseconds idleTimeout = defaultIdleTimeout,
                             QObject *parent = nullptr);
     ~SingleInstance() override;
+    Q_DISABLE_COPY_MOVE(SingleInstance)
 
     static QString defaultName();
 
@@ -47,13 +51,22 @@ Q_SIGNALS:
     void requested(SingleInstance::Request request, const QString &activationToken);
 
 private:
+    class Connection;
+
+    Result<void> takeName();
     void acceptConnections();
-    void readRequests(QLocalSocket *socket);
-    bool takeName();
-    void listenAgainIfStopped();
+    void readRequests(Connection *connection);
+    void drop(Connection *connection);
+    void waitForADescriptor(int error);
+    void acceptAgain();
 
     QString m_name;
     std::chrono::milliseconds m_idleTimeout;
-    QLocalServer *m_server = nullptr;
+    int m_listener = -1;
+    QSocketNotifier *m_incoming = nullptr;
+    // Runs only while accept() waits for a descriptor and no connection of
+    // ours is open to free one.
+    QTimer *m_retry = nullptr;
     int m_connections = 0;
+    bool m_atDescriptorLimit = false;
 };
