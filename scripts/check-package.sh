@@ -5,6 +5,7 @@
 # - lintian, failing on any error or warning;
 # - desktop-file-validate and appstreamcli on the files as installed, and the
 #   icon the menu entry names is in the package;
+# - the program's module and worker are where it looks for them;
 # - installed size at most 6 MiB, the .deb at most 3 MiB;
 # - the program unpacked from the .deb starts on a virtual desktop with a tray
 #   and its icon shows there;
@@ -34,6 +35,14 @@ desktop-file-validate "$entry"
 appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/com.quendrix.tolvanis.metainfo.xml"
 icon=$(sed -n 's/^Icon=//p' "$entry")
 compgen -G "$root/usr/share/icons/hicolor/*/apps/$icon.png" >/dev/null || fail "the icon $icon is not in the package"
+
+echo "== the program's own files where it looks for them"
+# Paths relative to the program, compiled in as UTF-16 text: the language-model
+# module and the screen-text worker.
+for name in tolvanis-llm.so tolvanis-recognizer; do
+  relative=$(strings -e l "$root/usr/bin/tolvanis" | grep -m1 -E "^\.\./.*/$name\$") || fail "no path to $name in the program"
+  [[ -f "$root/usr/bin/$relative" ]] || fail "the program looks for $name at $relative, which the package does not have"
+done
 
 echo "== sizes"
 installed_kib=$(dpkg-deb -f "$deb" Installed-Size)
