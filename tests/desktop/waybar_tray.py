@@ -93,7 +93,9 @@ def as_session_user(*command, **options):
 
 # The LLM engine talks to the loopback chat server, with its key in the session's keyring (the portal
 # may have started a locked keyring daemon already).
-for built in (program, os.path.join(os.path.dirname(program), "tolvanis-recognizer"), chatserver):
+# The program's worker and module go beside it, where it looks first.
+for built in (program, *(os.path.join(os.path.dirname(program), own) for own in ("tolvanis-recognizer", "tolvanis-llm.so")),
+              chatserver):
     shutil.copy(built, os.path.join(session, "bin"))
 requests = os.path.join(session, "requests.log")
 open(requests, "w").close()
