@@ -30,15 +30,17 @@ void registerApplication()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    const QString owner = bus.interface()->serviceOwner(QString::fromLatin1(service)).value();
-    if (!registeredWith.isEmpty() && registeredWith == owner)
+    if (!registeredWith.isEmpty() &&
+        registeredWith == bus.interface()->serviceOwner(QString::fromLatin1(service)).value())
         return;
     const QDBusMessage reply = bus.call(call("org.freedesktop.host.portal.Registry", QStringLiteral("Register"),
                                              {QString::fromLatin1(applicationId), QVariantMap()}),
                                         QDBus::Block, registerTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage)
         qCInfo(lcDesktop) << "the portal did not register the application id:" << reply.errorMessage();
-    registeredWith = bus.interface()->serviceOwner(QString::fromLatin1(service)).value();
+    // The portal's own unique name answered (the bus's, when there is no
+    // portal): no round trip to ask for it, at start-up least of all.
+    registeredWith = reply.service();
 }
 
 QString requestPath(const QString &token)
