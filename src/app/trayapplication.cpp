@@ -73,6 +73,16 @@ void TrayApplication::start()
     // Before anything else of ours talks to the portal (the shortcut's
     // question, the tray's colour scheme): later, it refuses the id.
     DesktopPortal::registerApplication();
+    m_exportedMenu.reset(buildStatusMenu());
+    m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
+    connect(m_statusItem, &TrayIcon::activated, this, [this](std::optional<QPoint> at) { togglePopover(at); });
+    connect(m_statusItem, &TrayIcon::menuRequested, this, [this](std::optional<QPoint> at) { showStatusMenu(at); });
+
+    // Shown even without a tray: the icon moves into one that appears later.
+    m_statusItem->show();
+
+    // After the icon: binding a key waits on the X server or the portal (up
+    // to a second for a slow one), and the icon needs neither.
     m_shortcut = std::make_unique<GlobalShortcut>(m_settings, GlobalShortcut::desktopBackend());
     connect(m_shortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateSelection);
     m_shortcut->start();
@@ -82,13 +92,6 @@ void TrayApplication::start()
     connect(m_screenTextShortcut.get(), &GlobalShortcut::activated, this, &TrayApplication::translateScreenText);
     m_screenTextShortcut->start();
 
-    m_exportedMenu.reset(buildStatusMenu());
-    m_statusItem = new TrayIcon(m_exportedMenu.get(), this);
-    connect(m_statusItem, &TrayIcon::activated, this, [this](std::optional<QPoint> at) { togglePopover(at); });
-    connect(m_statusItem, &TrayIcon::menuRequested, this, [this](std::optional<QPoint> at) { showStatusMenu(at); });
-
-    // Shown even without a tray: the icon moves into one that appears later.
-    m_statusItem->show();
     m_panelPresenter = new PanelPresenter([this] { return viewModel(); }, m_statusItem, m_quit, this);
     connect(m_panelPresenter, &PanelPresenter::settingsRequested, this, &TrayApplication::openSettings);
     m_panelPresenter->start();
