@@ -55,10 +55,12 @@ StatusNotifierItem::StatusNotifierItem(QMenu *menu, const QString &iconName, con
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
                 setRegistered(false);
-                if (!newOwner.isEmpty())
+                m_hasWatcher = !newOwner.isEmpty();
+                if (m_hasWatcher)
                     registerWithWatcher();
             });
-    if (bus.interface()->isServiceRegistered(QString::fromLatin1(watcherService)))
+    m_hasWatcher = bus.interface()->isServiceRegistered(QString::fromLatin1(watcherService));
+    if (m_hasWatcher)
         registerWithWatcher();
 }
 
@@ -95,12 +97,24 @@ void StatusNotifierItem::setRegistered(bool registered)
     Q_EMIT registeredChanged(registered);
 }
 
-void StatusNotifierItem::setIconImage(const QImage &image)
+void StatusNotifierItem::setIconImage(std::function<QImage()> draw)
 {
-    // Hosts pick the size that suits their bar: offer the 1x and the 2x image.
-    m_pixmap = {toDBusImage(image.scaled(image.size() / 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)),
-                toDBusImage(image)};
+    m_drawIcon = std::move(draw);
+    m_pixmap.reset();
     Q_EMIT NewIcon();
+}
+
+DBusImageList StatusNotifierItem::iconPixmap() const
+{
+    if (!m_pixmap) {
+        const QImage image = m_drawIcon ? m_drawIcon() : QImage();
+        // Hosts pick the size that suits their bar: offer the 1x and the 2x image.
+        m_pixmap = image.isNull()
+            ? DBusImageList()
+            : DBusImageList{toDBusImage(image.scaled(image.size() / 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)),
+                            toDBusImage(image)};
+    }
+    return *m_pixmap;
 }
 
 DBusToolTip StatusNotifierItem::toolTip() const

@@ -7,6 +7,9 @@
 #include <QImage>
 #include <QObject>
 
+#include <functional>
+#include <optional>
+
 class QDBusServiceWatcher;
 class QMenu;
 
@@ -49,8 +52,13 @@ public:
     Q_DISABLE_COPY_MOVE(StatusNotifierItem)
 
     bool isRegistered() const { return m_registered; }
+    // Whether a watcher is on the bus; registering with it follows.
+    bool hasWatcher() const { return m_hasWatcher; }
     QString serviceName() const { return m_serviceName; }
-    void setIconImage(const QImage &image);
+    // The image for hosts that do not recolour the named icon, drawn by `draw`
+    // when a host first reads it after each change: behind an XEmbed tray no
+    // host ever does, and drawing it would only delay the icon there.
+    void setIconImage(std::function<QImage()> draw);
 
     QString category() const { return QStringLiteral("ApplicationStatus"); }
     QString id() const { return QStringLiteral("tolvanis"); }
@@ -58,7 +66,7 @@ public:
     int windowId() const { return 0; }
     QString iconName() const { return m_iconName; }
     QString iconThemePath() const { return m_iconThemePath; }
-    DBusImageList iconPixmap() const { return m_pixmap; }
+    DBusImageList iconPixmap() const;
     QString emptyName() const { return {}; }
     DBusImageList noImages() const { return {}; }
     DBusToolTip toolTip() const;
@@ -91,7 +99,9 @@ private:
     QString m_serviceName;
     QString m_iconName;
     QString m_iconThemePath;
-    DBusImageList m_pixmap;
+    std::function<QImage()> m_drawIcon;
+    mutable std::optional<DBusImageList> m_pixmap;
     QDBusServiceWatcher *m_watcher = nullptr;
+    bool m_hasWatcher = false;
     bool m_registered = false;
 };

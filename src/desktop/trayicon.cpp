@@ -5,8 +5,6 @@
 #include "desktop/trayiconimage.h"
 
 #include <QApplication>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -64,10 +62,7 @@ void TrayIcon::show()
     // Qt decides on the first QSystemTrayIcon whether it talks to a
     // StatusNotifierWatcher or an XEmbed tray, and never again; so one is
     // made only while no watcher is on the bus, and it is always XEmbed.
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const bool watcher = bus.isConnected() &&
-        bus.interface()->isServiceRegistered(QString::fromLatin1(StatusNotifierItem::watcherService));
-    useXEmbed(!watcher && !m_item->isRegistered());
+    useXEmbed(!m_item->hasWatcher() && !m_item->isRegistered());
 }
 
 bool TrayIcon::isInTray() const
@@ -155,7 +150,7 @@ void TrayIcon::recolor()
         : TrayIconImage::markColor({{}, {}, scheme});
     if (m_itemColor != itemColor) {
         m_itemColor = itemColor;
-        m_item->setIconImage(TrayIconImage::renderImage(itemColor));
+        m_item->setIconImage([itemColor] { return TrayIconImage::renderImage(itemColor); });
     }
     if (m_xembed) {
         m_probedGeometry = m_xembed->geometry();
