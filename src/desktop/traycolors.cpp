@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -22,12 +23,33 @@ constexpr auto settingsInterface = "org.freedesktop.portal.Settings";
 constexpr auto appearance = "org.freedesktop.appearance";
 constexpr auto colorSchemeKey = "color-scheme";
 
-xcb_atom_t atom(xcb_connection_t *connection, const QByteArray &name)
+// The atoms of a tray's selection and of its colours: both asked for at once
+// and kept, as an atom lasts as long as the X server. Every recolouring of
+// the icon needs them, the first one before the icon shows.
+struct TrayAtoms {
+    xcb_atom_t selection = XCB_ATOM_NONE;
+    xcb_atom_t colors = XCB_ATOM_NONE;
+};
+
+TrayAtoms trayAtoms(xcb_connection_t *connection, int screen)
 {
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, true, name.size(), name.constData()), nullptr),
-        &free);
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    static std::optional<TrayAtoms> known;
+    if (known)
+        return *known;
+    const QByteArray names[] = {"_NET_SYSTEM_TRAY_S" + QByteArray::number(screen), "_NET_SYSTEM_TRAY_COLORS"};
+    xcb_intern_atom_cookie_t cookies[2];
+    for (int i = 0; i < 2; ++i)
+        cookies[i] = xcb_intern_atom(connection, false, names[i].size(), names[i].constData());
+    xcb_atom_t atoms[2];
+    for (int i = 0; i < 2; ++i) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
+            xcb_intern_atom_reply(connection, cookies[i], nullptr), &free);
+        atoms[i] = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    if (atoms[0] == XCB_ATOM_NONE || atoms[1] == XCB_ATOM_NONE)
+        return {};
+    known = TrayAtoms{atoms[0], atoms[1]};
+    return *known;
 }
 
 // The tray manager's normal foreground colour, when it announces one.
@@ -40,9 +62,8 @@ std::optional<QColor> announcedForeground()
     const QByteArray display = qgetenv("DISPLAY");
     const qsizetype dot = display.lastIndexOf('.');
     const int screen = dot > display.lastIndexOf(':') ? display.mid(dot + 1).toInt() : 0;
-    const xcb_atom_t selection = atom(connection, "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen));
-    const xcb_atom_t colors = atom(connection, "_NET_SYSTEM_TRAY_COLORS");
-    if (selection == XCB_ATOM_NONE || colors == XCB_ATOM_NONE)
+    const auto [selection, colors] = trayAtoms(connection, screen);
+    if (selection == XCB_ATOM_NONE)
         return std::nullopt;
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&free)> owner(
         xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr), &free);
