@@ -2,11 +2,9 @@
 
 #include "core/translationerror.h"
 #include "engines/engineslog.h"
+#include "engines/programfile.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <dlfcn.h>
 
@@ -24,12 +22,7 @@ LLMModuleEngine::~LLMModuleEngine() = default;
 
 QString LLMModuleEngine::defaultModulePath()
 {
-    // In the build tree the module is built next to the program.
-    const QDir programDirectory(QCoreApplication::applicationDirPath());
-    const QString beside = programDirectory.filePath(QLatin1String(moduleName));
-    if (QFileInfo::exists(beside))
-        return beside;
-    return QDir::cleanPath(programDirectory.filePath(QStringLiteral(TOLVANIS_LLM_MODULE_FROM_BINDIR)));
+    return programFile(moduleName, QStringLiteral(TOLVANIS_LLM_MODULE_FROM_BINDIR));
 }
 
 TranslationEngine &LLMModuleEngine::engine()

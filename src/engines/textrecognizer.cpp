@@ -1,10 +1,9 @@
 #include "engines/textrecognizer.h"
 
 #include "engines/engineslog.h"
+#include "engines/programfile.h"
 #include "engines/recognizedtext.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -138,12 +137,7 @@ QString TextRecognizer::workerProgram() const
 {
     if (!m_program.isEmpty())
         return m_program;
-    // In the build tree the worker is built next to the program.
-    const QDir programDirectory(QCoreApplication::applicationDirPath());
-    const QString beside = programDirectory.filePath(QLatin1String(workerName));
-    if (QFileInfo(beside).isExecutable())
-        return beside;
-    return QDir::cleanPath(programDirectory.filePath(QStringLiteral(TOLVANIS_RECOGNIZER_FROM_BINDIR)));
+    return programFile(workerName, QStringLiteral(TOLVANIS_RECOGNIZER_FROM_BINDIR));
 }
 
 bool TextRecognizer::startWorker()
